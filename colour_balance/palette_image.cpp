@@ -1,0 +1,33 @@
+#include "palette_image.h"
+
+static uint32_t readU32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+int32_t paletteHeaderSize(const uint8_t* block) { return int32_t(readU32(block + 0)); }
+int32_t paletteWidth(const uint8_t* block) { return int32_t(readU32(block + 4)); }
+int32_t paletteHeight(const uint8_t* block) { return int32_t(readU32(block + 8)); }
+uint32_t paletteColourCount(const uint8_t* block) { return readU32(block + 32); }
+
+int64_t paletteSizeRule(const uint8_t* block) {
+    const int64_t pixels = int64_t(paletteWidth(block)) * int64_t(paletteHeight(block));
+    return int64_t(paletteHeaderSize(block)) +
+           kPaletteEntryBytes * (pixels + int64_t(paletteColourCount(block)));
+}
+
+int32_t boundedPaletteBytes(const uint8_t* block, size_t available) {
+    if (available < size_t(kPaletteHeaderBytes)) return -1;
+    int64_t bytes = paletteSizeRule(block);
+    // A rule that asks for more than the block holds, or that comes out below
+    // the header (negative sizes, a top-down bitmap), takes the whole block.
+    if (bytes < kPaletteHeaderBytes || uint64_t(bytes) > available) bytes = int64_t(available);
+    if (bytes > INT32_MAX) bytes = INT32_MAX;
+    return int32_t(bytes);
+}
+
+uint32_t usablePaletteEntries(const uint8_t* block, int32_t blockBytes) {
+    if (blockBytes < kPaletteHeaderBytes) return 0;
+    const uint32_t fitting = uint32_t(blockBytes - kPaletteHeaderBytes) / kPaletteEntryBytes;
+    const uint32_t claimed = paletteColourCount(block);
+    return claimed < fitting ? claimed : fitting;
+}

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Runs every test: the native build of the platform-free core (plain and under
+# AddressSanitizer/UndefinedBehaviorSanitizer) and the Windows build under Wine
+# on a private X display. Installs what is missing first.
+#   BUILD_DIR=build (default)   where both builds and the Wine prefix live
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+build=${BUILD_DIR:-build}
+jobs=$(nproc)
+
+bash scripts/setup-machine.sh
+
+echo "== Native build and tests"
+cmake -S . -B "$build/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build/native" -j"$jobs"
+ctest --test-dir "$build/native" --output-on-failure -j"$jobs"
+
+if [ -z "${SKIP_SANITIZERS:-}" ]; then
+  echo "== Native core tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+  cmake -S . -B "$build/native-sanitize" -DCMAKE_BUILD_TYPE=Debug -DCOLOUR_BALANCE_SANITIZE=ON >/dev/null
+  cmake --build "$build/native-sanitize" -j"$jobs" --target core_tests
+  "$build/native-sanitize/tests/core/core_tests" --gtest_brief=1
+fi
+
+echo "== Windows build"
+cmake -S . -B "$build/windows" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" >/dev/null
+cmake --build "$build/windows" -j"$jobs"
+
+echo "== Windows tests under Wine"
+source scripts/wine-session.sh
+trap wine_session_stop EXIT
+wine_session_start "$build/windows"
+ctest --test-dir "$build/windows" --output-on-failure --timeout 300
