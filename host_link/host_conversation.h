@@ -1,0 +1,52 @@
+// The one DDE conversation the plugin holds with Kavrin's image server for
+// the life of the process: connect, execute a command word and wait for its
+// completion while pumping the thread's messages, read and judge the status.
+#pragma once
+
+#include <windows.h>
+#include <ddeml.h>
+
+extern const char* const kHostService;        // "KAVRIN"
+extern const char* const kHostTopic;          // "ImageServer"
+extern const char* const kHostItem;           // "ImageServerItem"
+extern const char* const kSelectColorLayer;   // "SELECTCOLORLAYER"
+extern const char* const kSendPaletteCommand; // "SENDPALETTE"
+extern const char* const kReceivePaletteCommand; // "RECEIVEPALETTE"
+
+constexpr DWORD kCommandTimeoutMs = 10000;
+constexpr int kStatusAttempts = 5;
+constexpr DWORD kStatusRequestTimeoutMs = 1000;
+constexpr int kReplyBytes = 100;
+
+struct HostLink {
+    DWORD instance;                 // DDEML instance; 0 until initialised
+    PFNCALLBACK callback;
+    HSZ service;                    // 0 when not held
+    HSZ topic;                      // 0 when not held
+    HCONV conversation;             // 0 when not connected
+    int completionFlag;             // set by the callback on XTYP_XACT_COMPLETE
+    char replyBuffer[kReplyBytes + 1];  // last status reply, NUL-terminated
+};
+
+extern HostLink hostLink;
+
+// Opens the DDEML instance and the conversation; false when the host's
+// service does not answer (no message shown).
+bool connectHost();
+// Closes the conversation and the DDEML instance.
+void disconnectHost();
+// Executes a command word in the host and waits up to 10 seconds, pumping
+// messages, for its completion. True when a completion arrived in time.
+bool executeCommand(const char* command);
+// Reads the host's status text into replyBuffer (at most 100 bytes, a trailing
+// CR LF cut). False, after the "DDE Problem" box, when no request succeeded.
+bool requestStatus();
+// True when the status reply begins with "OK"; otherwise shows the reply
+// under "Communication Error - Kavrin said:" and returns false.
+bool statusIsOk();
+
+// The wait's message pump may take the quit message that the exit command
+// posts. It is remembered and posted again once the outermost wait is over;
+// these tell a message loop whether that has happened.
+bool quitRequested();
+int requestedExitCode();
