@@ -25,6 +25,9 @@ struct HostLink {
     HSZ topic;                      // 0 when not held
     HCONV conversation;             // 0 when not connected
     int completionFlag;             // set by the callback on XTYP_XACT_COMPLETE
+    int waitDepth;                  // executeCommand waits running, nested through the pump
+    bool quitHeld;                  // a WM_QUIT taken by a wait, to be posted again
+    WPARAM quitCode;
     char replyBuffer[kReplyBytes + 1];  // last status reply, NUL-terminated
 };
 
@@ -46,7 +49,7 @@ bool requestStatus();
 bool statusIsOk();
 
 // The wait's message pump may take the quit message that the exit command
-// posts. It is remembered and posted again once the outermost wait is over;
-// these tell a message loop whether that has happened.
-bool quitRequested();
-int requestedExitCode();
+// posts. It then ends the wait (the command fails) and the quit message is
+// posted again once the outermost wait is over, so the program's message
+// loop still ends. True while such a quit message is being held back.
+bool quitMessageHeld();

@@ -2,6 +2,8 @@
 // each move wrapped in its pair of host commands.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 
 // The untouched copy of the host's palette image and the copy that the
@@ -10,6 +12,11 @@ extern uint8_t* sourcePalette;
 extern uint8_t* workingPalette;
 extern int32_t paletteBytes;  // length of each copy
 
+// The window that owns the clipboard while palettes move: the plugin's main
+// window once it exists, null before (the clipboard is then opened without
+// an owner).
+extern HWND clipboardOwner;
+
 // Asks the host for its palette and replaces both copies. False after a
 // failed host command (with a message) or a clipboard failure (silently);
 // the previous copies then stay.
@@ -17,8 +24,8 @@ bool fetchPalette();
 // Puts workingPalette on the clipboard and has the host take it. False, after
 // "Failed sending palette to Kavrin...", when any step fails.
 bool sendPalette();
-// Replaces *target by a fresh heap copy of `bytes` bytes of `block`; false
-// (target unchanged) when the allocation fails.
+// Replaces *target by a fresh heap copy of the first `bytes` bytes of `block`;
+// false, with *target unchanged, when the allocation fails.
 bool copyPaletteBlock(const uint8_t* block, int32_t bytes, uint8_t** target);
 // Places workingPalette on the clipboard as CF_DIB.
 bool putPaletteOnClipboard();

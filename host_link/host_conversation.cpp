@@ -1,0 +1,218 @@
+#include "host_conversation.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "user_messages.h"
+
+const char* const kHostService = "KAVRIN";
+const char* const kHostTopic = "ImageServer";
+const char* const kHostItem = "ImageServerItem";
+const char* const kSelectColorLayer = "SELECTCOLORLAYER";
+const char* const kSendPaletteCommand = "SENDPALETTE";
+const char* const kReceivePaletteCommand = "RECEIVEPALETTE";
+
+HostLink hostLink;
+
+// ---------------------------------------------------------------------------
+// Wine compatibility. Wine's DDEML leaves a completed asynchronous transaction
+// at the head of the conversation's queue and matches every later reply
+// against that head only, so after one asynchronous execute the next status
+// request times out and later executes never complete. Under Wine each
+// completed transaction is therefore released with DdeAbandonTransaction.
+// Wine gives the transaction id in the high word of the callback's data, and
+// its abandon loop is only safe while a single asynchronous transaction is
+// queued, so a completion that arrives while another one is still queued
+// (an execute nested through the message pump) is released when the queue is
+// down to it. Windows needs none of this.
+namespace wine_shim {
+
+bool runningUnderWine() {
+    static const int underWine = [] {
+        HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+        return ntdll && GetProcAddress(ntdll, "wine_get_version") ? 1 : 0;
+    }();
+    return underWine != 0;
+}
+
+int queued = 0;               // asynchronous transactions started and not released
+DWORD completed[8];           // ids of completed ones not yet released
+int completedCount = 0;
+
+void releaseCompleted(HCONV conversation) {
+    while (completedCount > 0 && queued == 1) {
+        DdeAbandonTransaction(hostLink.instance, conversation, completed[--completedCount]);
+        --queued;
+    }
+}
+
+void noteStarted() {
+    if (runningUnderWine()) ++queued;
+}
+
+void noteCompleted(HCONV conversation, ULONG_PTR data1) {
+    if (!runningUnderWine()) return;
+    if (completedCount < int(sizeof completed / sizeof completed[0]))
+        completed[completedCount++] = HIWORD(data1);
+    releaseCompleted(conversation);
+}
+
+// A closed conversation takes its transactions with it.
+void forgetAll() {
+    queued = 0;
+    completedCount = 0;
+}
+
+}  // namespace wine_shim
+// ---------------------------------------------------------------------------
+
+static void freeNameHandles() {
+    if (hostLink.service && hostLink.topic) {
+        DdeFreeStringHandle(hostLink.instance, hostLink.service);
+        DdeFreeStringHandle(hostLink.instance, hostLink.topic);
+        hostLink.service = 0;
+        hostLink.topic = 0;
+    }
+}
+
+static HDDEDATA CALLBACK hostCallback(UINT type, UINT, HCONV conversation, HSZ, HSZ, HDDEDATA,
+                                      ULONG_PTR data1, ULONG_PTR) {
+    switch (type & 0xFFFF) {
+        case XTYP_XACT_COMPLETE:
+            // One flag serves every transaction: whichever completes ends the
+            // wait that is running.
+            hostLink.completionFlag = 1;
+            wine_shim::noteCompleted(conversation, data1);
+            break;
+        case XTYP_DISCONNECT:
+            hostLink.conversation = 0;
+            freeNameHandles();
+            wine_shim::forgetAll();
+            break;
+        default:
+            break;
+    }
+    return nullptr;
+}
+
+bool connectHost() {
+    hostLink.callback = hostCallback;
+    if (DdeInitializeA(&hostLink.instance, hostLink.callback, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR)
+        return false;
+    hostLink.service = DdeCreateStringHandleA(hostLink.instance, kHostService, CP_WINANSI);
+    hostLink.topic = DdeCreateStringHandleA(hostLink.instance, kHostTopic, CP_WINANSI);
+    hostLink.conversation = DdeConnect(hostLink.instance, hostLink.service, hostLink.topic, nullptr);
+    if (hostLink.conversation) return true;
+    freeNameHandles();
+    return false;
+}
+
+void disconnectHost() {
+    if (hostLink.conversation) {
+        DdeDisconnect(hostLink.conversation);
+        hostLink.conversation = 0;
+    }
+    freeNameHandles();
+    wine_shim::forgetAll();
+    DdeUninitialize(hostLink.instance);
+}
+
+bool quitMessageHeld() { return hostLink.quitHeld; }
+
+// Dispatches one waiting message, if any. A quit message is held back
+// instead (see quitMessageHeld); returns false when one was taken.
+static bool pumpOneMessage() {
+    MSG message;
+    if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) return true;
+    if (message.message == WM_QUIT) {
+        hostLink.quitHeld = true;
+        hostLink.quitCode = message.wParam;
+        return false;
+    }
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+    return true;
+}
+
+// Waits until a completion sets the flag or 10 seconds have passed, sleeping
+// on the message queue and dispatching every message that arrives: the
+// DDE callback runs from them, and so do the window's own messages.
+static void waitForCompletion() {
+    const DWORD start = GetTickCount();
+    while (!hostLink.completionFlag && !hostLink.quitHeld) {
+        // Elapsed time in unsigned arithmetic stays right when the tick
+        // counter wraps during the wait.
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed > kCommandTimeoutMs) break;
+        if (!pumpOneMessage()) break;
+        if (hostLink.completionFlag) break;
+        MsgWaitForMultipleObjectsEx(0, nullptr, kCommandTimeoutMs - elapsed + 1, QS_ALLINPUT,
+                                    MWMO_INPUTAVAILABLE);
+    }
+}
+
+bool executeCommand(const char* command) {
+    if (hostLink.quitHeld) return false;  // the program is ending
+    HSZ item = DdeCreateStringHandleA(hostLink.instance, kHostItem, CP_WINANSI);
+    DdeClientTransaction(reinterpret_cast<LPBYTE>(const_cast<char*>(command)),
+                         DWORD(std::strlen(command) + 1), hostLink.conversation, item, CF_TEXT,
+                         XTYP_EXECUTE, TIMEOUT_ASYNC, nullptr);
+    if (hostLink.conversation) wine_shim::noteStarted();
+    hostLink.completionFlag = 0;
+
+    ++hostLink.waitDepth;
+    waitForCompletion();
+    --hostLink.waitDepth;
+    if (hostLink.conversation) wine_shim::releaseCompleted(hostLink.conversation);
+
+    DdeFreeStringHandle(hostLink.instance, item);
+    if (hostLink.waitDepth == 0 && hostLink.quitHeld) {
+        hostLink.quitHeld = false;
+        PostQuitMessage(int(hostLink.quitCode));
+        return false;
+    }
+    return hostLink.completionFlag != 0 && !hostLink.quitHeld;
+}
+
+bool requestStatus() {
+    hostLink.replyBuffer[0] = '\0';
+    HSZ item = DdeCreateStringHandleA(hostLink.instance, kHostItem, CP_WINANSI);
+    HDDEDATA data = nullptr;
+    UINT error = 0;
+    for (int attempt = 0; attempt < kStatusAttempts; ++attempt) {
+        data = DdeClientTransaction(nullptr, 0, hostLink.conversation, item, CF_TEXT, XTYP_REQUEST,
+                                    kStatusRequestTimeoutMs, nullptr);
+        if (data) {
+            error = 0;
+            break;
+        }
+        error = DdeGetLastError(hostLink.instance);
+        if (error == 0) break;  // no data, but no error either: an empty reply
+    }
+    DdeFreeStringHandle(hostLink.instance, item);
+
+    if (error != 0) {
+        char text[kReplyBytes];
+        std::snprintf(text, sizeof text, "DdeClientTransaction failed. DdeGetLastError: %i", int(error));
+        showUserMessage(text, kDdeProblemCaption);
+        return false;
+    }
+    DWORD size = data ? DdeGetData(data, nullptr, 0, 0) : 0;
+    if (size > DWORD(kReplyBytes)) size = kReplyBytes;
+    if (size > 0) DdeGetData(data, reinterpret_cast<LPBYTE>(hostLink.replyBuffer), size, 0);
+    hostLink.replyBuffer[size] = '\0';
+
+    // A reply that ends in CR LF loses both.
+    const size_t length = std::strlen(hostLink.replyBuffer);
+    if (length >= 2 && hostLink.replyBuffer[length - 2] == '\r') hostLink.replyBuffer[length - 2] = '\0';
+
+    if (data) DdeFreeDataHandle(data);
+    return true;
+}
+
+bool statusIsOk() {
+    if (!requestStatus()) return false;
+    if (hostLink.replyBuffer[0] == 'O' && hostLink.replyBuffer[1] == 'K') return true;
+    showUserMessage(hostLink.replyBuffer, kHostSaidCaption);
+    return false;
+}
