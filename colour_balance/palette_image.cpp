@@ -10,9 +10,15 @@ int32_t paletteHeight(const uint8_t* block) { return int32_t(readU32(block + 8))
 uint32_t paletteColourCount(const uint8_t* block) { return readU32(block + 32); }
 
 int64_t paletteSizeRule(const uint8_t* block) {
+    // |width * height| < 2^62, so the product and the sum with the colour
+    // count fit; four times that may not, and is held at a bound far beyond
+    // any block instead.
     const int64_t pixels = int64_t(paletteWidth(block)) * int64_t(paletteHeight(block));
-    return int64_t(paletteHeaderSize(block)) +
-           kPaletteEntryBytes * (pixels + int64_t(paletteColourCount(block)));
+    int64_t entries = pixels + int64_t(paletteColourCount(block));
+    constexpr int64_t kBound = int64_t(1) << 60;
+    if (entries > kBound) entries = kBound;
+    if (entries < -kBound) entries = -kBound;
+    return int64_t(paletteHeaderSize(block)) + kPaletteEntryBytes * entries;
 }
 
 int32_t boundedPaletteBytes(const uint8_t* block, size_t available) {

@@ -18,9 +18,10 @@ int32_t paletteHeight(const uint8_t* block);        // biHeight
 uint32_t paletteColourCount(const uint8_t* block);  // biClrUsed
 
 // Length of a palette image by the host's size rule,
-// biSize + 4 * (biWidth * biHeight + biClrUsed), evaluated exactly (64-bit).
-// The rule assumes four bytes per pixel; the result may be negative or huge
-// for a header that does not describe such an image.
+// biSize + 4 * (biWidth * biHeight + biClrUsed), evaluated in 64-bit
+// arithmetic (exactly, up to +-2^62). The rule assumes four bytes per pixel;
+// the result may be negative or huge for a header that does not describe
+// such an image.
 int64_t paletteSizeRule(const uint8_t* block);
 
 // How many bytes of a clipboard block of `available` bytes to copy: the size

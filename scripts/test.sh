@@ -23,6 +23,15 @@ if [ -z "${SKIP_SANITIZERS:-}" ]; then
   "$build/native-sanitize/tests/core/core_tests" --gtest_brief=1
 fi
 
+if [ -z "${SKIP_FUZZ:-}" ]; then
+  echo "== Fuzzing clipboard palette blocks (${FUZZ_RUNS:=200000} runs from the checked-in corpus)"
+  CC=clang CXX=clang++ cmake -S . -B "$build/fuzz" -DCOLOUR_BALANCE_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$build/fuzz" -j"$jobs" --target palette_block_fuzz
+  rm -rf "$build/fuzz/corpus" && cp -r fuzz/corpus "$build/fuzz/corpus"
+  "$build/fuzz/fuzz/palette_block_fuzz" -runs="$FUZZ_RUNS" -seed=1 -artifact_prefix="$build/fuzz/" \
+    "$build/fuzz/corpus" 2>&1 | tail -n 2
+fi
+
 echo "== Windows build"
 cmake -S . -B "$build/windows" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" >/dev/null
 cmake --build "$build/windows" -j"$jobs"
