@@ -1,0 +1,171 @@
+// The main window's dialog procedure: slider movements, button clicks and
+// menu commands become changes of the balance settings followed, where the
+// palette's result changes, by an apply that sends the palette to the host.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "apply_balance.h"
+#include "host_conversation.h"
+#include "palette_exchange.h"
+#include "plugin_window.h"
+#include "resource_ids.h"
+#include "slider_state.h"
+
+// The window's initialisation runs inside its creation call, before any
+// control exists and while mainWindow is still null.
+static INT_PTR onInitDialog() {
+    sourcePalette = nullptr;
+    workingPalette = nullptr;
+    fetchPalette();  // a failure has shown its own message; the window opens anyway
+    return TRUE;
+}
+
+// The position is read from the trackbar, never taken from the message.
+static int trackbarPosition(HWND trackbar) {
+    return static_cast<int>(SendMessageA(trackbar, TBM_GETPOS, 0, 0));
+}
+
+// Stores the moved slider's value in the current state, then shows it and
+// starts an unforced apply, which is dropped while an earlier one waits for
+// the host. A handle that matches no trackbar changes no value.
+static void onSliderMovement(HWND trackbar) {
+    SliderState& state = currentSliderState();
+    if (trackbar) {
+        for (int axis = 0; axis < kBalanceAxisCount; ++axis)
+            if (trackbar == pluginWindow.balanceTrackbars[axis])
+                state.balance[balanceSettings.currentRange][axis] = balanceFromPosition(trackbarPosition(trackbar));
+        if (trackbar == pluginWindow.lowsBelowTrackbar)
+            state.lowsBelow = thresholdFromPosition(trackbarPosition(trackbar));
+        if (trackbar == pluginWindow.heightsAboveTrackbar)
+            state.heightsAbove = thresholdFromPosition(trackbarPosition(trackbar));
+    }
+    refreshInfoLine();
+    applyBalance(false);
+}
+
+// All nine trackbar codes, from TB_LINEUP to TB_ENDTRACK, are movements.
+static INT_PTR onHorizontalScroll(int code, HWND trackbar) {
+    if (code >= TB_LINEUP && code <= TB_ENDTRACK) onSliderMovement(trackbar);
+    return TRUE;
+}
+
+// A state button switches the state and sends its palette, also when it was
+// current already; a range button only changes what the sliders show.
+static INT_PTR onButtonClick(HWND button) {
+    for (int state = 0; state < kSliderStateCount; ++state)
+        if (button == pluginWindow.stateButtons[state]) {
+            balanceSettings.currentState = state;
+            refreshAfterChange();
+        }
+    for (int range = 0; range < kToneRangeCount; ++range)
+        if (button == pluginWindow.rangeButtons[range]) {
+            balanceSettings.currentRange = range;
+            syncSliders();
+            refreshInfoLine();
+        }
+    return FALSE;
+}
+
+static void toggleBrightnessPreservation(HWND window) {
+    balanceSettings.preserveBrightness = !balanceSettings.preserveBrightness;
+    CheckMenuItem(GetMenu(window), IDM_BRIGHTNESS_PRESERVATION,
+                  MF_BYCOMMAND | (balanceSettings.preserveBrightness ? MF_CHECKED : MF_UNCHECKED));
+    applyBalance(true);
+}
+
+static void getNewPaletteKeepingState() {
+    fetchPalette();
+    applyBalance(true);
+}
+
+// resetAll refreshes once itself, so the host receives the palette twice.
+static void getNewPaletteAndReset() {
+    fetchPalette();
+    resetAll();
+    applyBalance(true);
+}
+
+static void resetOneAxis(int axis) {
+    resetAxis(axis);
+    refreshAfterChange();
+}
+
+static void resetLowsThreshold() {
+    resetLowsBelow();
+    refreshAfterChange();
+}
+
+static void resetHeightsThreshold() {
+    resetHeightsAbove();
+    refreshAfterChange();
+}
+
+// The shown range's balance values and both thresholds of the current state.
+static void resetShownSliders() {
+    resetVisible();
+    refreshInfoLine();
+    applyBalance(true);
+}
+
+static void openAboutBox(HWND window) {
+    DialogBoxParamA(pluginWindow.instance, MAKEINTRESOURCEA(IDD_ABOUT_BOX), window, aboutDialogProc, 0);
+}
+
+// Hides the window (it is modeless, so EndDialog does not destroy it),
+// releases the swatches, their brushes, the font, both palette copies and the
+// conversation, and ends the message loop. It may run inside a wait for the
+// host: the host link then posts the quit message again once that wait is over.
+static void exitPlugin(HWND window, int commandId) {
+    EndDialog(window, commandId);
+    for (int i = 0; i < 6; ++i) {
+        DestroyWindow(pluginWindow.swatches[i]);
+        pluginWindow.swatches[i] = nullptr;
+        DeleteObject(pluginWindow.swatchBrushes[i]);
+        pluginWindow.swatchBrushes[i] = nullptr;
+    }
+    DeleteObject(pluginWindow.infoFont);
+    pluginWindow.infoFont = nullptr;
+    freePaletteCopies();
+    disconnectHost();
+    PostQuitMessage(0);
+}
+
+// Menu items, accelerators and the close box (IDCANCEL from the dialog
+// manager). Answers TRUE for the About box and the exit commands only.
+static INT_PTR onCommand(HWND window, int commandId) {
+    switch (commandId) {
+    case IDM_BRIGHTNESS_PRESERVATION: toggleBrightnessPreservation(window); return FALSE;
+    case IDM_GET_PALETTE_KEEP_STATE:  getNewPaletteKeepingState(); return FALSE;
+    case IDM_GET_PALETTE_RESET:       getNewPaletteAndReset(); return FALSE;
+    case IDM_COPY_A_TO_B:             copyState(0, 1); return FALSE;
+    case IDM_COPY_B_TO_A:             copyState(1, 0); return FALSE;
+    case IDM_CLEAR_STATE_A:           clearState(0); return FALSE;
+    case IDM_CLEAR_STATE_B:           clearState(1); return FALSE;
+    case IDM_RESET_CYANRED:           resetOneAxis(CyanRed); return FALSE;
+    case IDM_RESET_MAGENTAGREEN:      resetOneAxis(MagentaGreen); return FALSE;
+    case IDM_RESET_YELLOWBLUE:        resetOneAxis(YellowBlue); return FALSE;
+    case IDM_RESET_LOWS:              resetLowsThreshold(); return FALSE;
+    case IDM_RESET_HEIGHTS:           resetHeightsThreshold(); return FALSE;
+    case IDM_RESET_ALL:               resetShownSliders(); return FALSE;
+    case IDM_ABOUT:                   openAboutBox(window); return TRUE;
+    case IDOK:                        exitPlugin(window, commandId); return TRUE;
+    case IDCANCEL:                    exitPlugin(window, commandId); return TRUE;
+    case IDM_EXIT_PLUGIN:             exitPlugin(window, commandId); return TRUE;
+    default:                          return FALSE;
+    }
+}
+
+INT_PTR CALLBACK mainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        return onInitDialog();
+    case WM_HSCROLL:
+        return onHorizontalScroll(LOWORD(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_COMMAND:
+        // Every control has the identifier 0: a control is told by its handle.
+        if (lParam) return onButtonClick(reinterpret_cast<HWND>(lParam));
+        return onCommand(window, LOWORD(wParam));
+    default:
+        return FALSE;
+    }
+}
