@@ -1,0 +1,295 @@
+// The window's parts driven in the test's own process: the trackbars and
+// swatches as created, the info line's format, syncSliders, and slider
+// movements through mainDialogProc. No host is involved: movements are made
+// while an apply counts as running, so their unforced apply is dropped.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "apply_balance.h"
+#include "plugin_window.h"
+#include "slider_state.h"
+
+namespace {
+
+std::string windowText(HWND window) {
+    char text[256] = "";
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+std::string className(HWND window) {
+    char name[64] = "";
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+int position(HWND trackbar) { return int(SendMessageA(trackbar, TBM_GETPOS, 0, 0)); }
+
+// A plain top-level window to hold the controls, and the controls of the
+// plugin window that the handlers look at, made with the plugin's own
+// creation functions.
+class WindowParts : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_BAR_CLASSES};
+        InitCommonControlsEx(&classes);
+    }
+
+    void SetUp() override {
+        initBalanceSettings();
+        settingsHooks = {syncSliders, refreshInfoLine, nullptr};
+        pluginWindow = {};
+        pluginWindow.instance = GetModuleHandleA(nullptr);
+        parent_ = CreateWindowExA(0, "STATIC", "parts", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr, nullptr,
+                                  pluginWindow.instance, nullptr);
+        ASSERT_NE(parent_, nullptr);
+        for (int axis = 0; axis < kBalanceAxisCount; ++axis)
+            pluginWindow.balanceTrackbars[axis] = createTrackbar(parent_, 38, 32 * axis, 256, 512);
+        pluginWindow.lowsBelowTrackbar = createTrackbar(parent_, 0, 176, 171, 256);
+        pluginWindow.heightsAboveTrackbar = createTrackbar(parent_, 171, 176, 171, 256);
+        pluginWindow.infoLine = CreateWindowExA(0, "STATIC", "uninitialized", WS_CHILD | SS_CENTER, 0, 96, 342,
+                                                32, parent_, nullptr, pluginWindow.instance, nullptr);
+        for (int range = 0; range < kToneRangeCount; ++range)
+            pluginWindow.rangeButtons[range] = CreateWindowExA(0, "BUTTON", rangeDisplayName(range), WS_CHILD, 0,
+                                                               130, 75, 20, parent_, nullptr,
+                                                               pluginWindow.instance, nullptr);
+        transformBusy = true;  // drops the unforced applies of slider movements
+    }
+
+    void TearDown() override {
+        transformBusy = false;
+        settingsHooks = {nullptr, nullptr, nullptr};
+        DestroyWindow(parent_);
+        pluginWindow = {};
+    }
+
+    LRESULT scroll(int code, HWND trackbar) {
+        return mainDialogProc(parent_, WM_HSCROLL, MAKEWPARAM(code, 0), reinterpret_cast<LPARAM>(trackbar));
+    }
+
+    HWND parent_ = nullptr;
+};
+
+TEST_F(WindowParts, TrackbarIsMadeWithItsRangeCentreTickPageSizeAndFocus) {
+    struct Case {
+        int maxPosition;
+    } cases[] = {{512}, {256}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE("trackbar 0.." + std::to_string(c.maxPosition));
+        HWND trackbar = createTrackbar(parent_, 5, 6, 200, c.maxPosition);
+        ASSERT_NE(trackbar, nullptr);
+        EXPECT_EQ(className(trackbar), "msctls_trackbar32");
+        EXPECT_EQ(windowText(trackbar), "Trackbar Control");
+        EXPECT_EQ(DWORD(GetWindowLongA(trackbar, GWL_STYLE)), 0x50000048u);
+        EXPECT_EQ(GetDlgCtrlID(trackbar), 0);
+        RECT rect;
+        GetWindowRect(trackbar, &rect);
+        MapWindowPoints(nullptr, parent_, reinterpret_cast<POINT*>(&rect), 2);
+        EXPECT_EQ(rect.left, 5);
+        EXPECT_EQ(rect.top, 6);
+        EXPECT_EQ(rect.right - rect.left, 200);
+        EXPECT_EQ(rect.bottom - rect.top, 32);
+        EXPECT_EQ(SendMessageA(trackbar, TBM_GETRANGEMIN, 0, 0), 0);
+        EXPECT_EQ(SendMessageA(trackbar, TBM_GETRANGEMAX, 0, 0), c.maxPosition);
+        EXPECT_EQ(SendMessageA(trackbar, TBM_GETPAGESIZE, 0, 0), 10);
+        EXPECT_EQ(SendMessageA(trackbar, TBM_GETLINESIZE, 0, 0), 1);
+        EXPECT_EQ(position(trackbar), c.maxPosition / 2);
+        // One tick of its own between the two ends.
+        EXPECT_EQ(SendMessageA(trackbar, TBM_GETNUMTICS, 0, 0), 3);
+        EXPECT_EQ(SendMessageA(trackbar, TBM_GETTIC, 0, 0), c.maxPosition / 2);
+        EXPECT_EQ(GetFocus(), trackbar);
+    }
+}
+
+TEST_F(WindowParts, EachSwatchGetsAClassOfItsOwnWithItsBrush) {
+    HBRUSH brushes[2] = {CreateSolidBrush(0x00FFFF00), CreateSolidBrush(0x000000FF)};
+    for (int i = 0; i < 2; ++i) {
+        int before = pluginWindow.swatchClassCounter;
+        HWND swatch = createSwatch(parent_, 10, 20, brushes[i]);
+        ASSERT_NE(swatch, nullptr);
+        SCOPED_TRACE("swatch " + std::to_string(i));
+        EXPECT_EQ(pluginWindow.swatchClassCounter, before + 1);
+        EXPECT_EQ(className(swatch), "CF" + std::to_string(before));
+        EXPECT_EQ(windowText(swatch), "-");
+        EXPECT_EQ(DWORD(GetWindowLongA(swatch, GWL_STYLE)), 0x54000000u);
+        EXPECT_EQ(GetClassLongPtrA(swatch, GCLP_HBRBACKGROUND), reinterpret_cast<LONG_PTR>(brushes[i]));
+        EXPECT_EQ(GetClassLongA(swatch, GCL_STYLE), 0x203);
+        EXPECT_EQ(GetClassLongPtrA(swatch, GCLP_HCURSOR), 0);
+        RECT rect;
+        GetClientRect(swatch, &rect);
+        EXPECT_EQ(rect.right, 32);
+        EXPECT_EQ(rect.bottom, 28);
+        DestroyWindow(swatch);
+    }
+    for (HBRUSH brush : brushes) DeleteObject(brush);
+}
+
+TEST_F(WindowParts, InfoLineShowsStateRangeBalanceAndThresholds) {
+    struct Case {
+        int state, range;
+        float cyanRed, magentaGreen, yellowBlue, lowsBelow, heightsAbove;
+        const char* expected;
+    } cases[] = {
+        {0, All, 0, 0, 0, 0.2f, 0.8f, "State A.All      (+0.00 +0.00 +0.00)\nlows-below: 0.20 heights-above: 0.80"},
+        {1, Mediums, -1, 1, -1.0f / 256, 1, 0,
+         "State B.Mediums  (-1.00 +1.00 -0.00)\nlows-below: 1.00 heights-above: 0.00"},
+        {0, Heights, 0.5f, -0.25f, 1.0f / 256, 52.0f / 256, 50.0f / 256,
+         "State A.Heights  (+0.50 -0.25 +0.00)\nlows-below: 0.20 heights-above: 0.20"},
+        {1, Lows, -0.99609375f, 0.99609375f, 0, 0, 1,
+         "State B.Lows     (-1.00 +1.00 +0.00)\nlows-below: 0.00 heights-above: 1.00"},
+    };
+    for (const Case& c : cases) {
+        balanceSettings.currentState = c.state;
+        balanceSettings.currentRange = c.range;
+        SliderState& state = balanceSettings.states[c.state];
+        state.balance[c.range][CyanRed] = c.cyanRed;
+        state.balance[c.range][MagentaGreen] = c.magentaGreen;
+        state.balance[c.range][YellowBlue] = c.yellowBlue;
+        state.lowsBelow = c.lowsBelow;
+        state.heightsAbove = c.heightsAbove;
+        refreshInfoLine();
+        EXPECT_STREQ(infoText, c.expected);
+        EXPECT_EQ(windowText(pluginWindow.infoLine), c.expected);
+    }
+}
+
+TEST_F(WindowParts, InfoLineIsLeftAloneBeforeTheControlExists) {
+    std::strcpy(infoText, "untouched");
+    pluginWindow.infoLine = nullptr;
+    refreshInfoLine();
+    EXPECT_STREQ(infoText, "untouched");
+}
+
+TEST_F(WindowParts, SyncSlidersShowsTheCurrentStateAndRange) {
+    struct Case {
+        float balance[3];
+        float lowsBelow, heightsAbove;
+        int positions[5];  // CyanRed, MagentaGreen, YellowBlue, lows-below, heights-above
+    } cases[] = {
+        {{0, 0, 0}, 0.2f, 0.8f, {256, 256, 256, 51, 204}},
+        {{-1, -1.0f / 256, 1}, 52.0f / 256, 50.0f / 256, {0, 255, 512, 52, 50}},
+        {{0.5f, -0.5f, 0.3f}, 0, 1, {384, 128, 332, 0, 256}},
+    };
+    for (const Case& c : cases) {
+        balanceSettings.currentState = 1;
+        balanceSettings.currentRange = Mediums;
+        SliderState& state = balanceSettings.states[1];
+        for (int axis = 0; axis < 3; ++axis) state.balance[Mediums][axis] = c.balance[axis];
+        state.lowsBelow = c.lowsBelow;
+        state.heightsAbove = c.heightsAbove;
+        syncSliders();
+        HWND trackbars[5] = {pluginWindow.balanceTrackbars[0], pluginWindow.balanceTrackbars[1],
+                             pluginWindow.balanceTrackbars[2], pluginWindow.lowsBelowTrackbar,
+                             pluginWindow.heightsAboveTrackbar};
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(position(trackbars[i]), c.positions[i])
+                << "trackbar " << i << " for balance " << c.balance[0] << " " << c.balance[1] << " "
+                << c.balance[2] << " thresholds " << c.lowsBelow << " " << c.heightsAbove;
+    }
+    // Nothing of the other state or range was looked at.
+    EXPECT_EQ(balanceSettings.states[0].lowsBelow, kDefaultLowsBelow);
+}
+
+TEST_F(WindowParts, BalanceSliderMovementStoresTheValueOfItsPosition) {
+    struct Case {
+        int position;
+        float stored;
+        const char* shown;
+    } cases[] = {
+        {0, -1.0f, "-1.00"}, {255, -1.0f / 256, "-0.00"}, {256, 0.0f, "+0.00"}, {512, 1.0f, "+1.00"},
+        {300, 44.0f / 256, "+0.17"},
+    };
+    balanceSettings.currentState = 1;
+    balanceSettings.currentRange = Heights;
+    for (int axis = 0; axis < kBalanceAxisCount; ++axis)
+        for (const Case& c : cases) {
+            SCOPED_TRACE("axis " + std::to_string(axis) + " position " + std::to_string(c.position));
+            HWND trackbar = pluginWindow.balanceTrackbars[axis];
+            SendMessageA(trackbar, TBM_SETPOS, TRUE, c.position);
+            EXPECT_EQ(scroll(TB_THUMBTRACK, trackbar), TRUE);
+            EXPECT_EQ(balanceSettings.states[1].balance[Heights][axis], c.stored);
+            // Shown in the info line at the axis's place in the brackets.
+            std::string line = infoText;
+            size_t open = line.find('(');
+            ASSERT_NE(open, std::string::npos) << line;
+            EXPECT_EQ(line.substr(open + 1 + 6 * axis, 5), c.shown) << line;
+            // A movement does not move the other sliders back.
+            EXPECT_EQ(position(trackbar), c.position);
+        }
+    EXPECT_EQ(balanceSettings.states[0].balance[Heights][0], 0.0f) << "state A was changed";
+    EXPECT_EQ(balanceSettings.states[1].balance[All][0], 0.0f) << "the range not shown was changed";
+}
+
+TEST_F(WindowParts, ThresholdSliderMovementStoresPositionOver256) {
+    struct Case {
+        bool lows;
+        int position;
+        float stored;
+        const char* shown;
+    } cases[] = {
+        {true, 52, 52.0f / 256, "lows-below: 0.20 heights-above: 0.80"},
+        {true, 50, 50.0f / 256, "lows-below: 0.20 heights-above: 0.80"},
+        {true, 256, 1.0f, "lows-below: 1.00 heights-above: 0.80"},
+        {false, 205, 205.0f / 256, "lows-below: 1.00 heights-above: 0.80"},
+        {false, 0, 0.0f, "lows-below: 1.00 heights-above: 0.00"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.lows ? "lows-below" : "heights-above") + " at " + std::to_string(c.position));
+        HWND trackbar = c.lows ? pluginWindow.lowsBelowTrackbar : pluginWindow.heightsAboveTrackbar;
+        SendMessageA(trackbar, TBM_SETPOS, TRUE, c.position);
+        scroll(TB_ENDTRACK, trackbar);
+        const SliderState& state = balanceSettings.states[0];
+        EXPECT_EQ(c.lows ? state.lowsBelow : state.heightsAbove, c.stored);
+        EXPECT_NE(std::strstr(infoText, c.shown), nullptr) << infoText;
+    }
+}
+
+TEST_F(WindowParts, AllNineTrackbarCodesAreMovementsAndOthersAreIgnored) {
+    HWND trackbar = pluginWindow.balanceTrackbars[MagentaGreen];
+    for (int code = 0; code <= 12; ++code) {
+        SCOPED_TRACE("code " + std::to_string(code));
+        currentSliderState().balance[All][MagentaGreen] = 0.0f;
+        std::strcpy(infoText, "not refreshed");
+        SendMessageA(trackbar, TBM_SETPOS, TRUE, 384);
+        EXPECT_EQ(scroll(code, trackbar), TRUE);
+        bool movement = code <= TB_ENDTRACK;
+        EXPECT_EQ(currentSliderState().balance[All][MagentaGreen], movement ? 0.5f : 0.0f);
+        EXPECT_EQ(std::strcmp(infoText, "not refreshed") != 0, movement);
+    }
+}
+
+TEST_F(WindowParts, MovementFromAnUnknownHandleChangesNoValueButRefreshes) {
+    SliderState before = currentSliderState();
+    std::strcpy(infoText, "not refreshed");
+    scroll(TB_THUMBTRACK, parent_);
+    EXPECT_EQ(std::memcmp(&before, &currentSliderState(), sizeof before), 0);
+    EXPECT_STRNE(infoText, "not refreshed");
+}
+
+TEST_F(WindowParts, RangeButtonChangesTheShownRangeAndItsSliders) {
+    balanceSettings.states[0].balance[Lows][YellowBlue] = -0.5f;
+    for (int range : {Lows, Heights, All}) {
+        SCOPED_TRACE(rangeDisplayName(range));
+        LRESULT answer = mainDialogProc(parent_, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED),
+                                        reinterpret_cast<LPARAM>(pluginWindow.rangeButtons[range]));
+        EXPECT_EQ(answer, FALSE);
+        EXPECT_EQ(balanceSettings.currentRange, range);
+        EXPECT_EQ(position(pluginWindow.balanceTrackbars[YellowBlue]), range == Lows ? 128 : 256);
+        EXPECT_EQ(std::string(infoText).substr(0, 16), std::string("State A.") + rangeDisplayName(range) +
+                                                           std::string(8 - std::strlen(rangeDisplayName(range)), ' '));
+    }
+}
+
+TEST_F(WindowParts, UnknownMessagesAreNotHandled) {
+    EXPECT_EQ(mainDialogProc(parent_, WM_USER + 7, 0, 0), FALSE);
+    EXPECT_EQ(mainDialogProc(parent_, WM_VSCROLL, 0, 0), FALSE);
+    // A command id that no menu item has.
+    EXPECT_EQ(mainDialogProc(parent_, WM_COMMAND, 4242, 0), FALSE);
+}
+
+}  // namespace
