@@ -1,0 +1,186 @@
+#include "picture.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr int kBuiltInWidth = 384;
+constexpr int kBuiltInHeight = 256;
+constexpr int kHorizon = 156;
+
+struct Rgb {
+    double r, g, b;
+};
+
+// A run of palette entries that shades one part of the scene from t = 0 to
+// t = 1 through a few key colours.
+struct Band {
+    int first;
+    int count;
+    Rgb keys[4];
+    int keyCount;
+};
+
+// 64 + 16 + 32 + 48 + 64 + 32 = 256 entries.
+const Band kSky = {0, 64, {{18, 24, 84}, {92, 62, 148}, {236, 110, 92}, {255, 196, 120}}, 4};
+const Band kSun = {64, 16, {{255, 252, 226}, {255, 226, 130}, {255, 160, 70}}, 3};
+const Band kFarHills = {80, 32, {{58, 40, 96}, {118, 82, 140}, {190, 130, 150}}, 3};
+const Band kNearHills = {112, 48, {{14, 48, 30}, {40, 112, 52}, {150, 176, 70}, {230, 200, 96}}, 4};
+const Band kWater = {160, 64, {{8, 22, 56}, {24, 78, 120}, {70, 150, 170}, {255, 200, 120}}, 4};
+const Band kSand = {224, 32, {{120, 84, 50}, {200, 160, 104}, {246, 222, 170}}, 3};
+
+// A 4 x 4 ordered-dither threshold in [0, 1), so that gradients between
+// neighbouring entries blend instead of banding.
+double ditherAt(int x, int y) {
+    static const int bayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+    return (bayer[y & 3][x & 3] + 0.5) / 16.0;
+}
+
+double clamp01(double t) { return t < 0 ? 0 : (t > 1 ? 1 : t); }
+
+Rgb bandColour(const Band& band, double t) {
+    const double scaled = clamp01(t) * (band.keyCount - 1);
+    int key = int(scaled);
+    if (key >= band.keyCount - 1) key = band.keyCount - 2;
+    const double f = scaled - key;
+    const Rgb& a = band.keys[key];
+    const Rgb& b = band.keys[key + 1];
+    return {a.r + (b.r - a.r) * f, a.g + (b.g - a.g) * f, a.b + (b.b - a.b) * f};
+}
+
+void fillBand(const Band& band, std::vector<uint8_t>& palette) {
+    for (int i = 0; i < band.count; ++i) {
+        const Rgb c = bandColour(band, double(i) / (band.count - 1));
+        uint8_t* entry = &palette[size_t(band.first + i) * 4];
+        entry[0] = uint8_t(std::lround(c.b));
+        entry[1] = uint8_t(std::lround(c.g));
+        entry[2] = uint8_t(std::lround(c.r));
+        entry[3] = 0;
+    }
+}
+
+// The entry of `band` for shade t at pixel (x, y), dithered.
+uint8_t shadeIndex(const Band& band, double t, int x, int y) {
+    int step = int(std::floor(clamp01(t) * (band.count - 1) + ditherAt(x, y)));
+    if (step > band.count - 1) step = band.count - 1;
+    return uint8_t(band.first + step);
+}
+
+const double kSunX = 262, kSunY = 104, kSunRadius = 26;
+
+double farHillTop(int x) {
+    return kHorizon - 34 - 16 * std::sin(x * 0.021 + 0.6) - 7 * std::sin(x * 0.057 + 2.0);
+}
+
+double nearHillTop(int x) {
+    // A hill on the left that falls away into the lake.
+    const double d = x / 170.0;
+    return kHorizon - 96 * std::exp(-d * d * 1.6) + 10 * std::sin(x * 0.045);
+}
+
+double shoreLine(int x) {
+    return kBuiltInHeight - 40 + 16 * std::sin(x * 0.018 + 1.1) - 20 * std::exp(-(x - 60) * (x - 60) / 5000.0);
+}
+
+uint8_t scenePixel(int x, int y) {
+    const double dx = x - kSunX, dy = y - kSunY;
+    const double sunDistance = std::sqrt(dx * dx + dy * dy);
+    if (y >= shoreLine(x)) {
+        const double t = (y - shoreLine(x)) / 56.0 + 0.25 * std::sin(x * 0.11 + y * 0.07);
+        return shadeIndex(kSand, 1.0 - t, x, y);
+    }
+    if (y >= nearHillTop(x) && x < 300) {
+        // Lit from the sun on the right: brighter towards the hill's top right.
+        const double height = (kHorizon + 30 - y) / 130.0;
+        const double light = x / 300.0;
+        return shadeIndex(kNearHills, 0.55 * height + 0.45 * light, x, y);
+    }
+    if (y >= kHorizon) {
+        // The lake: darker with depth, the sun's reflection as a rippled column.
+        const double depth = (y - kHorizon) / double(kBuiltInHeight - kHorizon);
+        const double ripple = 0.5 + 0.5 * std::sin(y * 0.9 + std::sin(x * 0.15) * 2.0);
+        const double column = std::exp(-(dx * dx) / (2 * 18.0 * 18.0 * (1 + depth * 4)));
+        const double glow = column * (0.55 + 0.45 * ripple) * (1.0 - depth * 0.5);
+        return shadeIndex(kWater, 0.62 * (1.0 - depth) + 0.38 * glow + 0.05 * ripple * (1 - depth), x, y);
+    }
+    if (y >= farHillTop(x)) {
+        const double height = (kHorizon - y) / 60.0;
+        const double haze = 1.0 - std::fabs(x - kSunX) / 300.0;
+        return shadeIndex(kFarHills, 0.6 * (1.0 - height) + 0.4 * haze, x, y);
+    }
+    if (sunDistance <= kSunRadius) return shadeIndex(kSun, sunDistance / kSunRadius, x, y);
+    // The sky: the vertical gradient warmed around the sun.
+    const double halo = std::exp(-sunDistance / 70.0);
+    return shadeIndex(kSky, 0.82 * y / kHorizon + 0.3 * halo, x, y);
+}
+
+uint32_t readU32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+uint16_t readU16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+
+}  // namespace
+
+void makeBuiltInPicture(Picture& picture) {
+    picture.name = "built-in landscape";
+    picture.width = kBuiltInWidth;
+    picture.height = kBuiltInHeight;
+    picture.rowBytes = kBuiltInWidth;
+    picture.palette.assign(size_t(kMaxPaletteEntries) * 4, 0);
+    for (const Band* band : {&kSky, &kSun, &kFarHills, &kNearHills, &kWater, &kSand})
+        fillBand(*band, picture.palette);
+    picture.pixels.resize(size_t(kBuiltInWidth) * kBuiltInHeight);
+    for (int y = 0; y < kBuiltInHeight; ++y)
+        for (int x = 0; x < kBuiltInWidth; ++x)
+            picture.pixels[size_t(y) * kBuiltInWidth + x] = scenePixel(x, y);
+}
+
+bool readBmpPicture(const uint8_t* bytes, size_t size, Picture& picture, std::string& problem) {
+    constexpr size_t kFileHeader = 14, kInfoHeader = 40;
+    if (size < kFileHeader + kInfoHeader || bytes[0] != 'B' || bytes[1] != 'M') {
+        problem = "not a BMP file";
+        return false;
+    }
+    const uint8_t* info = bytes + kFileHeader;
+    const uint32_t pixelOffset = readU32(bytes + 10);
+    const uint32_t infoSize = readU32(info);
+    const int32_t width = int32_t(readU32(info + 4));
+    const int32_t height = int32_t(readU32(info + 8));
+    const uint16_t bitCount = readU16(info + 14);
+    const uint32_t compression = readU32(info + 16);
+    uint32_t colours = readU32(info + 32);
+    if (infoSize < kInfoHeader || bitCount != 8 || compression != 0) {
+        problem = "only uncompressed 8-bit BMP pictures can be opened";
+        return false;
+    }
+    if (width <= 0 || width > 16384 || height == 0 || height < -16384 || height > 16384) {
+        problem = "the picture's size is out of range";
+        return false;
+    }
+    if (colours == 0) colours = kMaxPaletteEntries;
+    if (colours > uint32_t(kMaxPaletteEntries)) {
+        problem = "the colour table has more than 256 entries";
+        return false;
+    }
+    const size_t tableOffset = kFileHeader + infoSize;
+    const int rows = height < 0 ? -height : height;
+    const size_t rowBytes = (size_t(width) + 3) & ~size_t(3);
+    if (tableOffset + colours * 4 > size || pixelOffset > size ||
+        size - pixelOffset < rowBytes * size_t(rows)) {
+        problem = "the file is shorter than its headers say";
+        return false;
+    }
+    picture.width = width;
+    picture.height = rows;
+    picture.rowBytes = int(rowBytes);
+    picture.palette.assign(bytes + tableOffset, bytes + tableOffset + colours * 4);
+    picture.pixels.resize(rowBytes * size_t(rows));
+    // BMP rows run bottom-up unless the height is negative.
+    for (int row = 0; row < rows; ++row) {
+        const int sourceRow = height > 0 ? rows - 1 - row : row;
+        std::memcpy(&picture.pixels[size_t(row) * rowBytes],
+                    bytes + pixelOffset + size_t(sourceRow) * rowBytes, rowBytes);
+    }
+    return true;
+}

@@ -1,0 +1,101 @@
+// A background thread that closes message boxes. The code under test shows
+// modal boxes on the test's own thread, which then waits inside MessageBoxA;
+// the watcher reads each box, records it and presses OK.
+#include "test_support.h"
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+struct MessageBoxWatcher {
+    std::thread thread;
+    std::atomic<bool> running{false};
+    bool anyProcess = false;
+    std::mutex lock;                  // guards seen
+    std::vector<SeenMessageBox> seen;
+    std::vector<HWND> closing;        // boxes told to close, not yet gone
+};
+
+MessageBoxWatcher watcher;
+
+std::string windowText(HWND window) {
+    char text[4096] = "";
+    DWORD_PTR copied = 0;
+    // The box's thread may be busy for a moment; a sent message waits for it.
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                             SMTO_ABORTIFHUNG, 1000, &copied))
+        return std::string();
+    return std::string(text, size_t(copied));
+}
+
+BOOL CALLBACK inspectWindow(HWND window, LPARAM) {
+    char className[64] = "";
+    GetClassNameA(window, className, sizeof className);
+    if (strcmp(className, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (!watcher.anyProcess && processId != GetCurrentProcessId()) return TRUE;
+    if (std::find(watcher.closing.begin(), watcher.closing.end(), window) != watcher.closing.end())
+        return TRUE;
+    SeenMessageBox box;
+    box.caption = windowText(window);
+    // A message box's text is the static control with id 0xFFFF.
+    HWND text = GetDlgItem(window, 0xFFFF);
+    box.text = text ? windowText(text) : std::string();
+    box.processId = processId;
+    {
+        std::lock_guard<std::mutex> guard(watcher.lock);
+        watcher.seen.push_back(box);
+    }
+    watcher.closing.push_back(window);
+    PostMessageA(window, WM_COMMAND, IDOK, 0);
+    return TRUE;
+}
+
+void watchForBoxes() {
+    while (watcher.running) {
+        // Forget boxes that have gone, so that a reused handle counts again.
+        watcher.closing.erase(std::remove_if(watcher.closing.begin(), watcher.closing.end(),
+                                             [](HWND box) { return !IsWindow(box); }),
+                              watcher.closing.end());
+        EnumWindows(inspectWindow, 0);
+        Sleep(20);
+    }
+}
+
+}  // namespace
+
+bool startMessageBoxWatcher(bool anyProcess) {
+    stopMessageBoxWatcher();
+    {
+        std::lock_guard<std::mutex> guard(watcher.lock);
+        watcher.seen.clear();
+    }
+    watcher.closing.clear();
+    watcher.anyProcess = anyProcess;
+    watcher.running = true;
+    watcher.thread = std::thread(watchForBoxes);
+    return true;
+}
+
+void stopMessageBoxWatcher() {
+    watcher.running = false;
+    if (watcher.thread.joinable()) watcher.thread.join();
+}
+
+std::vector<SeenMessageBox> messageBoxesSeen() {
+    std::lock_guard<std::mutex> guard(watcher.lock);
+    return watcher.seen;
+}
+
+bool waitForMessageBoxes(size_t count, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (messageBoxesSeen().size() >= count) return true;
+        if (GetTickCount() - start >= timeoutMs) return false;
+        Sleep(10);
+    }
+}
