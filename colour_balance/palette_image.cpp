@@ -24,9 +24,11 @@ int64_t paletteSizeRule(const uint8_t* block) {
 int32_t boundedPaletteBytes(const uint8_t* block, size_t available) {
     if (available < size_t(kPaletteHeaderBytes)) return -1;
     int64_t bytes = paletteSizeRule(block);
-    // A rule that asks for more than the block holds, or that comes out below
-    // the header (negative sizes, a top-down bitmap), takes the whole block.
-    if (bytes < kPaletteHeaderBytes || uint64_t(bytes) > available) bytes = int64_t(available);
+    // A rule that asks for more than the block holds, or that does not even
+    // cover the header and the colour table it announces (negative sizes, a
+    // top-down bitmap), takes the whole block.
+    const int64_t announced = kPaletteHeaderBytes + kPaletteEntryBytes * int64_t(paletteColourCount(block));
+    if (bytes < announced || uint64_t(bytes) > available) bytes = int64_t(available);
     if (bytes > INT32_MAX) bytes = INT32_MAX;
     return int32_t(bytes);
 }

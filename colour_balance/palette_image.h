@@ -26,7 +26,8 @@ int64_t paletteSizeRule(const uint8_t* block);
 
 // How many bytes of a clipboard block of `available` bytes to copy: the size
 // rule's length, or the whole block where the rule asks for more than the
-// block holds or for less than a header; at most INT32_MAX. Returns -1 for a
+// block holds or for less than the header and its colour table; at most
+// INT32_MAX. Returns -1 for a
 // block too short to hold the 40-byte header, which cannot be a palette image.
 int32_t boundedPaletteBytes(const uint8_t* block, size_t available);
 

@@ -38,6 +38,8 @@ TEST(PaletteSizeRule, BoundedByTheBlockAndByOverflow) {
         {"most negative sizes",         40, INT32_MIN, 0x7FFFFFFF, 0, 300, 300},
         {"negative biSize",             -1000, 1, 1, 1, 64, 64},
         {"header only",                 40, 0, 0, 0, 40, 40},
+        {"top-down, exactly the block", 40, 16, -16, 256, 40 + 1024 + 1024, 40 + 1024 + 1024},
+        {"rule short of its table",     40, 1, -1, 8, 200, 200},
     };
     for (const auto& c : cases) {
         const std::vector<uint8_t> block = header(c.size, c.width, c.height, c.colours);
