@@ -4,6 +4,8 @@
 // --delay-ms and --never-complete.
 #include "host_state.h"
 
+#include <dde.h>
+
 #include <algorithm>
 
 #include "log_format.h"
@@ -172,6 +174,18 @@ void releaseHeldCommand(UINT_PTR timer) {
     host.releasingHeld = false;
 }
 
+// Ends a conversation from the server's side. Wine's DdeDisconnect does not
+// do this for a server conversation, so the host then posts the DDE
+// terminate message itself; the client answers it with its own, on which
+// DDEML removes the conversation and reports XTYP_DISCONNECT here.
+static void endConversation(HCONV conversation) {
+    if (DdeDisconnect(conversation)) return;
+    CONVINFO info = {};
+    info.cb = sizeof info;
+    if (DdeQueryConvInfo(conversation, QID_SYNC, &info))
+        PostMessageA(info.hwndPartner, WM_DDE_TERMINATE, WPARAM(info.hwnd), 0);
+}
+
 void endAfterCommands() {
     if (!host.endPending) return;
     host.endPending = false;
@@ -180,6 +194,6 @@ void endAfterCommands() {
         TerminateProcess(GetCurrentProcess(), kExitAbrupt);
     }
     logLine("END conversation");
-    DdeDisconnect(host.endingConversation);
+    endConversation(host.endingConversation);
     host.endingConversation = nullptr;
 }

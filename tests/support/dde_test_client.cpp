@@ -79,6 +79,16 @@ bool executeHostCommand(const char* command, DWORD timeoutMs) {
     return client.completed;
 }
 
+bool testClientConnected() {
+    DdeTestClient& client = ddeTestClient;
+    if (!client.conversation) return false;
+    CONVINFO info = {};
+    info.cb = sizeof info;
+    // Wine's client does not report a conversation the server ended through
+    // XTYP_DISCONNECT; its status flags show it.
+    return DdeQueryConvInfo(client.conversation, QID_SYNC, &info) && (info.wStatus & ST_CONNECTED);
+}
+
 bool lastExecuteAcknowledged() {
     return ddeTestClient.completed && ddeTestClient.completionData != nullptr;
 }
@@ -87,6 +97,14 @@ bool requestHostStatus(std::string& reply, DWORD timeoutMs) {
     DdeTestClient& client = ddeTestClient;
     reply.clear();
     if (!client.conversation) return false;
+    // Wine's DDEML server follows the data of every request with an ACK. A
+    // request started while that ACK is still queued takes it for its own
+    // (negative) answer, so the queue is emptied first.
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
     HDDEDATA data = DdeClientTransaction(nullptr, 0, client.conversation, client.item, CF_TEXT,
                                          XTYP_REQUEST, timeoutMs, nullptr);
     if (!data) {

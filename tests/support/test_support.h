@@ -95,9 +95,13 @@ void disconnectTestClient();
 // transaction is then abandoned, since Wine's DDEML otherwise keeps it at the
 // head of the queue and answers later transactions wrongly.
 bool executeHostCommand(const char* command, DWORD timeoutMs = 10000);
+// True while the conversation stands; pump messages first so that a close by
+// the host has arrived.
+bool testClientConnected();
 // True when the last completed execute was acknowledged positively.
 bool lastExecuteAcknowledged();
-// Requests the status on "ImageServerItem" in CF_TEXT, synchronously. True
+// Requests the status on "ImageServerItem" in CF_TEXT, synchronously, after
+// dispatching whatever messages are queued for this thread. True
 // with the reply's bytes up to its first NUL (all of them when it has none);
 // false with ddeTestClient.lastError when the request fails.
 bool requestHostStatus(std::string& reply, DWORD timeoutMs = 1000);
