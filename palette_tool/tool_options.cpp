@@ -1,0 +1,330 @@
+#include "tool_options.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+const ToolOption kToolOptions[] = {
+    {"--lows", "CR,MG,YB", BalanceOption, Lows,
+     "Balance of the Lows: CyanRed, MagentaGreen, YellowBlue, each from -1 to 1 (default 0,0,0).",
+     "palette-balance --lows=-0.25,0,0.5 dawn.gpl night.gpl"},
+    {"--mediums", "CR,MG,YB", BalanceOption, Mediums, "Balance of the Mediums (default 0,0,0).",
+     "palette-balance --mediums=0.5,0,-0.5 dawn.gpl dusk.gpl"},
+    {"--heights", "CR,MG,YB", BalanceOption, Heights, "Balance of the Heights (default 0,0,0).",
+     "palette-balance --heights=0,0.125,0.25 dawn.gpl underwater.gpl"},
+    {"--all", "CR,MG,YB", BalanceOption, All,
+     "Balance of every colour, applied after its range's (default 0,0,0).",
+     "palette-balance --all=0,0,0.375 sprites.bmp sprites-night.bmp"},
+    {"--lows-below", "X", ThresholdOption, 0,
+     "Colours whose luminance is below X are Lows; X from 0 to 1 (default 0.2).",
+     "palette-balance --lows-below=0.3 --lows=0,0,0.5 dawn.gpl night.gpl"},
+    {"--heights-above", "X", ThresholdOption, 1,
+     "Colours whose luminance is above X are Heights; X from 0 to 1 (default 0.8).",
+     "palette-balance --heights-above=0.7 --heights=0.5,0.25,0 dawn.gpl dusk.gpl"},
+    {"--plain", nullptr, PlainOption, 0,
+     "Turn brightness preservation off; it is on by default, as in the plugin.",
+     "palette-balance --plain --all=0.25,0,0 dawn.pal warm.pal"},
+    {"--format", "F", FormatOption, 0,
+     "Output format: gpl, jasc, riff or bmp. Without it the output file's name decides: .gpl, "
+     ".bmp, and .pal keeps the input's kind when that is a JASC or RIFF palette, JASC otherwise.",
+     "palette-balance --format=riff --mediums=0,0,0.25 dawn.gpl dawn-blue.pal"},
+    {"--ranges", nullptr, RangesOption, 0,
+     "Print which entries of INPUT fall into Lows, Mediums and Heights, with their luminance, "
+     "and write nothing. The luminance follows the mode: add --plain for the plain one.",
+     "palette-balance --ranges --lows-below=0.25 --heights-above=0.75 dawn.gpl"},
+    {"--help", nullptr, HelpOption, 0, "Show this help and exit.", "palette-balance --help"},
+};
+const size_t kToolOptionCount = sizeof kToolOptions / sizeof kToolOptions[0];
+
+namespace {
+
+struct FormatName {
+    const char* name;
+    PaletteFormat format;
+};
+const FormatName kFormatNames[] = {
+    {"gpl", GimpPalette}, {"jasc", JascPalette}, {"riff", RiffPalette}, {"bmp", IndexedBitmap}};
+
+// A decimal number and nothing else (no blanks, no hex, no nan or inf),
+// read as a float and within [low, high].
+bool parseSetting(const std::string& text, float low, float high, float& value,
+                  std::string& error) {
+    const bool decimal = !text.empty() &&
+                         text.find_first_not_of("0123456789.eE+-") == std::string::npos &&
+                         text.find_first_of("0123456789") != std::string::npos;
+    char* end = nullptr;
+    const float parsed = decimal ? std::strtof(text.c_str(), &end) : 0.0f;
+    if (!decimal || end != text.c_str() + text.size() || !std::isfinite(parsed)) {
+        error = "'" + text + "' is not a number";
+        return false;
+    }
+    if (parsed < low || parsed > high) {
+        char range[32];
+        std::snprintf(range, sizeof range, "%g to %g", double(low), double(high));
+        error = text + " is outside " + range;
+        return false;
+    }
+    value = parsed;
+    return true;
+}
+
+// "CR,MG,YB": three balance values, each in [-1, 1].
+bool parseBalanceTriple(const std::string& text, float triple[kBalanceAxisCount],
+                        std::string& error) {
+    std::vector<std::string> parts;
+    size_t begin = 0;
+    for (;;) {
+        const size_t comma = text.find(',', begin);
+        parts.push_back(
+            text.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin));
+        if (comma == std::string::npos) break;
+        begin = comma + 1;
+    }
+    if (parts.size() != kBalanceAxisCount) {
+        error = "expected three values CR,MG,YB (CyanRed, MagentaGreen, YellowBlue)";
+        return false;
+    }
+    float parsed[kBalanceAxisCount];
+    for (int axis = 0; axis < kBalanceAxisCount; ++axis)
+        if (!parseSetting(parts[axis], -1.0f, 1.0f, parsed[axis], error)) return false;
+    for (int axis = 0; axis < kBalanceAxisCount; ++axis) triple[axis] = parsed[axis];
+    return true;
+}
+
+const ToolOption* findOption(const std::string& name) {
+    for (size_t i = 0; i < kToolOptionCount; ++i)
+        if (name == kToolOptions[i].name) return &kToolOptions[i];
+    return nullptr;
+}
+
+// Applies one option with its value (empty for a switch).
+bool applyOption(const ToolOption& option, const std::string& value, ToolOptions& options,
+                 std::string& error) {
+    std::string reason;
+    switch (option.kind) {
+        case BalanceOption:
+            if (parseBalanceTriple(value, options.state.balance[option.target], reason))
+                return true;
+            break;
+        case ThresholdOption: {
+            float& threshold =
+                option.target == 0 ? options.state.lowsBelow : options.state.heightsAbove;
+            if (parseSetting(value, 0.0f, 1.0f, threshold, reason)) return true;
+            break;
+        }
+        case FormatOption:
+            for (const FormatName& format : kFormatNames)
+                if (value == format.name) {
+                    options.formatGiven = true;
+                    options.outputFormat = format.format;
+                    return true;
+                }
+            reason = "unknown format '" + value + "' (expected gpl, jasc, riff or bmp)";
+            break;
+        case PlainOption: options.preserveBrightness = false; return true;
+        case RangesOption: options.showRanges = true; return true;
+        case HelpOption: options.showHelp = true; return true;
+    }
+    error = std::string(option.name) + "=" + value + ": " + reason;
+    return false;
+}
+
+bool isHelpArgument(const std::string& argument) {
+    return argument == "--help" || argument == "-h";
+}
+
+std::string lowerCase(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return text;
+}
+
+std::string fileName(const std::string& path) {
+    const size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string extensionOf(const std::string& path) {
+    const std::string name = fileName(path);
+    const size_t dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : lowerCase(name.substr(dot));
+}
+
+// Appends `text` indented by `indent`, broken into lines of at most 79 columns.
+void appendWrapped(std::string& out, const std::string& text, size_t indent) {
+    out += std::string(indent, ' ');
+    size_t column = indent;
+    size_t begin = 0;
+    bool lineEmpty = true;
+    while (begin < text.size()) {
+        size_t end = text.find(' ', begin);
+        if (end == std::string::npos) end = text.size();
+        const std::string word = text.substr(begin, end - begin);
+        if (!lineEmpty && column + 1 + word.size() > 79) {
+            out += "\n" + std::string(indent, ' ');
+            column = indent;
+            lineEmpty = true;
+        }
+        if (!lineEmpty) {
+            out += ' ';
+            ++column;
+        }
+        out += word;
+        column += word.size();
+        lineEmpty = false;
+        begin = end + 1;
+    }
+    out += "\n";
+}
+
+}  // namespace
+
+ToolOptions defaultToolOptions() {
+    ToolOptions options;
+    options.state = {kDefaultLowsBelow, kDefaultHeightsAbove, {}};
+    options.preserveBrightness = true;
+    options.showRanges = false;
+    options.showHelp = false;
+    options.formatGiven = false;
+    options.outputFormat = GimpPalette;
+    return options;
+}
+
+bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& options,
+                      std::string& error) {
+    options = defaultToolOptions();
+    for (const std::string& argument : arguments) {
+        if (argument == "--") break;
+        if (isHelpArgument(argument)) {
+            options.showHelp = true;
+            return true;
+        }
+    }
+    std::vector<std::string> files;
+    bool optionsEnded = false;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
+            files.push_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const size_t equals = argument.find('=');
+        const std::string name = argument.substr(0, equals);
+        const ToolOption* option = findOption(name);
+        if (!option) {
+            error = "unknown option '" + name + "'";
+            return false;
+        }
+        std::string value;
+        if (!option->valueHint) {
+            if (equals != std::string::npos) {
+                error = name + " takes no value";
+                return false;
+            }
+        } else if (equals != std::string::npos) {
+            value = argument.substr(equals + 1);
+        } else if (i + 1 < arguments.size()) {
+            value = arguments[++i];
+        } else {
+            error = name + " needs a value: " + name + "=" + option->valueHint;
+            return false;
+        }
+        if (!applyOption(*option, value, options, error)) return false;
+    }
+    if (options.showRanges) {
+        if (files.size() != 1) {
+            error = files.empty() ? "--ranges needs an INPUT file"
+                                  : "--ranges reads INPUT only and writes nothing; unexpected '" +
+                                        files[1] + "'";
+            return false;
+        }
+        options.inputPath = files[0];
+        return true;
+    }
+    if (files.size() != 2) {
+        error = files.size() < 2 ? "expected INPUT and OUTPUT files"
+                                 : "unexpected '" + files[2] + "' after INPUT and OUTPUT";
+        return false;
+    }
+    options.inputPath = files[0];
+    options.outputPath = files[1];
+    return true;
+}
+
+std::string toolHelpText() {
+    std::string text =
+        "Usage: palette-balance [OPTIONS] INPUT OUTPUT\n"
+        "       palette-balance --ranges [--lows-below=X] [--heights-above=X] [--plain] INPUT\n"
+        "\n";
+    appendWrapped(text,
+                  "Rebalances the colours of a palette file exactly as the Kavrin Color Balance "
+                  "Plugin does with the same settings, byte for byte, and writes the result to "
+                  "OUTPUT. INPUT is a GIMP palette (.gpl), a JASC palette (.pal, JASC-PAL), a "
+                  "Microsoft RIFF palette (.pal, RIFF PAL) or an 8-bit indexed BMP image, whose "
+                  "colour table is rewritten so that the picture comes out recoloured; its kind "
+                  "is recognised by its content.",
+                  0);
+    text += "\n";
+    appendWrapped(text,
+                  "Balance values CR,MG,YB are for the axes CyanRed, MagentaGreen and YellowBlue, "
+                  "each from -1 (towards cyan, magenta, yellow) to 1 (towards red, green, blue). "
+                  "Each colour gets the values of its range (Lows, Mediums or Heights, by its "
+                  "luminance), then those of All. Values are refused, not clamped, when they lie "
+                  "outside their range.",
+                  0);
+    text += "\n";
+    appendWrapped(text,
+                  "OUTPUT may be INPUT itself. It is written to a temporary file that is then "
+                  "renamed into place, so a failure never leaves a half-written file; INPUT is "
+                  "only read.",
+                  0);
+    text += "\nOptions:\n";
+    for (size_t i = 0; i < kToolOptionCount; ++i) {
+        const ToolOption& option = kToolOptions[i];
+        text += "  " + std::string(option.name);
+        if (option.valueHint) text += "=" + std::string(option.valueHint);
+        text += "\n";
+        appendWrapped(text, option.description, 6);
+        text += "      Example: " + std::string(option.example) + "\n";
+    }
+    text += "\n";
+    appendWrapped(text,
+                  "Exit status: 0 when done, 1 when a file cannot be read, understood or "
+                  "written, 2 for bad options.",
+                  0);
+    return text;
+}
+
+bool chooseOutputFormat(const ToolOptions& options, PaletteFormat inputFormat,
+                        PaletteFormat& format, std::string& error) {
+    if (options.formatGiven) {
+        format = options.outputFormat;
+        return true;
+    }
+    const std::string extension = extensionOf(options.outputPath);
+    if (extension == ".gpl") {
+        format = GimpPalette;
+        return true;
+    }
+    if (extension == ".bmp") {
+        format = IndexedBitmap;
+        return true;
+    }
+    if (extension == ".pal") {
+        format =
+            (inputFormat == JascPalette || inputFormat == RiffPalette) ? inputFormat : JascPalette;
+        return true;
+    }
+    error = "cannot tell the output format from the file name; use --format=gpl, jasc, riff or bmp";
+    return false;
+}
+
+std::string paletteNameFromPath(const std::string& path) {
+    const std::string name = fileName(path);
+    const size_t dot = name.rfind('.');
+    return (dot == std::string::npos || dot == 0) ? name : name.substr(0, dot);
+}

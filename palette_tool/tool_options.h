@@ -1,0 +1,66 @@
+// The command line of palette-balance: the plugin's slider settings as
+// options, the output format, and the files.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "palette_files.h"
+#include "slider_state.h"
+
+struct ToolOptions {
+    SliderState state;        // thresholds 0.2 and 0.8, every balance value 0
+    bool preserveBrightness;  // on unless --plain, as in the plugin
+    bool showRanges;
+    bool showHelp;
+    bool formatGiven;
+    PaletteFormat outputFormat;
+    std::string inputPath;
+    std::string outputPath;  // empty with --ranges
+};
+
+enum OptionKind {
+    BalanceOption,
+    ThresholdOption,
+    PlainOption,
+    FormatOption,
+    RangesOption,
+    HelpOption
+};
+
+// One option as --help documents it. Thresholds use target 0 for
+// lowsBelow and 1 for heightsAbove; balance options use their ToneRange.
+struct ToolOption {
+    const char* name;       // "--lows"
+    const char* valueHint;  // "CR,MG,YB", or nullptr for a switch
+    OptionKind kind;
+    int target;
+    const char* description;
+    const char* example;  // a complete command line
+};
+
+extern const ToolOption kToolOptions[];
+extern const size_t kToolOptionCount;
+
+// The settings of a fresh run: the plugin's defaults.
+ToolOptions defaultToolOptions();
+
+// Parses the arguments after the program name. Values are single-precision
+// floats as the plugin stores them; a value outside its range or not wholly a
+// decimal number is refused, never clamped. Returns false with a one-line
+// reason in `error`. --help anywhere wins over everything else.
+bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& options,
+                      std::string& error);
+
+// The --help text.
+std::string toolHelpText();
+
+// The output format: --format when given, else from the output file's
+// extension (.gpl, .bmp; .pal keeps a JASC or RIFF input's kind and is JASC
+// otherwise). Returns false with a reason when the name does not tell.
+bool chooseOutputFormat(const ToolOptions& options, PaletteFormat inputFormat,
+                        PaletteFormat& format, std::string& error);
+
+// The file name without its folders and its extension, to name a new GIMP palette.
+std::string paletteNameFromPath(const std::string& path);

@@ -1,0 +1,322 @@
+// Reading and writing the four palette file formats, in memory.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "palette_files.h"
+#include "sample_files.h"
+
+namespace {
+
+const std::string kDataDir = PALETTE_TOOL_DATA_DIR;
+
+std::vector<PaletteColour> someColours(size_t count) {
+    std::vector<PaletteColour> colours;
+    for (size_t i = 0; i < count; ++i)
+        colours.push_back({uint8_t(i * 7), uint8_t(255 - i), uint8_t(i * 13 + 5)});
+    return colours;
+}
+
+std::vector<uint8_t> withU32(std::vector<uint8_t> bytes, size_t at, uint32_t value) {
+    setU32(bytes, at, value);
+    return bytes;
+}
+
+std::vector<uint8_t> withU16(std::vector<uint8_t> bytes, size_t at, uint32_t value) {
+    setU16(bytes, at, value);
+    return bytes;
+}
+
+std::vector<uint8_t> cutTo(std::vector<uint8_t> bytes, size_t size) {
+    bytes.resize(size);
+    return bytes;
+}
+
+}  // namespace
+
+TEST(PaletteFiles, DuskDataFilesHoldTheKnownColours) {
+    static const struct {
+        const char* file;
+        PaletteFormat format;
+    } samples[] = {{"dusk.gpl", GimpPalette}, {"dusk.pal", JascPalette}};
+    for (const auto& sample : samples) {
+        PaletteFile palette;
+        std::string error;
+        ASSERT_TRUE(parsePalette(readFileBytes(kDataDir + "/" + sample.file), palette, error))
+            << sample.file << ": " << error;
+        EXPECT_EQ(sample.format, palette.format) << sample.file;
+        EXPECT_TRUE(sameColours(duskColours(), palette.colours)) << sample.file;
+    }
+}
+
+// Every sample is written back in its own format with its colours unchanged
+// and must come out byte for byte as it went in.
+TEST(PaletteFiles, EachFormatWrittenBackUnchanged) {
+    const std::vector<PaletteColour> dusk = duskColours();
+    std::vector<PaletteColour> full = someColours(256);
+    static const char kOddGimp[] =
+        "GIMP Palette\r\nName: odd layout\r\n#comment\r\n255 0 0 red\r\n\r\n"
+        "  1\t2\t3\r\n# between\r\n 10  20  30   two words  \r\n7 8 9";
+    static const char kPlainJasc[] = "JASC-PAL\n0100\n2\n1 2 3\n40  50 60 \n\n";
+    const struct {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        PaletteFormat format;
+        size_t colours;
+    } samples[] = {
+        {"dusk.gpl", readFileBytes(kDataDir + "/dusk.gpl"), GimpPalette, dusk.size()},
+        {"dusk.pal", readFileBytes(kDataDir + "/dusk.pal"), JascPalette, dusk.size()},
+        {"GIMP, CR LF, comments between colours, no final line end", textBytes(kOddGimp),
+         GimpPalette, 4},
+        {"GIMP, no colours", textBytes("GIMP Palette\nName: empty\n"), GimpPalette, 0},
+        {"JASC, LF, extra blanks", textBytes(kPlainJasc), JascPalette, 2},
+        {"RIFF", sampleRiff(dusk), RiffPalette, dusk.size()},
+        {"RIFF with chunks around the data", sampleRiff(dusk, true), RiffPalette, dusk.size()},
+        {"BMP 40-byte header, padded rows", sampleBitmap(dusk, 5, 3), IndexedBitmap, dusk.size()},
+        {"BMP 124-byte header, top-down", sampleBitmap(dusk, 8, -2, 124), IndexedBitmap,
+         dusk.size()},
+        {"BMP colour count 0 meaning 256", sampleBitmap(full, 3, 3, 40, true), IndexedBitmap, 256},
+    };
+    for (const auto& sample : samples) {
+        PaletteFile palette;
+        std::string error;
+        ASSERT_TRUE(parsePalette(sample.bytes, palette, error)) << sample.name << ": " << error;
+        EXPECT_EQ(sample.format, palette.format) << sample.name;
+        EXPECT_EQ(sample.colours, palette.colours.size()) << sample.name;
+        std::vector<uint8_t> out;
+        ASSERT_TRUE(writePalette(palette, palette.colours, palette.format, "unused", out, error))
+            << sample.name << ": " << error;
+        EXPECT_EQ(sample.bytes, out) << sample.name;
+    }
+}
+
+TEST(PaletteFiles, GimpColoursAreReadWithTheirNamesAside) {
+    PaletteFile palette;
+    std::string error;
+    ASSERT_TRUE(parsePalette(textBytes("GIMP Palette\nName: x\nColumns: 2\n"
+                                       "255 0 0 red\n  1\t2\t3\n 10  20  30   two words\n"),
+                             palette, error))
+        << error;
+    EXPECT_TRUE(sameColours({{255, 0, 0}, {1, 2, 3}, {10, 20, 30}}, palette.colours));
+}
+
+// A changed colour line is written in GIMP's own column layout and keeps its
+// name; unchanged lines and everything else stay as they were.
+TEST(PaletteFiles, TextFormatsRewriteOnlyChangedColourLines) {
+    static const struct {
+        const char* name;
+        const char* in;
+        const char* out;
+    } samples[] = {
+        {"GIMP",
+         "GIMP Palette\r\nName: n\r\n255 0 0 red\r\n  1\t2\t3\r\n# c\r\n10 20 30\tdeep sea\r\n",
+         "GIMP Palette\r\nName: n\r\n255 0 0 red\r\n  1\t2\t3\r\n# c\r\n 11 200   0\tdeep sea\r\n"},
+        {"JASC", "JASC-PAL\n0100\n3\n255 0 0\n  1\t2\t3\n10 20 30\n",
+         "JASC-PAL\n0100\n3\n255 0 0\n  1\t2\t3\n11 200 0\n"},
+    };
+    for (const auto& sample : samples) {
+        PaletteFile palette;
+        std::string error;
+        ASSERT_TRUE(parsePalette(textBytes(sample.in), palette, error))
+            << sample.name << ": " << error;
+        std::vector<PaletteColour> colours = palette.colours;
+        colours[2] = {11, 200, 0};
+        std::vector<uint8_t> out;
+        ASSERT_TRUE(writePalette(palette, colours, palette.format, "n", out, error)) << sample.name;
+        EXPECT_EQ(std::string(sample.out), std::string(out.begin(), out.end())) << sample.name;
+    }
+}
+
+// Binary formats change only the colour bytes of each entry: RIFF flags, BMP
+// reserved bytes, headers, other chunks and pixels stay.
+TEST(PaletteFiles, BinaryFormatsRewriteOnlyColourBytes) {
+    const std::vector<PaletteColour> dusk = duskColours();
+    std::vector<PaletteColour> changed = dusk;
+    for (PaletteColour& colour : changed)
+        colour = {uint8_t(colour.red ^ 0x55), uint8_t(colour.green ^ 0x0F),
+                  uint8_t(colour.blue ^ 0xF0)};
+    struct Sample {
+        const char* name;
+        std::vector<uint8_t> in;
+        std::vector<uint8_t> expected;
+    };
+    Sample riff = {"RIFF", sampleRiff(dusk, true), sampleRiff(changed, true)};
+    Sample bitmap = {"BMP", sampleBitmap(dusk, 7, 5, 108), sampleBitmap(changed, 7, 5, 108)};
+    for (const Sample& sample : {riff, bitmap}) {
+        PaletteFile palette;
+        std::string error;
+        ASSERT_TRUE(parsePalette(sample.in, palette, error)) << sample.name << ": " << error;
+        std::vector<uint8_t> out;
+        ASSERT_TRUE(writePalette(palette, changed, palette.format, "n", out, error)) << sample.name;
+        EXPECT_EQ(sample.expected, out) << sample.name;
+    }
+}
+
+// Writing into another format makes a fresh file that reads back as the same
+// colours, for every pair of formats.
+TEST(PaletteFiles, EveryFormatConvertsToEveryOther) {
+    const std::vector<PaletteColour> dusk = duskColours();
+    const struct {
+        const char* name;
+        std::vector<uint8_t> bytes;
+    } sources[] = {
+        {"GIMP", readFileBytes(kDataDir + "/dusk.gpl")},
+        {"JASC", readFileBytes(kDataDir + "/dusk.pal")},
+        {"RIFF", sampleRiff(dusk, true)},
+        {"BMP", sampleBitmap(dusk, 4, 4)},
+    };
+    for (const auto& source : sources)
+        for (PaletteFormat target : {GimpPalette, JascPalette, RiffPalette, IndexedBitmap}) {
+            PaletteFile palette, readBack;
+            std::string error;
+            ASSERT_TRUE(parsePalette(source.bytes, palette, error)) << source.name << ": " << error;
+            std::vector<uint8_t> out;
+            ASSERT_TRUE(writePalette(palette, palette.colours, target, "night", out, error))
+                << source.name << " to " << formatDisplayName(target) << ": " << error;
+            ASSERT_TRUE(parsePalette(out, readBack, error))
+                << source.name << " to " << formatDisplayName(target) << ": " << error;
+            EXPECT_EQ(target, readBack.format);
+            EXPECT_TRUE(sameColours(dusk, readBack.colours))
+                << source.name << " to " << formatDisplayName(target);
+        }
+}
+
+TEST(PaletteFiles, FreshFilesHaveTheExpectedLayout) {
+    PaletteFile palette;
+    std::string error;
+    ASSERT_TRUE(parsePalette(sampleRiff({{1, 2, 3}, {250, 128, 0}}), palette, error)) << error;
+    std::vector<uint8_t> out;
+
+    ASSERT_TRUE(writePalette(palette, palette.colours, GimpPalette, "night", out, error));
+    EXPECT_EQ("GIMP Palette\nName: night\n#\n  1   2   3\tIndex 0\n250 128   0\tIndex 1\n",
+              std::string(out.begin(), out.end()));
+
+    ASSERT_TRUE(writePalette(palette, palette.colours, JascPalette, "night", out, error));
+    EXPECT_EQ("JASC-PAL\r\n0100\r\n2\r\n1 2 3\r\n250 128 0\r\n",
+              std::string(out.begin(), out.end()));
+
+    // A one-row image, one pixel per colour, rows padded to four bytes.
+    ASSERT_TRUE(writePalette(palette, palette.colours, IndexedBitmap, "night", out, error));
+    ASSERT_EQ(size_t(14 + 40 + 8 + 4), out.size());
+    EXPECT_EQ(2u, out[18]);                  // biWidth
+    EXPECT_EQ(1u, out[22]);                  // biHeight
+    EXPECT_EQ(2u, out[46]);                  // biClrUsed
+    EXPECT_EQ(62u, out[10]);                 // bfOffBits
+    EXPECT_EQ(uint8_t(out.size()), out[2]);  // bfSize
+    EXPECT_EQ(0, out[62]);
+    EXPECT_EQ(1, out[63]);
+}
+
+TEST(PaletteFiles, FormatsRefuseColourCountsTheyCannotHold) {
+    static const struct {
+        size_t count;
+        PaletteFormat format;
+        const char* error;
+    } samples[] = {
+        {0, IndexedBitmap, "an 8-bit BMP holds 1 to 256 colours, this palette has 0"},
+        {257, IndexedBitmap, "an 8-bit BMP holds 1 to 256 colours, this palette has 257"},
+        {65536, RiffPalette, "a RIFF palette holds at most 65535 colours, this palette has 65536"},
+    };
+    for (const auto& sample : samples) {
+        std::string text = "GIMP Palette\n";
+        for (size_t i = 0; i < sample.count; ++i) text += "1 2 3\n";
+        PaletteFile palette;
+        std::string error;
+        ASSERT_TRUE(parsePalette(textBytes(text), palette, error)) << error;
+        std::vector<uint8_t> out;
+        EXPECT_FALSE(writePalette(palette, palette.colours, sample.format, "n", out, error));
+        EXPECT_EQ(sample.error, error);
+    }
+    // 256 colours still fit in a BMP.
+    std::vector<uint8_t> out;
+    PaletteFile palette;
+    std::string error;
+    ASSERT_TRUE(parsePalette(sampleRiff(someColours(256)), palette, error));
+    EXPECT_TRUE(writePalette(palette, palette.colours, IndexedBitmap, "n", out, error)) << error;
+}
+
+TEST(PaletteFiles, MalformedFilesAreRefusedWithTheirReason) {
+    const std::vector<PaletteColour> dusk = duskColours();
+    const std::vector<uint8_t> bitmap = sampleBitmap(dusk, 4, 4);
+    const std::vector<uint8_t> riff = sampleRiff(dusk);
+    std::vector<uint8_t> bitmapShortTable = bitmap;
+    bitmapShortTable.resize(14 + 40 + 4 * 10);  // ends inside its colour table
+
+    // name | bytes | the reason, or its start
+    const struct {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        std::string error;
+    } samples[] = {
+        {"empty", {}, "empty file"},
+        {"unknown magic", textBytes("Hello\n1 2 3\n"), "not a palette file"},
+        {"GIMP magic misspelt", textBytes("GIMP Palettes\n1 2 3\n"),
+         "line 1: expected 'GIMP Palette'"},
+        {"GIMP non-numeric", textBytes("GIMP Palette\n# c\n12 ab 3 x\n"),
+         "line 3: 'ab' is not a colour value (a whole number from 0 to 255)"},
+        {"GIMP negative", textBytes("GIMP Palette\n-1 2 3\n"),
+         "line 2: '-1' is not a colour value"},
+        {"GIMP above 255", textBytes("GIMP Palette\n1 2 3\n256 0 0 x\n"),
+         "line 3: colour value 256 is out of range (0 to 255)"},
+        {"GIMP far above 255", textBytes("GIMP Palette\n99999999999999999999 0 0\n"),
+         "line 2: colour value 99999999999999999999 is out of range"},
+        {"GIMP two values", textBytes("GIMP Palette\n1 2\n"),
+         "line 2: expected red, green and blue values"},
+        {"JASC version", textBytes("JASC-PAL\n0200\n1\n1 2 3\n"),
+         "line 2: unsupported JASC-PAL version '0200' (expected 0100)"},
+        {"JASC truncated after magic", textBytes("JASC-PAL\n"),
+         "truncated: the version line is missing"},
+        {"JASC truncated before count", textBytes("JASC-PAL\r\n0100\r\n"),
+         "truncated: the colour count line is missing"},
+        {"JASC count not a number", textBytes("JASC-PAL\n0100\nmany\n1 2 3\n"),
+         "line 3: colour count 'many' is not a number"},
+        {"JASC count too large", textBytes("JASC-PAL\n0100\n4\n1 2 3\n4 5 6\n"),
+         "truncated: the count says 4 colours, the file has 2 colour lines"},
+        {"JASC count too small", textBytes("JASC-PAL\n0100\n1\n1 2 3\n4 5 6\n"),
+         "line 5: more colour lines than the count 1 says"},
+        {"JASC count beyond the limit", textBytes("JASC-PAL\n0100\n70000\n"),
+         "line 3: colour count 70000 is more than 65536"},
+        {"JASC fourth value", textBytes("JASC-PAL\n0100\n1\n1 2 3 255\n"),
+         "line 4: expected only red, green and blue values, found '255' after them"},
+        {"JASC above 255", textBytes("JASC-PAL\n0100\n1\n1 300 3\n"),
+         "line 4: colour value 300 is out of range"},
+        {"RIFF truncated header", textBytes("RIFF\x10\0\0"),
+         "truncated: too short for a RIFF header"},
+        {"RIFF not a palette", textBytes(std::string("RIFF\x04\0\0\0WAVE", 12)),
+         "a RIFF file, but not a palette (form type 'WAVE', expected 'PAL ')"},
+        {"RIFF cut short", cutTo(riff, riff.size() - 4), "truncated: the RIFF header says"},
+        {"RIFF count beyond its chunk", withU16(riff, 22, 33),
+         "the colour count 33 does not fit in the 'data' chunk of 132 bytes"},
+        {"RIFF chunk beyond the file", withU32(riff, 16, 500),
+         "truncated: chunk 'data' needs 500 bytes, 132 are left"},
+        {"RIFF without data chunk",
+         textBytes(std::string("RIFF\x10\0\0\0PAL note\x04\0\0\0abcd", 24)),
+         "no 'data' chunk in the RIFF palette"},
+        {"BMP truncated header", cutTo(bitmap, 30), "truncated: the BMP header is cut short"},
+        {"BMP too short", textBytes("BM\x10\0"), "truncated: too short for a BMP header"},
+        {"BMP 24 bits per pixel", withU16(bitmap, 28, 24),
+         "not an 8-bit indexed BMP: it has 24 bits per pixel"},
+        {"BMP 4 bits per pixel", withU16(bitmap, 28, 4),
+         "not an 8-bit indexed BMP: it has 4 bits per pixel"},
+        {"BMP core header", withU32(bitmap, 14, 12), "unsupported BMP header size 12"},
+        {"BMP bit fields", withU32(bitmap, 30, 3), "unsupported compression 3 for an 8-bit BMP"},
+        {"BMP colour count above 256", withU32(bitmap, 46, 300),
+         "colour count 300 is more than 256"},
+        {"BMP colour table shorter than claimed", bitmapShortTable,
+         "colour table shorter than claimed: 32 colours need 128 bytes, the file ends 40 bytes "
+         "after the header"},
+        {"BMP colour table into the pixels", withU32(bitmap, 10, 14 + 40 + 4 * 31),
+         "colour table shorter than claimed: 32 colours run into the pixel data at byte 178"},
+        {"BMP pixels truncated", cutTo(bitmap, bitmap.size() - 1),
+         "truncated: the pixel data needs 16 bytes from byte 182, the file has 197"},
+        {"BMP zero width", withU32(bitmap, 18, 0), "bad image size 0 x 4"},
+    };
+    for (const auto& sample : samples) {
+        PaletteFile palette;
+        std::string error;
+        EXPECT_FALSE(parsePalette(sample.bytes, palette, error)) << sample.name;
+        EXPECT_EQ(0u, error.rfind(sample.error, 0)) << sample.name << ": got \"" << error << "\"";
+        EXPECT_EQ(std::string::npos, error.find('\n')) << sample.name;
+    }
+}

@@ -1,0 +1,552 @@
+// palette-balance end to end: the built tool is run as a process on palette
+// files and its output files, messages and exit codes are checked. In the
+// Windows build this runs under Wine and starts the Windows tool.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
+#include <sys/wait.h>
+#endif
+
+#include "palette_files.h"
+#include "palette_image.h"
+#include "palette_transform.h"
+#include "sample_files.h"
+#include "tool_options.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kToolPath = PALETTE_TOOL_PATH;
+const std::string kDataDir = PALETTE_TOOL_DATA_DIR;
+const std::string kDuskGpl = kDataDir + "/dusk.gpl";
+const std::string kDuskJasc = kDataDir + "/dusk.pal";
+
+struct ToolRun {
+    int exitCode;
+    std::string out;  // stdout, with CR LF turned into LF
+    std::string err;  // stderr, likewise
+};
+
+#ifdef _WIN32
+// Quotes one argument by the rules of the C runtime's command-line parser.
+std::string quotedArgument(const std::string& argument) {
+    std::string quoted = "\"";
+    size_t backslashes = 0;
+    for (char c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+        quoted += c;
+        backslashes = 0;
+    }
+    quoted.append(backslashes * 2, '\\');
+    return quoted + "\"";
+}
+
+HANDLE createCaptureFile(const std::string& path) {
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Runs the tool with stdout and stderr going to the two files; returns its
+// exit code, or -1 when it could not be started or did not end in time.
+int runProcess(const std::vector<std::string>& arguments, const std::string& outPath,
+               const std::string& errPath) {
+    std::string commandLine = quotedArgument(kToolPath);
+    for (const std::string& argument : arguments) commandLine += " " + quotedArgument(argument);
+    std::vector<char> buffer(commandLine.begin(), commandLine.end());
+    buffer.push_back('\0');
+    HANDLE out = createCaptureFile(outPath);
+    HANDLE err = createCaptureFile(errPath);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    PROCESS_INFORMATION process = {};
+    int exitCode = -1;
+    if (out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
+        CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                       &startup, &process)) {
+        DWORD code = 0;
+        if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0 &&
+            GetExitCodeProcess(process.hProcess, &code))
+            exitCode = int(code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+    if (err != INVALID_HANDLE_VALUE) CloseHandle(err);
+    return exitCode;
+}
+#else
+std::string shellQuoted(const std::string& argument) {
+    std::string quoted = "'";
+    for (char c : argument) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+int runProcess(const std::vector<std::string>& arguments, const std::string& outPath,
+               const std::string& errPath) {
+    std::string command = shellQuoted(kToolPath);
+    for (const std::string& argument : arguments) command += " " + shellQuoted(argument);
+    command += " </dev/null >" + shellQuoted(outPath) + " 2>" + shellQuoted(errPath);
+    const int status = std::system(command.c_str());
+    return (status != -1 && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
+}
+#endif
+
+std::string withoutCarriageReturns(const std::vector<uint8_t>& bytes) {
+    std::string text;
+    for (uint8_t byte : bytes)
+        if (byte != '\r') text += char(byte);
+    return text;
+}
+
+// Each test works in a folder of its own: `work` holds the palette files,
+// the captured output lies beside it.
+class PaletteToolTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        folder = std::string(PALETTE_TOOL_SCRATCH_DIR) + "/" + info->test_suite_name() + "." +
+                 info->name();
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+        fs::create_directories(folder + "/work");
+    }
+
+    std::string work(const std::string& name) const { return folder + "/work/" + name; }
+
+    ToolRun run(const std::vector<std::string>& arguments) const {
+        const std::string outPath = folder + "/stdout.txt", errPath = folder + "/stderr.txt";
+        const int exitCode = runProcess(arguments, outPath, errPath);
+        return {exitCode, withoutCarriageReturns(readFileBytes(outPath)),
+                withoutCarriageReturns(readFileBytes(errPath))};
+    }
+
+    std::set<std::string> workFiles() const {
+        std::set<std::string> names;
+        for (const fs::directory_entry& entry : fs::directory_iterator(folder + "/work"))
+            names.insert(entry.path().filename().string());
+        return names;
+    }
+
+    PaletteFile readPalette(const std::string& path) const {
+        PaletteFile palette;
+        std::string error;
+        EXPECT_TRUE(parsePalette(readFileBytes(path), palette, error)) << path << ": " << error;
+        return palette;
+    }
+
+    std::string folder;
+};
+
+std::string joined(const std::vector<std::string>& arguments) {
+    std::string text;
+    for (const std::string& argument : arguments) text += (text.empty() ? "" : " ") + argument;
+    return text;
+}
+
+SliderState defaultState() { return {kDefaultLowsBelow, kDefaultHeightsAbove, {}}; }
+
+// What the plugin puts on the clipboard for these colours: a palette image
+// rewritten by rebalancePalette. Returns the working image's colour table.
+std::vector<uint8_t> pluginColourTable(const std::vector<PaletteColour>& colours,
+                                       const SliderState& state, bool preserve) {
+    std::vector<uint8_t> image(kPaletteHeaderBytes + 4 * colours.size(), 0);
+    setU32(image, 0, kPaletteHeaderBytes);        // biSize
+    setU32(image, 32, uint32_t(colours.size()));  // biClrUsed
+    for (size_t i = 0; i < colours.size(); ++i) {
+        image[kPaletteHeaderBytes + 4 * i + 0] = colours[i].blue;
+        image[kPaletteHeaderBytes + 4 * i + 1] = colours[i].green;
+        image[kPaletteHeaderBytes + 4 * i + 2] = colours[i].red;
+    }
+    std::vector<uint8_t> working = image;
+    rebalancePalette(image.data(), working.data(), int32_t(image.size()), state, preserve);
+    return std::vector<uint8_t>(working.begin() + kPaletteHeaderBytes, working.end());
+}
+
+std::vector<PaletteColour> coloursOfTable(const std::vector<uint8_t>& table) {
+    std::vector<PaletteColour> colours;
+    for (size_t i = 0; i + 3 < table.size(); i += 4)
+        colours.push_back({table[i + 2], table[i + 1], table[i]});
+    return colours;
+}
+
+// The first line of `text` and whether it was the only one.
+bool isOneLine(const std::string& text) {
+    return !text.empty() && text.find('\n') == text.size() - 1;
+}
+
+}  // namespace
+
+// With every balance value 0 the plain mode changes no colour, so each
+// format must come back byte for byte, and the input is left alone.
+TEST_F(PaletteToolTest, RoundTripEachFormatUnchangedWithZeroBalanceInPlainMode) {
+    const std::vector<PaletteColour> dusk = duskColours();
+    writeFileBytes(work("riff.pal"), sampleRiff(dusk, true));
+    writeFileBytes(work("image.bmp"), sampleBitmap(dusk, 9, 7));
+    writeFileBytes(work("top-down.bmp"), sampleBitmap(dusk, 4, -3, 124));
+    const struct {
+        std::string input, output;
+    } samples[] = {
+        {kDuskGpl, "out.gpl"},
+        {kDuskJasc, "out-jasc.pal"},
+        {work("riff.pal"), "out-riff.pal"},
+        {work("image.bmp"), "out.bmp"},
+        {work("top-down.bmp"), "out-top-down.bmp"},
+    };
+    for (const auto& sample : samples) {
+        const std::vector<uint8_t> before = readFileBytes(sample.input);
+        ASSERT_FALSE(before.empty()) << sample.input;
+        const ToolRun result = run({"--plain", sample.input, work(sample.output)});
+        EXPECT_EQ(0, result.exitCode) << sample.input << ": " << result.err;
+        EXPECT_EQ("", result.err);
+        EXPECT_EQ(before, readFileBytes(work(sample.output))) << sample.input;
+        EXPECT_EQ(before, readFileBytes(sample.input)) << "input changed: " << sample.input;
+    }
+    EXPECT_EQ(0u, workFiles().count("out.gpl.palette-balance-tmp"));
+}
+
+// The tool's colours are the working palette that rebalancePalette makes
+// from the same colours and settings, whatever the output format; a BMP's
+// colour table holds exactly the bytes that the plugin sends.
+TEST_F(PaletteToolTest, KnownPaletteMatchesThePluginTransformInEveryOutputFormat) {
+    struct Settings {
+        std::vector<std::string> arguments;
+        void (*adjust)(SliderState&);
+        bool preserve;
+    };
+    const Settings settings[] = {
+        {{}, [](SliderState&) {}, true},
+        {{"--mediums=1,0,0"}, [](SliderState& s) { s.balance[Mediums][CyanRed] = 1.0f; }, true},
+        {{"--plain", "--mediums=0.5,0,-0.5"},
+         [](SliderState& s) {
+             s.balance[Mediums][CyanRed] = 0.5f;
+             s.balance[Mediums][YellowBlue] = -0.5f;
+         },
+         false},
+        {{"--lows=0.25,-0.5,0.75", "--mediums=-0.125,0.5,0", "--heights=0,-0.25,1",
+          "--all=0.1,0.2,-0.3", "--lows-below=0.3", "--heights-above=0.6"},
+         [](SliderState& s) {
+             const float values[4][3] = {
+                 {0.25f, -0.5f, 0.75f}, {-0.125f, 0.5f, 0}, {0, -0.25f, 1}, {0.1f, 0.2f, -0.3f}};
+             for (int range = 0; range < kToneRangeCount; ++range)
+                 for (int axis = 0; axis < kBalanceAxisCount; ++axis)
+                     s.balance[range][axis] = values[range][axis];
+             s.lowsBelow = 0.3f;
+             s.heightsAbove = 0.6f;
+         },
+         true},
+        {{"--plain", "--lows=-1,1,-0.5", "--heights=0.75,0,-1", "--all=-0.2,0,0.4"},
+         [](SliderState& s) {
+             s.balance[Lows][CyanRed] = -1.0f;
+             s.balance[Lows][MagentaGreen] = 1.0f;
+             s.balance[Lows][YellowBlue] = -0.5f;
+             s.balance[Heights][CyanRed] = 0.75f;
+             s.balance[Heights][YellowBlue] = -1.0f;
+             s.balance[All][CyanRed] = -0.2f;
+             s.balance[All][YellowBlue] = 0.4f;
+         },
+         false},
+        {{"--lows-below=0.9", "--heights-above=0.1", "--lows=1,0,0", "--heights=0,0,1"},
+         [](SliderState& s) {
+             s.lowsBelow = 0.9f;
+             s.heightsAbove = 0.1f;
+             s.balance[Lows][CyanRed] = 1.0f;
+             s.balance[Heights][YellowBlue] = 1.0f;
+         },
+         true},
+    };
+    const std::vector<PaletteColour> dusk = duskColours();
+    for (const Settings& setting : settings) {
+        SliderState state = defaultState();
+        setting.adjust(state);
+        const std::vector<uint8_t> table = pluginColourTable(dusk, state, setting.preserve);
+        const std::vector<PaletteColour> expected = coloursOfTable(table);
+        const struct {
+            const char* output;
+            const char* format;
+            PaletteFormat kind;
+        } outputs[] = {
+            {"out.gpl", nullptr, GimpPalette},
+            {"out.pal", nullptr, JascPalette},
+            {"riff.pal", "--format=riff", RiffPalette},
+            {"out.bmp", nullptr, IndexedBitmap},
+        };
+        for (const auto& output : outputs) {
+            std::vector<std::string> arguments = setting.arguments;
+            if (output.format) arguments.push_back(output.format);
+            arguments.push_back(kDuskGpl);
+            arguments.push_back(work(output.output));
+            const ToolRun result = run(arguments);
+            ASSERT_EQ(0, result.exitCode) << joined(arguments) << ": " << result.err;
+            const PaletteFile palette = readPalette(work(output.output));
+            EXPECT_EQ(output.kind, palette.format) << joined(arguments);
+            ASSERT_EQ(expected.size(), palette.colours.size()) << joined(arguments);
+            for (size_t i = 0; i < expected.size(); ++i)
+                EXPECT_TRUE(sameColours({expected[i]}, {palette.colours[i]}))
+                    << joined(arguments) << ", entry " << i << ": expected "
+                    << colourText(expected[i]) << ", got " << colourText(palette.colours[i]);
+            if (output.kind == IndexedBitmap) {
+                // blue, green, red of each entry exactly where the plugin has them
+                const std::vector<uint8_t> bytes = readFileBytes(work(output.output));
+                for (size_t i = 0; i < dusk.size(); ++i)
+                    EXPECT_TRUE(std::equal(table.begin() + 4 * i, table.begin() + 4 * i + 3,
+                                           bytes.begin() + 54 + 4 * i))
+                        << joined(arguments) << ", colour table entry " << i;
+            }
+        }
+    }
+}
+
+// Fixed results of the plugin's transform for single entries of the known
+// palette, in both modes.
+TEST_F(PaletteToolTest, KnownPaletteFixedSamplesInBothModes) {
+    // arguments | entry | expected red, green, blue
+    const struct {
+        std::vector<std::string> arguments;
+        size_t entry;
+        PaletteColour expected;
+    } samples[] = {
+        {{"--mediums=1,0,0"}, kDuskGrey128, {164, 115, 115}},
+        {{"--mediums=-1,0,0"}, kDuskGrey128, {71, 138, 138}},
+        {{"--plain", "--mediums=0.5,0,-0.5"}, kDuskGrey100, {177, 100, 50}},
+        {{"--plain", "--mediums=0.5,0,-0.5", "--all=0,-1,0"}, kDuskGrey100, {177, 0, 50}},
+        {{"--plain", "--lows=1,1,1"}, 0, {255, 255, 255}},
+        {{"--lows=1,1,1"}, 0, {0, 0, 0}},
+        {{}, kDuskGrey128, {127, 127, 127}},
+        {{}, kDuskGrey4, {3, 3, 3}},
+        {{}, kDuskGrey50, {50, 50, 50}},
+        {{}, kDuskWhite, {254, 254, 254}},
+        // grey 50 is a Low and grey 51 a Medium at the default thresholds
+        {{"--plain", "--lows=-1,0,0"}, kDuskGrey50, {0, 50, 50}},
+        {{"--plain", "--lows=-1,0,0"}, kDuskGrey51, {51, 51, 51}},
+        {{"--plain", "--heights=-1,0,0"}, kDuskGrey204, {204, 204, 204}},
+        {{"--plain", "--heights=-1,0,0"}, kDuskGrey205, {0, 205, 205}},
+    };
+    for (const auto& sample : samples) {
+        std::vector<std::string> arguments = sample.arguments;
+        arguments.push_back(kDuskGpl);
+        arguments.push_back(work("out.gpl"));
+        const ToolRun result = run(arguments);
+        ASSERT_EQ(0, result.exitCode) << joined(arguments) << ": " << result.err;
+        const PaletteFile palette = readPalette(work("out.gpl"));
+        ASSERT_LT(sample.entry, palette.colours.size());
+        EXPECT_TRUE(sameColours({sample.expected}, {palette.colours[sample.entry]}))
+            << joined(arguments) << ", entry " << sample.entry << ": expected "
+            << colourText(sample.expected) << ", got " << colourText(palette.colours[sample.entry]);
+    }
+}
+
+// Each malformed input gives one line naming the file and what is wrong,
+// exit code 1, and no output file nor temporary file.
+TEST_F(PaletteToolTest, MalformedEachBadFileGivesOneLineAndLeavesNoOutput) {
+    const std::vector<PaletteColour> dusk = duskColours();
+    const std::vector<uint8_t> bitmap = sampleBitmap(dusk, 4, 4);
+    const std::vector<uint8_t> riff = sampleRiff(dusk);
+    std::vector<uint8_t> truncatedBitmap(bitmap.begin(), bitmap.end() - 5);
+    std::vector<uint8_t> rgbBitmap = bitmap;
+    setU16(rgbBitmap, 28, 24);
+    std::vector<uint8_t> shortTable(bitmap.begin(), bitmap.begin() + 14 + 40 + 4 * 20);
+    std::vector<uint8_t> truncatedRiff(riff.begin(), riff.end() - 1);
+    std::vector<uint8_t> riffCount = riff;
+    setU16(riffCount, 22, 200);
+    std::vector<uint8_t> wave = riff;
+    std::copy_n("WAVE", 4, wave.begin() + 8);
+
+    // input file | bytes | the reason after "palette-balance: FILE: "
+    const struct {
+        const char* file;
+        std::vector<uint8_t> bytes;
+        std::string reason;
+    } samples[] = {
+        {"empty.gpl", {}, "empty file"},
+        {"truncated.gpl", textBytes("GIMP Palette\n1 2 3\n4 5"),
+         "line 3: expected red, green and blue values"},
+        {"wrong-magic.gpl", textBytes("GIMP Palete\n1 2 3\n"), "not a palette file"},
+        {"letters.gpl", textBytes("GIMP Palette\n1 2 3\n4 five 6\n"),
+         "line 3: 'five' is not a colour value"},
+        {"too-bright.gpl", textBytes("GIMP Palette\n1 2 300\n"),
+         "line 2: colour value 300 is out of range"},
+        {"bad-count.pal", textBytes("JASC-PAL\r\n0100\r\nsixteen\r\n1 2 3\r\n"),
+         "line 3: colour count 'sixteen' is not a number"},
+        {"truncated-jasc.pal", textBytes("JASC-PAL\r\n0100\r\n3\r\n1 2 3\r\n"),
+         "truncated: the count says 3 colours, the file has 1 colour lines"},
+        {"wave.pal", wave, "a RIFF file, but not a palette (form type 'WAVE'"},
+        {"truncated-riff.pal", truncatedRiff, "truncated: the RIFF header says"},
+        {"riff-count.pal", riffCount, "the colour count 200 does not fit in the 'data' chunk"},
+        {"truncated.bmp", truncatedBitmap, "truncated: the pixel data needs"},
+        {"rgb.bmp", rgbBitmap, "not an 8-bit indexed BMP: it has 24 bits per pixel"},
+        {"short-table.bmp", shortTable, "colour table shorter than claimed"},
+        {"missing.gpl", {}, "cannot open"},
+    };
+    for (const auto& sample : samples) {
+        SCOPED_TRACE(sample.file);
+        std::error_code ignored;
+        for (const fs::directory_entry& entry : fs::directory_iterator(folder + "/work"))
+            fs::remove(entry.path(), ignored);
+        const std::string input = work(sample.file);
+        if (std::string(sample.file) != "missing.gpl") writeFileBytes(input, sample.bytes);
+        for (const char* output : {"out.gpl", "out.bmp"}) {
+            const ToolRun result = run({"--mediums=0.5,0,0", input, work(output)});
+            EXPECT_EQ(1, result.exitCode);
+            EXPECT_TRUE(isOneLine(result.err)) << result.err;
+            EXPECT_EQ(0u, result.err.rfind("palette-balance: " + input + ": " + sample.reason, 0))
+                << result.err;
+            EXPECT_EQ("", result.out);
+        }
+        const std::set<std::string> expected = std::string(sample.file) == "missing.gpl"
+                                                   ? std::set<std::string>{}
+                                                   : std::set<std::string>{sample.file};
+        EXPECT_EQ(expected, workFiles());
+    }
+}
+
+TEST_F(PaletteToolTest, MalformedFolderAsInputGivesOneLineAndLeavesNoOutput) {
+    fs::create_directory(work("folder.gpl"));
+    const ToolRun result = run({work("folder.gpl"), work("out.gpl")});
+    EXPECT_EQ(1, result.exitCode);
+    EXPECT_TRUE(isOneLine(result.err)) << result.err;
+    EXPECT_EQ(0u, result.err.rfind("palette-balance: " + work("folder.gpl") + ": cannot ", 0))
+        << result.err;
+    EXPECT_EQ(std::set<std::string>{"folder.gpl"}, workFiles());
+}
+
+// Refused settings give one line and exit code 2 before any file is written.
+TEST_F(PaletteToolTest, MalformedBadOptionsGiveOneLineAndLeaveNoOutput) {
+    // arguments before INPUT OUTPUT | output name | the message after "palette-balance: "
+    const struct {
+        std::vector<std::string> arguments;
+        const char* output;
+        std::string message;
+    } samples[] = {
+        {{"--lows=1.5,0,0"}, "out.gpl", "--lows=1.5,0,0: 1.5 is outside -1 to 1 (see --help)"},
+        {{"--all=0,-2,0"}, "out.gpl", "--all=0,-2,0: -2 is outside -1 to 1 (see --help)"},
+        {{"--mediums=nan,0,0"}, "out.gpl", "--mediums=nan,0,0: 'nan' is not a number (see --help)"},
+        {{"--heights=0,0"}, "out.gpl", "--heights=0,0: expected three values CR,MG,YB"},
+        {{"--heights-above=2"}, "out.gpl", "--heights-above=2: 2 is outside 0 to 1 (see --help)"},
+        {{"--lows-below=0.2junk"}, "out.gpl", "--lows-below=0.2junk: '0.2junk' is not a number"},
+        {{"--format=png"}, "out.gpl", "--format=png: unknown format 'png'"},
+        {{"--brightness"}, "out.gpl", "unknown option '--brightness' (see --help)"},
+        {{}, "out.txt", "OUTPUT: cannot tell the output format from the file name"},
+    };
+    for (const auto& sample : samples) {
+        std::vector<std::string> arguments = sample.arguments;
+        arguments.push_back(kDuskGpl);
+        arguments.push_back(work(sample.output));
+        const ToolRun result = run(arguments);
+        std::string expected = "palette-balance: " + sample.message;
+        const size_t placeholder = expected.find("OUTPUT");
+        if (placeholder != std::string::npos) expected.replace(placeholder, 6, work(sample.output));
+        EXPECT_EQ(2, result.exitCode) << joined(arguments);
+        EXPECT_TRUE(isOneLine(result.err)) << joined(arguments) << ": " << result.err;
+        EXPECT_EQ(0u, result.err.rfind(expected, 0)) << joined(arguments) << ": " << result.err;
+        EXPECT_TRUE(workFiles().empty()) << joined(arguments);
+    }
+}
+
+// The rename must replace an existing output (rename() alone refuses on Windows).
+TEST_F(PaletteToolTest, OutputExistingFileIsReplaced) {
+    writeFileBytes(work("out.gpl"), textBytes("an older file that is longer than nothing\n"));
+    const ToolRun result = run({"--mediums=1,0,0", kDuskGpl, work("out.gpl")});
+    ASSERT_EQ(0, result.exitCode) << result.err;
+    const PaletteFile palette = readPalette(work("out.gpl"));
+    ASSERT_EQ(duskColours().size(), palette.colours.size());
+    EXPECT_TRUE(sameColours({{164, 115, 115}}, {palette.colours[kDuskGrey128]}));
+    EXPECT_EQ(std::set<std::string>{"out.gpl"}, workFiles());
+}
+
+TEST_F(PaletteToolTest, OutputFailedRunLeavesAnExistingOutputAsItWas) {
+    const std::vector<uint8_t> keep = textBytes("GIMP Palette\n1 2 3\n");
+    writeFileBytes(work("out.gpl"), keep);
+    writeFileBytes(work("bad.gpl"), textBytes("GIMP Palette\n1 2 3 x\n4 5\n"));
+    EXPECT_EQ(1, run({"--all=1,0,0", work("bad.gpl"), work("out.gpl")}).exitCode);
+    EXPECT_EQ(2, run({"--all=1,0,0,0", kDuskGpl, work("out.gpl")}).exitCode);
+    EXPECT_EQ(keep, readFileBytes(work("out.gpl")));
+    EXPECT_EQ((std::set<std::string>{"bad.gpl", "out.gpl"}), workFiles());
+}
+
+TEST_F(PaletteToolTest, OutputInputNamedAsOutputIsRewrittenInPlace) {
+    writeFileBytes(work("dusk.gpl"), readFileBytes(kDuskGpl));
+    const ToolRun result =
+        run({"--plain", "--mediums=0.5,0,-0.5", work("dusk.gpl"), work("dusk.gpl")});
+    ASSERT_EQ(0, result.exitCode) << result.err;
+    const PaletteFile palette = readPalette(work("dusk.gpl"));
+    ASSERT_EQ(duskColours().size(), palette.colours.size());
+    EXPECT_TRUE(sameColours({{177, 100, 50}}, {palette.colours[kDuskGrey100]}));
+    EXPECT_EQ(std::set<std::string>{"dusk.gpl"}, workFiles());
+}
+
+// Failures while writing name the output file and leave nothing behind.
+TEST_F(PaletteToolTest, OutputThatCannotBeWrittenIsReportedWithItsName) {
+    std::string many = "GIMP Palette\n";
+    for (int i = 0; i < 257; ++i) many += "1 2 3\n";
+    writeFileBytes(work("many.gpl"), textBytes(many));
+    fs::create_directory(work("folder.gpl"));
+    const struct {
+        std::string input, output, reason;
+    } samples[] = {
+        {kDuskGpl, work("no-such-folder/out.gpl"), "cannot create the file"},
+        {kDuskGpl, work("folder.gpl"), "cannot rename the finished file into place"},
+        {work("many.gpl"), work("many.bmp"),
+         "an 8-bit BMP holds 1 to 256 colours, this palette has 257"},
+    };
+    for (const auto& sample : samples) {
+        const ToolRun result = run({sample.input, sample.output});
+        EXPECT_EQ(1, result.exitCode) << sample.output;
+        EXPECT_TRUE(isOneLine(result.err)) << result.err;
+        EXPECT_EQ(0u,
+                  result.err.rfind("palette-balance: " + sample.output + ": " + sample.reason, 0))
+            << result.err;
+    }
+    EXPECT_EQ((std::set<std::string>{"folder.gpl", "many.gpl"}), workFiles());
+}
+
+TEST_F(PaletteToolTest, RangesTableShowsWhereTheRangesFall) {
+    ToolRun result = run({"--ranges", kDuskGpl});
+    ASSERT_EQ(0, result.exitCode) << result.err;
+    EXPECT_EQ("", result.err);
+    EXPECT_EQ(0u,
+              result.out.find("Lows below 0.2, Heights above 0.8, brightness-preserving luminance\n"
+                              "Entry  Red  Green  Blue  Luminance  Range\n"
+                              "    0    0      0     0   0.000000  Lows\n"))
+        << result.out;
+    for (const char* row : {"    2   50     50    50   0.196078  Lows\n",
+                            "    3   51     51    51   0.200000  Mediums\n",
+                            "    6  204    204   204   0.800000  Mediums\n",
+                            "    7  205    205   205   0.803922  Heights\n"})
+        EXPECT_NE(std::string::npos, result.out.find(row)) << row;
+
+    result = run({"--ranges", "--plain", "--lows-below=0.5", "--heights-above=0.55", kDuskJasc});
+    ASSERT_EQ(0, result.exitCode) << result.err;
+    EXPECT_EQ(0u, result.out.find("Lows below 0.5, Heights above 0.55, plain luminance\n"))
+        << result.out;
+    EXPECT_NE(std::string::npos, result.out.find("    5  128    128   128   0.501961  Mediums\n"))
+        << result.out;
+    EXPECT_NE(std::string::npos, result.out.find("    4  100    100   100   0.392157  Lows\n"))
+        << result.out;
+    EXPECT_TRUE(workFiles().empty());
+}
+
+TEST_F(PaletteToolTest, HelpPrintsTheHelpTextAndExitsCleanly) {
+    const ToolRun result = run({"--help"});
+    EXPECT_EQ(0, result.exitCode);
+    EXPECT_EQ(toolHelpText(), result.out);
+    EXPECT_EQ("", result.err);
+}

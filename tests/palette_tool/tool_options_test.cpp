@@ -1,0 +1,258 @@
+// The command line of palette-balance: settings in the plugin's terms,
+// refused when out of range, and a help text whose examples work.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "palette_balance.h"
+#include "palette_transform.h"
+#include "sample_files.h"
+#include "tool_options.h"
+
+namespace {
+
+std::vector<std::string> words(const std::string& line) {
+    std::istringstream stream(line);
+    std::vector<std::string> result;
+    for (std::string word; stream >> word;) result.push_back(word);
+    return result;
+}
+
+std::string joined(const std::vector<std::string>& arguments) {
+    std::string text;
+    for (const std::string& argument : arguments) text += (text.empty() ? "" : " ") + argument;
+    return text;
+}
+
+}  // namespace
+
+TEST(ToolOptions, DefaultsAreThePluginsStartUpSettings) {
+    ToolOptions options;
+    std::string error;
+    ASSERT_TRUE(parseToolOptions({"in.gpl", "out.gpl"}, options, error)) << error;
+    EXPECT_EQ(kDefaultLowsBelow, options.state.lowsBelow);
+    EXPECT_EQ(kDefaultHeightsAbove, options.state.heightsAbove);
+    for (int range = 0; range < kToneRangeCount; ++range)
+        for (int axis = 0; axis < kBalanceAxisCount; ++axis)
+            EXPECT_EQ(0.0f, options.state.balance[range][axis]) << range << "/" << axis;
+    EXPECT_TRUE(options.preserveBrightness);
+    EXPECT_FALSE(options.showRanges);
+    EXPECT_FALSE(options.formatGiven);
+    EXPECT_EQ("in.gpl", options.inputPath);
+    EXPECT_EQ("out.gpl", options.outputPath);
+}
+
+TEST(ToolOptions, SettingsAreStoredAsTheirSinglePrecisionValues) {
+    ToolOptions options;
+    std::string error;
+    ASSERT_TRUE(
+        parseToolOptions({"--lows=0.25,-0.5,1", "--mediums", "-1,0.1,1e-1", "--heights=+0.3,-0,.5",
+                          "--all=-0.00390625,0,0", "--lows-below=0", "--heights-above", "0.7",
+                          "--plain", "--format=riff", "in.gpl", "out.pal"},
+                         options, error))
+        << error;
+    const float expected[kToneRangeCount][kBalanceAxisCount] = {
+        {0.25f, -0.5f, 1.0f}, {-1.0f, 0.1f, 0.1f}, {0.3f, 0.0f, 0.5f}, {-1.0f / 256, 0.0f, 0.0f}};
+    for (int range = 0; range < kToneRangeCount; ++range)
+        for (int axis = 0; axis < kBalanceAxisCount; ++axis)
+            EXPECT_EQ(expected[range][axis], options.state.balance[range][axis])
+                << rangeDisplayName(range) << " " << axisDisplayName(axis);
+    EXPECT_EQ(0.0f, options.state.lowsBelow);
+    EXPECT_EQ(0.7f, options.state.heightsAbove);
+    EXPECT_FALSE(options.preserveBrightness);
+    EXPECT_TRUE(options.formatGiven);
+    EXPECT_EQ(RiffPalette, options.outputFormat);
+
+    // "--" ends the options, so a file may begin with a dash; the last of a repeated option counts.
+    ASSERT_TRUE(parseToolOptions(
+        {"--lows-below=1", "--all=1,1,1", "--all=0,0,-1", "--", "-in.gpl", "--plain"}, options,
+        error))
+        << error;
+    EXPECT_EQ(1.0f, options.state.lowsBelow);
+    EXPECT_EQ(-1.0f, options.state.balance[All][YellowBlue]);
+    EXPECT_EQ(0.0f, options.state.balance[All][CyanRed]);
+    EXPECT_TRUE(options.preserveBrightness);
+    EXPECT_EQ("-in.gpl", options.inputPath);
+    EXPECT_EQ("--plain", options.outputPath);
+}
+
+TEST(ToolOptions, BadOptionsAreRefusedWithTheirReason) {
+    // arguments | the reason
+    const struct {
+        std::vector<std::string> arguments;
+        std::string error;
+    } samples[] = {
+        {{"--lows=1.5,0,0", "a", "b"}, "--lows=1.5,0,0: 1.5 is outside -1 to 1"},
+        {{"--mediums=0,-1.0001,0", "a", "b"}, "--mediums=0,-1.0001,0: -1.0001 is outside -1 to 1"},
+        {{"--heights=0,0", "a", "b"},
+         "--heights=0,0: expected three values CR,MG,YB (CyanRed, MagentaGreen, YellowBlue)"},
+        {{"--all=0,0,0,0", "a", "b"}, "--all=0,0,0,0: expected three values CR,MG,YB"},
+        {{"--all=nan,0,0", "a", "b"}, "--all=nan,0,0: 'nan' is not a number"},
+        {{"--all=0,inf,0", "a", "b"}, "--all=0,inf,0: 'inf' is not a number"},
+        {{"--all=0,0,1e40", "a", "b"}, "--all=0,0,1e40: '1e40' is not a number"},
+        {{"--lows=0.5x,0,0", "a", "b"}, "--lows=0.5x,0,0: '0.5x' is not a number"},
+        {{"--lows= 0.5,0,0", "a", "b"}, "--lows= 0.5,0,0: ' 0.5' is not a number"},
+        {{"--lows=,0,0", "a", "b"}, "--lows=,0,0: '' is not a number"},
+        {{"--lows=0x1,0,0", "a", "b"}, "--lows=0x1,0,0: '0x1' is not a number"},
+        {{"--lows=-,0,0", "a", "b"}, "--lows=-,0,0: '-' is not a number"},
+        {{"--lows-below=1.01", "a", "b"}, "--lows-below=1.01: 1.01 is outside 0 to 1"},
+        {{"--heights-above=-0.1", "a", "b"}, "--heights-above=-0.1: -0.1 is outside 0 to 1"},
+        {{"--heights-above=0.8.1", "a", "b"}, "--heights-above=0.8.1: '0.8.1' is not a number"},
+        {{"--format=png", "a", "b"},
+         "--format=png: unknown format 'png' (expected gpl, jasc, riff or bmp)"},
+        {{"--plain=1", "a", "b"}, "--plain takes no value"},
+        {{"a", "b", "--lows"}, "--lows needs a value: --lows=CR,MG,YB"},
+        {{"--bogus", "a", "b"}, "unknown option '--bogus'"},
+        {{"-x", "a", "b"}, "unknown option '-x'"},
+        {{"a"}, "expected INPUT and OUTPUT files"},
+        {{"a", "b", "c"}, "unexpected 'c' after INPUT and OUTPUT"},
+        {{"--ranges"}, "--ranges needs an INPUT file"},
+        {{"--ranges", "a", "b"}, "--ranges reads INPUT only and writes nothing; unexpected 'b'"},
+    };
+    for (const auto& sample : samples) {
+        ToolOptions options;
+        std::string error;
+        EXPECT_FALSE(parseToolOptions(sample.arguments, options, error))
+            << joined(sample.arguments);
+        EXPECT_EQ(sample.error, error.substr(0, sample.error.size())) << joined(sample.arguments);
+    }
+}
+
+TEST(ToolOptions, HelpWinsOverEverythingElse) {
+    ToolOptions options;
+    std::string error;
+    ASSERT_TRUE(parseToolOptions({"--lows=5,0,0", "-h"}, options, error)) << error;
+    EXPECT_TRUE(options.showHelp);
+}
+
+// --help shows every option with an example, and each example is a working
+// command line that uses its option.
+TEST(ToolOptions, HelpDocumentsEveryOptionWithAWorkingExample) {
+    const std::string help = toolHelpText();
+    for (size_t i = 0; i < kToolOptionCount; ++i) {
+        const ToolOption& option = kToolOptions[i];
+        EXPECT_NE(std::string::npos, help.find("\n  " + std::string(option.name))) << option.name;
+        EXPECT_NE(std::string::npos, help.find("Example: " + std::string(option.example) + "\n"))
+            << option.name;
+
+        std::vector<std::string> arguments = words(option.example);
+        ASSERT_EQ("palette-balance", arguments.front()) << option.example;
+        arguments.erase(arguments.begin());
+        ToolOptions options;
+        std::string error;
+        ASSERT_TRUE(parseToolOptions(arguments, options, error)) << option.example << ": " << error;
+        const ToolOptions defaults = defaultToolOptions();
+        switch (option.kind) {
+            case BalanceOption: {
+                const float* values = options.state.balance[option.target];
+                EXPECT_TRUE(values[0] != 0 || values[1] != 0 || values[2] != 0) << option.example;
+                break;
+            }
+            case ThresholdOption:
+                EXPECT_TRUE(options.state.lowsBelow != defaults.state.lowsBelow ||
+                            options.state.heightsAbove != defaults.state.heightsAbove)
+                    << option.example;
+                break;
+            case PlainOption: EXPECT_FALSE(options.preserveBrightness) << option.example; break;
+            case FormatOption: EXPECT_TRUE(options.formatGiven) << option.example; break;
+            case RangesOption: EXPECT_TRUE(options.showRanges) << option.example; break;
+            case HelpOption: EXPECT_TRUE(options.showHelp) << option.example; break;
+        }
+    }
+    for (const std::string& line :
+         {std::string("Usage: palette-balance"), std::string("Exit status")})
+        EXPECT_NE(std::string::npos, help.find(line)) << line;
+}
+
+TEST(ToolOptions, OutputFormatFollowsTheNameOrTheOption) {
+    // output | input format | --format value or "" | expected format, or -1 for a refusal
+    static const struct {
+        const char* output;
+        PaletteFormat input;
+        const char* option;
+        int expected;
+    } samples[] = {
+        {"out.gpl", IndexedBitmap, "", GimpPalette},
+        {"C:\\palettes\\OUT.GPL", JascPalette, "", GimpPalette},
+        {"out.bmp", GimpPalette, "", IndexedBitmap},
+        {"out.pal", RiffPalette, "", RiffPalette},
+        {"out.pal", JascPalette, "", JascPalette},
+        {"out.pal", GimpPalette, "", JascPalette},
+        {"out.pal", IndexedBitmap, "", JascPalette},
+        {"out.pal", JascPalette, "riff", RiffPalette},
+        {"out.txt", GimpPalette, "bmp", IndexedBitmap},
+        {"out.txt", GimpPalette, "", -1},
+        {"dir.gpl/out", GimpPalette, "", -1},
+    };
+    for (const auto& sample : samples) {
+        std::vector<std::string> arguments = {"in", sample.output};
+        if (*sample.option) arguments.push_back(std::string("--format=") + sample.option);
+        ToolOptions options;
+        std::string error;
+        ASSERT_TRUE(parseToolOptions(arguments, options, error)) << error;
+        PaletteFormat format = PaletteFormat(-1);
+        const bool chosen = chooseOutputFormat(options, sample.input, format, error);
+        EXPECT_EQ(sample.expected >= 0, chosen) << sample.output << " " << sample.option;
+        if (chosen)
+            EXPECT_EQ(sample.expected, int(format)) << sample.output << " " << sample.option;
+        else
+            EXPECT_EQ(
+                "cannot tell the output format from the file name; use --format=gpl, jasc, riff or "
+                "bmp",
+                error);
+    }
+}
+
+TEST(ToolOptions, PaletteNameIsTheBareFileName) {
+    EXPECT_EQ("night", paletteNameFromPath("palettes/dusk/night.gpl"));
+    EXPECT_EQ("under water.v2", paletteNameFromPath("C:\\art\\under water.v2.gpl"));
+    EXPECT_EQ("plain", paletteNameFromPath("plain"));
+    EXPECT_EQ(".hidden", paletteNameFromPath("dir.d/.hidden"));
+}
+
+// The tool lays the colours out as a palette image (blue, green, red) for
+// the transform; a channel mix-up there shows as a difference from the
+// colour-by-colour result.
+TEST(ToolBalance, RebalancedColoursMatchTheTransformColourByColour) {
+    const std::vector<PaletteColour> dusk = duskColours();
+    SliderState state = defaultToolOptions().state;
+    state.balance[Lows][CyanRed] = 0.75f;
+    state.balance[Mediums][YellowBlue] = -0.5f;
+    state.balance[Heights][MagentaGreen] = 0.25f;
+    state.balance[All][CyanRed] = -0.125f;
+    for (bool preserve : {false, true}) {
+        const std::vector<PaletteColour> result = rebalanceColours(dusk, state, preserve);
+        ASSERT_EQ(dusk.size(), result.size());
+        for (size_t i = 0; i < dusk.size(); ++i) {
+            const uint8_t in[3] = {dusk[i].red, dusk[i].green, dusk[i].blue};
+            uint8_t out[3];
+            rebalanceColour(in, out, state, preserve);
+            EXPECT_TRUE(sameColours({{out[0], out[1], out[2]}}, {result[i]}))
+                << "entry " << i << (preserve ? " preserving" : " plain") << ": expected "
+                << colourText({out[0], out[1], out[2]}) << ", got " << colourText(result[i]);
+        }
+    }
+}
+
+TEST(ToolBalance, RangesTableClassifiesTheEdgeGreys) {
+    const std::vector<PaletteColour> colours = {
+        {50, 50, 50}, {51, 51, 51}, {204, 204, 204}, {205, 205, 205}};
+    SliderState state = defaultToolOptions().state;
+    EXPECT_EQ(
+        "Lows below 0.2, Heights above 0.8, plain luminance\n"
+        "Entry  Red  Green  Blue  Luminance  Range\n"
+        "    0   50     50    50   0.196078  Lows\n"
+        "    1   51     51    51   0.200000  Mediums\n"
+        "    2  204    204   204   0.800000  Mediums\n"
+        "    3  205    205   205   0.803922  Heights\n"
+        "Lows: 1, Mediums: 2, Heights: 1\n",
+        rangesTable(colours, state, false));
+    state.lowsBelow = 0.25f;
+    state.heightsAbove = 0.75f;
+    const std::string table = rangesTable(colours, state, true);
+    EXPECT_EQ(0u,
+              table.find("Lows below 0.25, Heights above 0.75, brightness-preserving luminance\n"));
+    EXPECT_NE(std::string::npos, table.find("Lows: 2, Mediums: 0, Heights: 2\n")) << table;
+}
