@@ -1,0 +1,171 @@
+// The plugin's DDE conversation with the host: connecting, commands and
+// their completion, status replies and how they are judged and shown, the
+// host ending the conversation, and the quit message taken by a wait.
+#include "plugin_link_fixture.h"
+
+#include <cstring>
+
+TEST_F(PluginLinkTest, ConnectFailsWithoutAHostAndShowsNothing) {
+    EXPECT_FALSE(connectHost());
+    EXPECT_EQ(nullptr, hostLink.conversation);
+    EXPECT_EQ(nullptr, hostLink.service) << "name handles are freed when the connect fails";
+    EXPECT_EQ(nullptr, hostLink.topic);
+    EXPECT_NE(0u, hostLink.instance) << "the DDEML instance stays initialised";
+    pumpMessagesFor(200);
+    EXPECT_TRUE(messageBoxesSeen().empty());
+}
+
+TEST_F(PluginLinkTest, CommandsCompleteAndStatusesAreOkOneAfterAnother) {
+    ASSERT_TRUE(connectPluginTo());
+    // Several pairs in a row: each completed asynchronous transaction must be
+    // released, or the next request is answered wrongly.
+    for (int round = 0; round < 3; ++round) {
+        for (const char* command : {kSelectColorLayer, kSendPaletteCommand}) {
+            SCOPED_TRACE(command);
+            ASSERT_TRUE(executeCommand(command));
+            ASSERT_TRUE(statusIsOk());
+            EXPECT_STREQ("OK", hostLink.replyBuffer) << "CR LF is trimmed";
+        }
+    }
+    const std::vector<HostCommandRecord> commands = hostExecutedCommands(host);
+    ASSERT_EQ(6u, commands.size());
+    EXPECT_EQ("SELECTCOLORLAYER", commands[0].word);
+    EXPECT_EQ("SENDPALETTE", commands[1].word);
+    EXPECT_EQ(6u, hostStatusRequests(host).size());
+    EXPECT_TRUE(messageBoxesSeen().empty());
+}
+
+TEST_F(PluginLinkTest, StatusRepliesAreTrimmedJudgedAndShown) {
+    const std::string hundredX(100, 'x');
+    std::string hundredOK;
+    for (int i = 0; i < 50; ++i) hundredOK += "OK";
+    struct Case {
+        const char* options;
+        bool ok;
+        std::string reply;  // replyBuffer afterwards
+    };
+    const Case cases[] = {
+        // host options                               ok?    reply kept
+        {"--status-text=OK", true, "OK"},
+        {"--status-text=OKAY", true, "OKAY"},
+        {"--status-text=ok", false, "ok"},
+        {"--status-text=", false, ""},
+        {"--status-text=\\r", false, "\r"},           // one character: never trimmed
+        {"--status-text=No\\r\\n", false, "No"},
+        {"--status-text=OK\\rX", true, "OK"},         // CR second-to-last: cut there
+        {"--status-length=10000", true, hundredOK},   // cut to its first 100 bytes
+        {"--status-text=x --status-length=10000", false, hundredX},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options);
+        restart();
+        ASSERT_TRUE(connectPluginTo(c.options));
+        ASSERT_TRUE(executeCommand(kSelectColorLayer));
+        EXPECT_EQ(c.ok, statusIsOk());
+        EXPECT_EQ(c.reply, std::string(hostLink.replyBuffer));
+        if (c.ok) {
+            pumpMessagesFor(100);
+            EXPECT_TRUE(messageBoxesSeen().empty());
+        } else {
+            ASSERT_TRUE(waitForMessageBoxes(1, 5000));
+            const std::vector<SeenMessageBox> boxes = messageBoxesSeen();
+            ASSERT_EQ(1u, boxes.size());
+            EXPECT_EQ("Communication Error - Kavrin said:", boxes[0].caption);
+            // The box shows the reply verbatim (a lone CR aside, which a
+            // static control does not keep as typed).
+            if (c.reply != "\r") {
+                EXPECT_EQ(c.reply, boxes[0].text);
+            }
+        }
+    }
+}
+
+TEST_F(PluginLinkTest, FailingStatusRequestShowsTheDdeProblemAfterFiveAttempts) {
+    ASSERT_TRUE(connectPluginTo("--fail-status"));
+    ASSERT_TRUE(executeCommand(kSelectColorLayer));
+    EXPECT_FALSE(statusIsOk());
+    EXPECT_STREQ("", hostLink.replyBuffer);
+    EXPECT_EQ(std::vector<std::string>{"DDE Problem|DdeClientTransaction failed. DdeGetLastError: 16393"},
+              boxesSeen())
+        << "16393 is DMLERR_NOTPROCESSED";
+    EXPECT_EQ(5u, hostStatusRequests(host).size());
+}
+
+TEST_F(PluginLinkTest, CommandTheHostNeverCompletesFailsAfterTenSeconds) {
+    ASSERT_TRUE(connectPluginTo("--never-complete=SELECTCOLORLAYER"));
+    const DWORD start = GetTickCount();
+    EXPECT_FALSE(executeCommand(kSelectColorLayer));
+    const DWORD elapsed = GetTickCount() - start;
+    EXPECT_GE(elapsed, 9900u) << "the wait gave up early";
+    EXPECT_LT(elapsed, 14000u) << "the wait overran its limit";
+    EXPECT_TRUE(messageBoxesSeen().empty()) << "the caller decides what to show";
+}
+
+TEST_F(PluginLinkTest, HostEndingTheConversationFailsLaterCommands) {
+    ASSERT_TRUE(connectPluginTo("--disconnect-after=1"));
+    ASSERT_TRUE(executeCommand(kSelectColorLayer));
+    ASSERT_TRUE(statusIsOk());
+    ASSERT_TRUE(waitForHostLogLine(host, "END conversation", 5000));
+    pumpMessagesFor(200);
+    // Windows reports the end through XTYP_DISCONNECT, which frees the names;
+    // Wine's client is not told. Either way the names go together.
+    EXPECT_EQ(hostLink.service == nullptr, hostLink.topic == nullptr);
+    EXPECT_EQ(hostLink.conversation == nullptr, hostLink.service == nullptr);
+    // Later commands fail; the plugin does not reconnect.
+    EXPECT_FALSE(executeCommand(kSendPaletteCommand));
+    disconnectHost();
+    EXPECT_EQ(nullptr, hostLink.conversation);
+    EXPECT_EQ(nullptr, hostLink.service);
+    EXPECT_EQ(nullptr, hostLink.topic);
+    EXPECT_EQ(1u, hostExecutedCommands(host).size());
+    EXPECT_TRUE(messageBoxesSeen().empty());
+}
+
+namespace {
+
+bool executeResult[2];
+
+// Runs inside the outer command's wait: posts the quit message and starts
+// a second command, whose wait takes it.
+void CALLBACK quitDuringNestedCommand(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    PostQuitMessage(7);
+    executeResult[1] = executeCommand(kSendPaletteCommand);
+}
+
+// How many quit messages wait in the queue, and the code of the last.
+int takeQuitMessages(WPARAM& code) {
+    int count = 0;
+    MSG message;
+    while (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        code = message.wParam;
+        ++count;
+    }
+    return count;
+}
+
+}  // namespace
+
+TEST_F(PluginLinkTest, QuitMessageTakenByAWaitEndsItAndIsPostedAgain) {
+    ASSERT_TRUE(connectPluginTo("--delay-ms=3000"));
+    PostQuitMessage(5);
+    const DWORD start = GetTickCount();
+    EXPECT_FALSE(executeCommand(kSelectColorLayer));
+    EXPECT_LT(GetTickCount() - start, 2500u) << "the wait went on after the quit message";
+    EXPECT_FALSE(quitMessageHeld());
+    WPARAM code = 0;
+    EXPECT_EQ(1, takeQuitMessages(code));
+    EXPECT_EQ(5u, code);
+}
+
+TEST_F(PluginLinkTest, QuitMessageInANestedWaitIsPostedOnceTheOutermostEnds) {
+    ASSERT_TRUE(connectPluginTo("--delay-ms=2000"));
+    SetTimer(nullptr, 0, 100, quitDuringNestedCommand);
+    executeResult[0] = executeCommand(kSelectColorLayer);
+    EXPECT_FALSE(executeResult[0]);
+    EXPECT_FALSE(executeResult[1]);
+    EXPECT_FALSE(quitMessageHeld());
+    WPARAM code = 0;
+    EXPECT_EQ(1, takeQuitMessages(code)) << "exactly one quit message, after the outer wait";
+    EXPECT_EQ(7u, code);
+}

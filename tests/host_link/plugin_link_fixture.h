@@ -1,0 +1,44 @@
+// Runs the plugin's own host-link code inside the test process against a
+// fresh stand-in host, with a watcher that reads and closes every message
+// box the plugin shows.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host_conversation.h"
+#include "test_support.h"
+
+class PluginLinkTest : public ::testing::Test {
+protected:
+    StandInHost host;
+
+    void SetUp() override {
+        hostLink = HostLink{};
+        ASSERT_TRUE(startMessageBoxWatcher());
+    }
+    void TearDown() override {
+        disconnectHost();
+        hostLink = HostLink{};
+        stopMessageBoxWatcher();
+        stopStandInHost(host);
+    }
+    // Starts the host with `options` and connects the plugin to it.
+    bool connectPluginTo(const char* options = "") {
+        return startStandInHost(host, options) && connectHost();
+    }
+    // Ends the plugin's conversation and the host, and forgets the boxes seen.
+    void restart() {
+        TearDown();
+        SetUp();
+    }
+};
+
+// "caption|text" of every box seen so far, for compact comparisons.
+inline std::vector<std::string> boxesSeen() {
+    std::vector<std::string> seen;
+    for (const SeenMessageBox& box : messageBoxesSeen()) seen.push_back(box.caption + "|" + box.text);
+    return seen;
+}
