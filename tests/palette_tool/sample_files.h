@@ -36,6 +36,21 @@ inline void setU32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
     setU16(bytes, at + 2, value >> 16);
 }
 
+inline std::vector<uint8_t> withU16(std::vector<uint8_t> bytes, size_t at, uint32_t value) {
+    setU16(bytes, at, value);
+    return bytes;
+}
+
+inline std::vector<uint8_t> withU32(std::vector<uint8_t> bytes, size_t at, uint32_t value) {
+    setU32(bytes, at, value);
+    return bytes;
+}
+
+inline std::vector<uint8_t> cutTo(std::vector<uint8_t> bytes, size_t size) {
+    bytes.resize(size);
+    return bytes;
+}
+
 inline void appendText(std::vector<uint8_t>& bytes, const std::string& text) {
     bytes.insert(bytes.end(), text.begin(), text.end());
 }

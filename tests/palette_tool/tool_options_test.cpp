@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "palette_balance.h"
-#include "palette_transform.h"
 #include "sample_files.h"
 #include "tool_options.h"
 
@@ -210,30 +209,6 @@ TEST(ToolOptions, PaletteNameIsTheBareFileName) {
     EXPECT_EQ("under water.v2", paletteNameFromPath("C:\\art\\under water.v2.gpl"));
     EXPECT_EQ("plain", paletteNameFromPath("plain"));
     EXPECT_EQ(".hidden", paletteNameFromPath("dir.d/.hidden"));
-}
-
-// The tool lays the colours out as a palette image (blue, green, red) for
-// the transform; a channel mix-up there shows as a difference from the
-// colour-by-colour result.
-TEST(ToolBalance, RebalancedColoursMatchTheTransformColourByColour) {
-    const std::vector<PaletteColour> dusk = duskColours();
-    SliderState state = defaultToolOptions().state;
-    state.balance[Lows][CyanRed] = 0.75f;
-    state.balance[Mediums][YellowBlue] = -0.5f;
-    state.balance[Heights][MagentaGreen] = 0.25f;
-    state.balance[All][CyanRed] = -0.125f;
-    for (bool preserve : {false, true}) {
-        const std::vector<PaletteColour> result = rebalanceColours(dusk, state, preserve);
-        ASSERT_EQ(dusk.size(), result.size());
-        for (size_t i = 0; i < dusk.size(); ++i) {
-            const uint8_t in[3] = {dusk[i].red, dusk[i].green, dusk[i].blue};
-            uint8_t out[3];
-            rebalanceColour(in, out, state, preserve);
-            EXPECT_TRUE(sameColours({{out[0], out[1], out[2]}}, {result[i]}))
-                << "entry " << i << (preserve ? " preserving" : " plain") << ": expected "
-                << colourText({out[0], out[1], out[2]}) << ", got " << colourText(result[i]);
-        }
-    }
 }
 
 TEST(ToolBalance, RangesTableClassifiesTheEdgeGreys) {
