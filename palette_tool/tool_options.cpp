@@ -1,8 +1,8 @@
 #include "tool_options.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 const ToolOption kToolOptions[] = {
     {"--lows", "CR,MG,YB", BalanceOption, Lows,

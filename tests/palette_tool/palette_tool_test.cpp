@@ -411,7 +411,8 @@ TEST_F(PaletteToolTest, MalformedEachBadFileGivesOneLineAndLeavesNoOutput) {
         {"header-cut.bmp", cutTo(bitmap, 30), "truncated: the BMP header is cut short"},
         {"too-short.bmp", textBytes("BM\x10"), "truncated: too short for a BMP header"},
         {"rgb.bmp", withU16(bitmap, 28, 24), "not an 8-bit indexed BMP: it has 24 bits per pixel"},
-        {"16-colour.bmp", withU16(bitmap, 28, 4), "not an 8-bit indexed BMP: it has 4 bits per pixel"},
+        {"16-colour.bmp", withU16(bitmap, 28, 4),
+         "not an 8-bit indexed BMP: it has 4 bits per pixel"},
         {"core-header.bmp", withU32(bitmap, 14, 12), "unsupported BMP header size 12"},
         {"bit-fields.bmp", withU32(bitmap, 30, 3), "unsupported compression 3 for an 8-bit BMP"},
         {"many-colours.bmp", withU32(bitmap, 46, 300), "colour count 300 is more than 256"},
@@ -439,7 +440,8 @@ TEST_F(PaletteToolTest, MalformedEachBadFileGivesOneLineAndLeavesNoOutput) {
         EXPECT_EQ(0u, result.err.rfind("palette-balance: " + input + ": " + sample.reason, 0))
             << result.err;
         EXPECT_EQ("", result.out);
-        EXPECT_EQ(missing ? std::set<std::string>{} : std::set<std::string>{sample.file}, workFiles());
+        EXPECT_EQ(missing ? std::set<std::string>{} : std::set<std::string>{sample.file},
+                  workFiles());
     }
 }
 
