@@ -1,5 +1,6 @@
 #include "picture.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -26,7 +27,7 @@ struct Band {
 const Band kSky = {0, 64, {{18, 24, 84}, {92, 62, 148}, {236, 110, 92}, {255, 196, 120}}, 4};
 const Band kSun = {64, 16, {{255, 252, 226}, {255, 226, 130}, {255, 160, 70}}, 3};
 const Band kFarHills = {80, 32, {{58, 40, 96}, {118, 82, 140}, {190, 130, 150}}, 3};
-const Band kNearHills = {112, 48, {{14, 48, 30}, {40, 112, 52}, {150, 176, 70}, {230, 200, 96}}, 4};
+const Band kNearHills = {112, 48, {{12, 44, 28}, {34, 104, 50}, {104, 156, 62}, {186, 196, 96}}, 4};
 const Band kWater = {160, 64, {{8, 22, 56}, {24, 78, 120}, {70, 150, 170}, {255, 200, 120}}, 4};
 const Band kSand = {224, 32, {{120, 84, 50}, {200, 160, 104}, {246, 222, 170}}, 3};
 
@@ -67,52 +68,63 @@ uint8_t shadeIndex(const Band& band, double t, int x, int y) {
     return uint8_t(band.first + step);
 }
 
-const double kSunX = 262, kSunY = 104, kSunRadius = 26;
+const double kSunX = 250, kSunY = 98, kSunRadius = 24;
 
 double farHillTop(int x) {
     return kHorizon - 34 - 16 * std::sin(x * 0.021 + 0.6) - 7 * std::sin(x * 0.057 + 2.0);
 }
 
+// A hill on the left whose slope runs on below the horizon into the lake.
 double nearHillTop(int x) {
-    // A hill on the left that falls away into the lake.
-    const double d = x / 170.0;
-    return kHorizon - 96 * std::exp(-d * d * 1.6) + 10 * std::sin(x * 0.045);
+    const double d = x / 150.0;
+    const double slope = x > 120 ? (x - 120) * 0.55 : 0.0;
+    return kHorizon - 92 * std::exp(-d * d * 1.4) + 10 * std::sin(x * 0.045) + slope;
 }
 
 double shoreLine(int x) {
-    return kBuiltInHeight - 40 + 16 * std::sin(x * 0.018 + 1.1) - 20 * std::exp(-(x - 60) * (x - 60) / 5000.0);
+    return kBuiltInHeight - 40 + 16 * std::sin(x * 0.018 + 1.1) -
+           20 * std::exp(-(x - 60) * (x - 60) / 5000.0);
 }
 
-uint8_t scenePixel(int x, int y) {
+// Which part of the scene (x, y) shows, and its shade there before stretching.
+struct Shade {
+    const Band* band;
+    double t;
+};
+
+Shade sceneShade(int x, int y) {
     const double dx = x - kSunX, dy = y - kSunY;
     const double sunDistance = std::sqrt(dx * dx + dy * dy);
-    if (y >= shoreLine(x)) {
-        const double t = (y - shoreLine(x)) / 56.0 + 0.25 * std::sin(x * 0.11 + y * 0.07);
-        return shadeIndex(kSand, 1.0 - t, x, y);
+    const double shore = shoreLine(x);
+    if (y >= shore) {
+        // Sunlit at the water's edge, darker towards the front, faint ripples.
+        const double depth = (y - shore) / (kBuiltInHeight - shore + 1.0);
+        const double ripple = 0.06 * std::sin(x * 0.06 + y * 0.5 + 2.0 * std::sin(x * 0.013));
+        return {&kSand, 0.95 - 0.85 * depth + ripple};
     }
-    if (y >= nearHillTop(x) && x < 300) {
+    if (y >= nearHillTop(x)) {
         // Lit from the sun on the right: brighter towards the hill's top right.
-        const double height = (kHorizon + 30 - y) / 130.0;
-        const double light = x / 300.0;
-        return shadeIndex(kNearHills, 0.55 * height + 0.45 * light, x, y);
+        const double height = (kHorizon + 40 - y) / 140.0;
+        const double light = x / 260.0;
+        return {&kNearHills, 0.6 * height + 0.4 * light};
     }
     if (y >= kHorizon) {
         // The lake: darker with depth, the sun's reflection as a rippled column.
         const double depth = (y - kHorizon) / double(kBuiltInHeight - kHorizon);
         const double ripple = 0.5 + 0.5 * std::sin(y * 0.9 + std::sin(x * 0.15) * 2.0);
-        const double column = std::exp(-(dx * dx) / (2 * 18.0 * 18.0 * (1 + depth * 4)));
-        const double glow = column * (0.55 + 0.45 * ripple) * (1.0 - depth * 0.5);
-        return shadeIndex(kWater, 0.62 * (1.0 - depth) + 0.38 * glow + 0.05 * ripple * (1 - depth), x, y);
+        const double column = std::exp(-(dx * dx) / (2 * 16.0 * 16.0 * (1 + depth * 3)));
+        const double glow = column * (0.5 + 0.5 * ripple) * (1.0 - depth * 0.6);
+        return {&kWater, 0.6 * (1.0 - depth) + 0.42 * glow + 0.04 * ripple};
     }
     if (y >= farHillTop(x)) {
         const double height = (kHorizon - y) / 60.0;
         const double haze = 1.0 - std::fabs(x - kSunX) / 300.0;
-        return shadeIndex(kFarHills, 0.6 * (1.0 - height) + 0.4 * haze, x, y);
+        return {&kFarHills, 0.6 * (1.0 - height) + 0.4 * haze};
     }
-    if (sunDistance <= kSunRadius) return shadeIndex(kSun, sunDistance / kSunRadius, x, y);
+    if (sunDistance <= kSunRadius) return {&kSun, sunDistance / kSunRadius};
     // The sky: the vertical gradient warmed around the sun.
     const double halo = std::exp(-sunDistance / 70.0);
-    return shadeIndex(kSky, 0.82 * y / kHorizon + 0.3 * halo, x, y);
+    return {&kSky, 0.82 * y / kHorizon + 0.3 * halo};
 }
 
 uint32_t readU32(const uint8_t* p) {
@@ -128,12 +140,31 @@ void makeBuiltInPicture(Picture& picture) {
     picture.height = kBuiltInHeight;
     picture.rowBytes = kBuiltInWidth;
     picture.palette.assign(size_t(kMaxPaletteEntries) * 4, 0);
-    for (const Band* band : {&kSky, &kSun, &kFarHills, &kNearHills, &kWater, &kSand})
-        fillBand(*band, picture.palette);
-    picture.pixels.resize(size_t(kBuiltInWidth) * kBuiltInHeight);
+    const Band* const bands[] = {&kSky, &kSun, &kFarHills, &kNearHills, &kWater, &kSand};
+    for (const Band* band : bands) fillBand(*band, picture.palette);
+
+    // Each part's shades are stretched to the whole run of its entries, so
+    // that every entry of the palette appears in the picture.
+    std::vector<Shade> shades(size_t(kBuiltInWidth) * kBuiltInHeight);
+    double lowest[6], highest[6];
+    for (int b = 0; b < 6; ++b) lowest[b] = 1e9, highest[b] = -1e9;
     for (int y = 0; y < kBuiltInHeight; ++y)
-        for (int x = 0; x < kBuiltInWidth; ++x)
-            picture.pixels[size_t(y) * kBuiltInWidth + x] = scenePixel(x, y);
+        for (int x = 0; x < kBuiltInWidth; ++x) {
+            const Shade shade = sceneShade(x, y);
+            shades[size_t(y) * kBuiltInWidth + x] = shade;
+            const int b = int(std::find(bands, bands + 6, shade.band) - bands);
+            lowest[b] = std::min(lowest[b], shade.t);
+            highest[b] = std::max(highest[b], shade.t);
+        }
+    picture.pixels.resize(shades.size());
+    for (int y = 0; y < kBuiltInHeight; ++y)
+        for (int x = 0; x < kBuiltInWidth; ++x) {
+            const Shade& shade = shades[size_t(y) * kBuiltInWidth + x];
+            const int b = int(std::find(bands, bands + 6, shade.band) - bands);
+            const double range = highest[b] - lowest[b];
+            const double t = range > 0 ? (shade.t - lowest[b]) / range : 0.0;
+            picture.pixels[size_t(y) * kBuiltInWidth + x] = shadeIndex(*shade.band, t, x, y);
+        }
 }
 
 bool readBmpPicture(const uint8_t* bytes, size_t size, Picture& picture, std::string& problem) {

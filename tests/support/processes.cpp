@@ -105,7 +105,10 @@ bool runProcess(const std::string& commandLine, DWORD timeoutMs, DWORD& exitCode
             if (!ended && GetTickCount() - start >= timeoutMs) break;
         }
         if (ended) GetExitCodeProcess(started.hProcess, &exitCode);
-        else TerminateProcess(started.hProcess, 1);
+        else {
+            TerminateProcess(started.hProcess, 1);
+            WaitForSingleObject(started.hProcess, 5000);
+        }
         CloseHandle(started.hProcess);
         CloseHandle(started.hThread);
     }

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Takes the screenshot of the stand-in host showing its built-in picture
+# (docs/stand-in-host.png): builds the host, runs it on a private X display
+# and grabs its window.
+#   BUILD_DIR=build (default)   where the Windows build and its Wine prefix live
+#   OUT=docs/stand-in-host.png  where the picture goes
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+build=${BUILD_DIR:-build}
+out=${OUT:-docs/stand-in-host.png}
+
+cmake -S . -B "$build/windows" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" >/dev/null
+cmake --build "$build/windows" -j2 --target stand_in_host
+
+source scripts/wine-session.sh
+host_pid=""
+finish() {
+  [ -n "$host_pid" ] && kill "$host_pid" 2>/dev/null || true
+  wine_session_stop
+}
+trap finish EXIT
+wine_session_start "$build/windows"
+
+wine "$build/windows/stand_in_host/StandInKavrin.exe" </dev/null >/dev/null 2>&1 &
+host_pid=$!
+# The window carries the title once it is shown.
+window=""
+for _ in $(seq 1 100); do
+  window=$(xwininfo -root -tree 2>/dev/null | awk '/"Kavrin \(stand-in\)/ {print $1; exit}')
+  [ -n "$window" ] && break
+  sleep 0.1
+done
+if [ -z "$window" ]; then
+  echo "The stand-in host's window did not appear" >&2
+  exit 1
+fi
+sleep 1  # let it paint
+mkdir -p "$(dirname "$out")"
+import -window "$window" "$out"
+echo "Saved $out ($(identify -format '%wx%h' "$out"))"
