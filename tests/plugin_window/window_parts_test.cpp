@@ -1,7 +1,9 @@
 // The window's parts driven in the test's own process: the trackbars and
 // swatches as created, the info line's format, syncSliders, and slider
-// movements through mainDialogProc. No host is involved: movements are made
-// while an apply counts as running, so their unforced apply is dropped.
+// movements, button clicks and menu commands through mainDialogProc. No host
+// is involved: movements are made while an apply counts as running, so their
+// unforced apply is dropped; a command's forced apply fails to send for want
+// of a palette and shows its message, which counts the applies.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -12,7 +14,9 @@
 
 #include "apply_balance.h"
 #include "plugin_window.h"
+#include "resource_ids.h"
 #include "slider_state.h"
+#include "test_support.h"
 
 namespace {
 
@@ -290,6 +294,131 @@ TEST_F(WindowParts, UnknownMessagesAreNotHandled) {
     EXPECT_EQ(mainDialogProc(parent_, WM_VSCROLL, 0, 0), FALSE);
     // A command id that no menu item has.
     EXPECT_EQ(mainDialogProc(parent_, WM_COMMAND, 4242, 0), FALSE);
+}
+
+// ---------------------------------------------------------------------------
+// Menu commands. Each forced apply shows "Failed sending palette ..." here,
+// since no palette was ever fetched; the watcher closes and counts those.
+
+const char kSendFailed[] = "Failed sending palette to Kavrin.\n(No open/active project?)";
+
+class WindowCommands : public WindowParts {
+protected:
+    void SetUp() override {
+        WindowParts::SetUp();
+        transformBusy = false;
+        settingsHooks.applyBalance = applyBalance;
+        menu_ = CreateMenu();
+        AppendMenuA(menu_, MF_STRING | MF_CHECKED, IDM_BRIGHTNESS_PRESERVATION, "Attempt Brightness Preservation");
+        SetMenu(parent_, menu_);
+        ASSERT_TRUE(startMessageBoxWatcher(false));
+    }
+    void TearDown() override {
+        stopMessageBoxWatcher();
+        WindowParts::TearDown();
+    }
+
+    // Runs a command and returns how many palettes it tried to send.
+    size_t sendsOf(int commandId) {
+        size_t before = messageBoxesSeen().size();
+        EXPECT_EQ(mainDialogProc(parent_, WM_COMMAND, MAKEWPARAM(commandId, 0), 0), FALSE);
+        std::vector<SeenMessageBox> boxes = messageBoxesSeen();
+        for (size_t i = before; i < boxes.size(); ++i) EXPECT_EQ(boxes[i].text, kSendFailed);
+        return boxes.size() - before;
+    }
+
+    bool brightnessChecked() {
+        return (GetMenuState(GetMenu(parent_), IDM_BRIGHTNESS_PRESERVATION, MF_BYCOMMAND) & MF_CHECKED) != 0;
+    }
+
+    HMENU menu_ = nullptr;
+};
+
+TEST_F(WindowCommands, BrightnessPreservationFlipsItsCheckMarkAndSendsEachTime) {
+    for (bool expected : {false, true, false}) {
+        EXPECT_EQ(sendsOf(IDM_BRIGHTNESS_PRESERVATION), 1u);
+        EXPECT_EQ(balanceSettings.preserveBrightness, expected);
+        EXPECT_EQ(brightnessChecked(), expected);
+    }
+}
+
+const SliderState kDefaultState = {0.2f, 0.8f, {}};
+
+// A state where every value differs from its default, so that a reset shows.
+void fillState(SliderState& state, float base) {
+    for (int range = 0; range < kToneRangeCount; ++range)
+        for (int axis = 0; axis < kBalanceAxisCount; ++axis)
+            state.balance[range][axis] = base + 0.01f * float(3 * range + axis);
+    state.lowsBelow = 0.3f + base / 10;
+    state.heightsAbove = 0.7f - base / 10;
+}
+
+TEST_F(WindowCommands, ResetsClearsAndCopiesChangeTheirValuesAndSendWhenTheShownStateChanged) {
+    struct Case {
+        const char* name;
+        int commandId;
+        size_t sends;
+        // The state A and B that the command leaves, from A and B filled with
+        // 0.5 and -0.25, range Mediums shown, state A current.
+        void (*expect)(SliderState& a, SliderState& b);
+    } cases[] = {
+        {"Reset CyanRed", IDM_RESET_CYANRED, 1,
+         [](SliderState& a, SliderState&) { a.balance[Mediums][CyanRed] = 0; }},
+        {"Reset MagentaGreen", IDM_RESET_MAGENTAGREEN, 1,
+         [](SliderState& a, SliderState&) { a.balance[Mediums][MagentaGreen] = 0; }},
+        {"Reset YellowBlue", IDM_RESET_YELLOWBLUE, 1,
+         [](SliderState& a, SliderState&) { a.balance[Mediums][YellowBlue] = 0; }},
+        // The thresholds, not the balance of the Lows or Heights range.
+        {"Reset Lows", IDM_RESET_LOWS, 1, [](SliderState& a, SliderState&) { a.lowsBelow = 0.2f; }},
+        {"Reset Heights", IDM_RESET_HEIGHTS, 1, [](SliderState& a, SliderState&) { a.heightsAbove = 0.8f; }},
+        {"Reset All", IDM_RESET_ALL, 1,
+         [](SliderState& a, SliderState&) {
+             for (float& value : a.balance[Mediums]) value = 0;
+             a.lowsBelow = 0.2f;
+             a.heightsAbove = 0.8f;
+         }},
+        {"Copy A --> B", IDM_COPY_A_TO_B, 0, [](SliderState& a, SliderState& b) { b = a; }},
+        {"Copy A <-- B", IDM_COPY_B_TO_A, 1, [](SliderState& a, SliderState& b) { a = b; }},
+        {"Clear A", IDM_CLEAR_STATE_A, 1, [](SliderState& a, SliderState&) { a = kDefaultState; }},
+        {"Clear B", IDM_CLEAR_STATE_B, 0, [](SliderState&, SliderState& b) { b = kDefaultState; }},
+        {"an id of no command", 4242, 0, [](SliderState&, SliderState&) {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        balanceSettings.currentState = 0;
+        balanceSettings.currentRange = Mediums;
+        fillState(balanceSettings.states[0], 0.5f);
+        fillState(balanceSettings.states[1], -0.25f);
+        syncSliders();
+        SliderState expectedA = balanceSettings.states[0];
+        SliderState expectedB = balanceSettings.states[1];
+        c.expect(expectedA, expectedB);
+
+        EXPECT_EQ(sendsOf(c.commandId), c.sends);
+        EXPECT_EQ(std::memcmp(&balanceSettings.states[0], &expectedA, sizeof expectedA), 0) << "state A";
+        EXPECT_EQ(std::memcmp(&balanceSettings.states[1], &expectedB, sizeof expectedB), 0) << "state B";
+        // The sliders show what the state now holds.
+        EXPECT_EQ(position(pluginWindow.lowsBelowTrackbar), thresholdToPosition(balanceSettings.states[0].lowsBelow));
+        EXPECT_EQ(position(pluginWindow.balanceTrackbars[CyanRed]),
+                  balanceToPosition(balanceSettings.states[0].balance[Mediums][CyanRed]));
+    }
+}
+
+TEST_F(WindowCommands, StateButtonSwitchesShowsAndSendsEvenWhenAlreadyCurrent) {
+    for (int state : {1, 1, 0}) {
+        SCOPED_TRACE(stateDisplayName(state));
+        HWND button = CreateWindowExA(0, "BUTTON", stateDisplayName(state), WS_CHILD, 0, 0, 10, 10, parent_, nullptr,
+                                      nullptr, nullptr);
+        pluginWindow.stateButtons[state] = button;
+        balanceSettings.states[1].heightsAbove = 0.5f;
+        size_t before = messageBoxesSeen().size();
+        EXPECT_EQ(mainDialogProc(parent_, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), reinterpret_cast<LPARAM>(button)),
+                  FALSE);
+        EXPECT_EQ(messageBoxesSeen().size() - before, 1u);
+        EXPECT_EQ(balanceSettings.currentState, state);
+        EXPECT_EQ(position(pluginWindow.heightsAboveTrackbar), state == 1 ? 128 : 204);
+        EXPECT_EQ(std::string(infoText).substr(0, 7), stateDisplayName(state));
+    }
 }
 
 }  // namespace

@@ -1,0 +1,637 @@
+// The real plugin program under Wine beside the stand-in host, driven from
+// this test process: the start-up checks with their messages and exit codes,
+// the window as it opens (title, topmost, place, layout, info line, sliders,
+// swatches, focus), the About box through the accelerators, the close box,
+// and a few commands.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace {
+
+const char kTitle[] = "Kavrin Color Balance Plugin (v201503b)";
+const char kAboutTitle[] = "About Kavrin Color Balance Plugin";
+const char kPluginCaption[] = "Color Balance Plugin says:";
+const char kInitialInfoLine[] = "State A.All      (+0.00 +0.00 +0.00)\nlows-below: 0.20 heights-above: 0.80";
+
+std::string pluginPath() {
+    std::string path = std::string("Z:") + PLUGIN_EXE_UNIX_PATH;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+// Waits until `done` holds or `timeoutMs` runs out, taking this thread's
+// messages meanwhile. The test thread must keep taking messages while the
+// plugin runs: the plugin's DDE connect asks every top-level window, those of
+// this thread included, and waits for their answers.
+template <typename Condition>
+bool waitUntil(Condition done, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (done()) return true;
+        if (GetTickCount() - start >= timeoutMs) return false;
+        pumpMessagesFor(10);
+    }
+}
+
+std::string windowText(HWND window) {
+    char text[512] = "";
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                             2000, &copied))
+        return "<no answer>";
+    return std::string(text, size_t(copied));
+}
+
+std::string className(HWND window) {
+    char name[64] = "";
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+int trackbarPosition(HWND trackbar) {
+    DWORD_PTR position = 0;
+    SendMessageTimeoutA(trackbar, TBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 2000, &position);
+    return int(position);
+}
+
+// A window's rectangle in its parent's client coordinates.
+RECT rectInParent(HWND child, HWND parent) {
+    RECT rect;
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+std::string describe(const RECT& rect) {
+    return "(" + std::to_string(rect.left) + ", " + std::to_string(rect.top) + ") " +
+           std::to_string(rect.right - rect.left) + " x " + std::to_string(rect.bottom - rect.top);
+}
+
+std::vector<HWND> childWindows(HWND parent) {
+    std::vector<HWND> children;
+    EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM list) {
+            reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&children));
+    return children;
+}
+
+// The plugin's window handles as this process finds them.
+struct PluginControls {
+    HWND balanceTrackbars[3] = {};
+    HWND lowsBelowTrackbar = nullptr;
+    HWND heightsAboveTrackbar = nullptr;
+    HWND swatches[6] = {};  // by class name CF0..CF5
+    HWND infoLine = nullptr;
+    HWND rangeButtons[4] = {};
+    HWND stateButtons[2] = {};
+    size_t childCount = 0;
+};
+
+// Tells the controls apart by class, text and, for the trackbars, which row
+// and side they are on.
+PluginControls findControls(HWND window) {
+    PluginControls controls;
+    std::vector<HWND> children = childWindows(window);
+    controls.childCount = children.size();
+    std::vector<HWND> trackbars;
+    const char* ranges[4] = {"Lows", "Mediums", "Heights", "All"};
+    const char* states[2] = {"State A", "State B"};
+    for (HWND child : children) {
+        std::string name = className(child);
+        std::string text = windowText(child);
+        if (name == "msctls_trackbar32") trackbars.push_back(child);
+        if (name.size() == 3 && name.compare(0, 2, "CF") == 0 && name[2] >= '0' && name[2] <= '5')
+            controls.swatches[name[2] - '0'] = child;
+        if (name == "Static") controls.infoLine = child;
+        if (name == "Button") {
+            for (int r = 0; r < 4; ++r)
+                if (text == ranges[r]) controls.rangeButtons[r] = child;
+            for (int s = 0; s < 2; ++s)
+                if (text == states[s]) controls.stateButtons[s] = child;
+        }
+    }
+    std::sort(trackbars.begin(), trackbars.end(), [window](HWND a, HWND b) {
+        RECT ra = rectInParent(a, window), rb = rectInParent(b, window);
+        return ra.top != rb.top ? ra.top < rb.top : ra.left < rb.left;
+    });
+    if (trackbars.size() == 5) {
+        for (int a = 0; a < 3; ++a) controls.balanceTrackbars[a] = trackbars[a];
+        controls.lowsBelowTrackbar = trackbars[3];
+        controls.heightsAboveTrackbar = trackbars[4];
+    }
+    return controls;
+}
+
+// One run of the plugin program.
+struct PluginRun {
+    PROCESS_INFORMATION process = {};
+    HWND window = nullptr;
+
+    bool start() {
+        if (!launchProcess("\"" + pluginPath() + "\"", process)) return false;
+        CloseHandle(process.hThread);
+        process.hThread = nullptr;
+        return true;
+    }
+
+    // Waits until the window is filled and the program sits in its message
+    // loop: the info line shows the state once every control exists, and a
+    // sent message is answered only when the program takes messages again.
+    bool waitForWindow(DWORD timeoutMs = 20000) {
+        auto found = [this] { return (window = findTopLevelWindowStarting(kTitle, process.dwProcessId, 0)); };
+        if (!waitUntil(found, timeoutMs)) return false;
+        auto filled = [this] {
+            PluginControls controls = findControls(window);
+            char text[128] = "";
+            if (controls.infoLine) GetWindowTextA(controls.infoLine, text, sizeof text);
+            return std::strncmp(text, "State", 5) == 0;
+        };
+        if (!waitUntil(filled, timeoutMs)) return false;
+        DWORD_PTR ignored = 0;
+        return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &ignored) != 0;
+    }
+
+    bool waitForExit(DWORD timeoutMs, DWORD& exitCode) {
+        return waitUntil([&] { return waitForProcessExit(process.hProcess, 0, exitCode); }, timeoutMs);
+    }
+
+    ~PluginRun() {
+        if (!process.hProcess) return;
+        DWORD exitCode = 0;
+        if (!waitForProcessExit(process.hProcess, 0, exitCode)) {
+            TerminateProcess(process.hProcess, 99);
+            WaitForSingleObject(process.hProcess, 5000);
+        }
+        CloseHandle(process.hProcess);
+    }
+};
+
+// Counts the plugin's main windows seen while it runs.
+bool mainWindowAppearsBeforeExit(PluginRun& run, DWORD timeoutMs, DWORD& exitCode) {
+    bool appeared = false;
+    auto ended = [&] {
+        if (findTopLevelWindowStarting(kTitle, run.process.dwProcessId, 0)) appeared = true;
+        return waitForProcessExit(run.process.hProcess, 0, exitCode);
+    };
+    if (!waitUntil(ended, timeoutMs)) exitCode = 0xDEADBEEF;
+    return appeared;
+}
+
+std::vector<SeenMessageBox> boxesOfProcess(DWORD processId) {
+    std::vector<SeenMessageBox> boxes;
+    for (const SeenMessageBox& box : messageBoxesSeen())
+        if (box.processId == processId) boxes.push_back(box);
+    return boxes;
+}
+
+std::vector<std::string> executedWords(const StandInHost& host) {
+    std::vector<std::string> words;
+    for (const HostCommandRecord& command : hostExecutedCommands(host)) words.push_back(command.word);
+    return words;
+}
+
+std::string join(const std::vector<std::string>& words) {
+    std::string joined;
+    for (const std::string& word : words) joined += (joined.empty() ? "" : " ") + word;
+    return joined;
+}
+
+// The captions of the message boxes that a process has open (dialogs other
+// than the main window and the About box).
+std::string openMessageBoxes(DWORD processId) {
+    struct Search {
+        DWORD processId;
+        std::string captions;
+    } search = {processId, ""};
+    EnumWindows(
+        [](HWND window, LPARAM data) {
+            Search& search = *reinterpret_cast<Search*>(data);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner != search.processId || !IsWindowVisible(window) || className(window) != "#32770") return TRUE;
+            std::string title = windowText(window);
+            if (title != kTitle && title != kAboutTitle) search.captions += "[" + title + "]";
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.captions;
+}
+
+// What became of a run, for failure messages.
+std::string describeRun(PluginRun& run) {
+    std::string text;
+    DWORD exitCode = 0;
+    if (waitForProcessExit(run.process.hProcess, 0, exitCode))
+        text = "the plugin ended with code " + std::to_string(int(exitCode));
+    else
+        text = "the plugin is still running";
+    for (const SeenMessageBox& box : boxesOfProcess(run.process.dwProcessId))
+        text += "; box \"" + box.caption + "\": \"" + box.text + "\"";
+    return text + "; open boxes: " + openMessageBoxes(run.process.dwProcessId);
+}
+
+// ---------------------------------------------------------------------------
+// Start-up checks
+
+struct ExpectedBox {
+    const char* caption;
+    const char* text;
+};
+
+struct StartupFailure {
+    const char* name;
+    const char* hostOptions;  // null: no host at all
+    std::vector<ExpectedBox> boxes;
+    int exitCode;
+    const char* commandsSeen;  // what the host executed
+};
+
+class PluginStartupFailure : public ::testing::TestWithParam<StartupFailure> {
+protected:
+    void TearDown() override {
+        stopMessageBoxWatcher();
+        stopStandInHost(host_);
+    }
+    StandInHost host_;
+};
+
+TEST_P(PluginStartupFailure, ShowsItsMessagesAndEndsWithItsCodeWithoutAWindow) {
+    const StartupFailure& failure = GetParam();
+    if (failure.hostOptions) {
+        ASSERT_TRUE(startStandInHost(host_, failure.hostOptions));
+    }
+    ASSERT_TRUE(startMessageBoxWatcher(true));
+
+    PluginRun run;
+    ASSERT_TRUE(run.start());
+    DWORD exitCode = 0;
+    bool windowSeen = mainWindowAppearsBeforeExit(run, 30000, exitCode);
+    EXPECT_FALSE(windowSeen) << "the main window appeared";
+    EXPECT_EQ(int(exitCode), failure.exitCode);
+
+    std::vector<SeenMessageBox> boxes = boxesOfProcess(run.process.dwProcessId);
+    ASSERT_EQ(boxes.size(), failure.boxes.size());
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        EXPECT_EQ(boxes[i].caption, failure.boxes[i].caption) << "box " << i;
+        EXPECT_EQ(boxes[i].text, failure.boxes[i].text) << "box " << i;
+    }
+    if (failure.hostOptions) {
+        EXPECT_EQ(join(executedWords(host_)), failure.commandsSeen);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachCheck, PluginStartupFailure,
+    ::testing::Values(
+        StartupFailure{"NoHost", nullptr,
+                       {{kPluginCaption, "The Kavrin Plugin Server is not running.\nStart Kavrin first."}},
+                       -1, ""},
+        // The host holds the command word and never completes it: too old.
+        StartupFailure{"HostNeverCompletesSelectColorLayer", "--never-complete=SELECTCOLORLAYER",
+                       {{kPluginCaption, "This Plugin requires at least\nKavrin 6.0 to function."}},
+                       -2, ""},
+        // The host's own reply comes first, then the plugin's message.
+        StartupFailure{"HostStatusIsNotOk", "\"--status-text=No project is open\"",
+                       {{"Communication Error - Kavrin said:", "No project is open"},
+                        {kPluginCaption, "Failed to get palette.\nLoad a project inside Kavrin first."}},
+                       -3, "SELECTCOLORLAYER"}),
+    [](const ::testing::TestParamInfo<StartupFailure>& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// With a good host
+
+class PluginWindowWithHost : public ::testing::Test {
+protected:
+    // No message-box watcher here: the main window is a dialog too, and the
+    // watcher would close it.
+    void SetUp() override { ASSERT_TRUE(startStandInHost(host_, "")); }
+    void TearDown() override { stopStandInHost(host_); }
+
+    // Starts the plugin with the pointer at (x, y) and waits for its window.
+    void startPlugin(PluginRun& run, int x = 640, int y = 300) {
+        SetCursorPos(x, y);
+        ASSERT_TRUE(run.start());
+        ASSERT_TRUE(run.waitForWindow()) << "the plugin window did not open; " << describeRun(run);
+        controls_ = findControls(run.window);
+    }
+    void startPlugin() { startPlugin(run_); }
+
+    // "E&xit Plugin", then the program must end with code 0. No message box
+    // may be open before.
+    void exitPlugin(PluginRun& run) {
+        EXPECT_EQ(openMessageBoxes(run.process.dwProcessId), "");
+        PostMessageA(run.window, WM_COMMAND, 105, 0);
+        DWORD exitCode = 0xDEADBEEF;
+        ASSERT_TRUE(run.waitForExit(10000, exitCode)) << "the plugin did not end";
+        EXPECT_EQ(exitCode, 0u);
+    }
+    void exitPlugin() { exitPlugin(run_); }
+
+    // Presses `keys` (virtual keys, released in reverse order) with the plugin
+    // window in the foreground.
+    void pressKeys(std::vector<WORD> keys) {
+        SetForegroundWindow(run_.window);
+        std::vector<INPUT> inputs;
+        for (WORD key : keys) {
+            INPUT input = {};
+            input.type = INPUT_KEYBOARD;
+            input.ki.wVk = key;
+            inputs.push_back(input);
+        }
+        for (auto key = keys.rbegin(); key != keys.rend(); ++key) {
+            INPUT input = {};
+            input.type = INPUT_KEYBOARD;
+            input.ki.wVk = *key;
+            input.ki.dwFlags = KEYEVENTF_KEYUP;
+            inputs.push_back(input);
+        }
+        SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT));
+    }
+
+    void clickAt(HWND control) {
+        RECT rect;
+        GetWindowRect(control, &rect);
+        SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+        INPUT inputs[2] = {};
+        inputs[0].type = inputs[1].type = INPUT_MOUSE;
+        inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        SendInput(2, inputs, sizeof(INPUT));
+    }
+
+    HWND waitForAboutBox() {
+        HWND about = nullptr;
+        waitUntil([&] { return (about = findTopLevelWindowStarting(kAboutTitle, run_.process.dwProcessId, 0)); },
+                  5000);
+        return about;
+    }
+
+    StandInHost host_;
+    PluginRun run_;
+    PluginControls controls_;
+};
+
+// The window's outer size: a window of its style with a menu bar around a
+// 320 x 208 client area, 16 wider.
+SIZE expectedWindowSize(HWND window) {
+    RECT rect = {0, 0, 320, 208};
+    AdjustWindowRect(&rect, DWORD(GetWindowLongA(window, GWL_STYLE)), TRUE);
+    return {rect.right - rect.left + 16, rect.bottom - rect.top};
+}
+
+TEST_F(PluginWindowWithHost, OpensTopmostWithItsTitleCentredOnThePointer) {
+    struct Case {
+        int x, y;
+    } cases[] = {{640, 300}, {0, 0}};  // the second opens partly off the screen
+    for (const Case& c : cases) {
+        SCOPED_TRACE("pointer at " + std::to_string(c.x) + ", " + std::to_string(c.y));
+        PluginRun run;
+        startPlugin(run, c.x, c.y);
+        EXPECT_EQ(windowText(run.window), kTitle);
+        EXPECT_TRUE(GetWindowLongA(run.window, GWL_EXSTYLE) & WS_EX_TOPMOST);
+        SIZE size = expectedWindowSize(run.window);
+        RECT rect;
+        GetWindowRect(run.window, &rect);
+        EXPECT_EQ(rect.right - rect.left, size.cx);
+        EXPECT_EQ(rect.bottom - rect.top, size.cy);
+        EXPECT_EQ(rect.left, c.x - size.cx / 2);
+        EXPECT_EQ(rect.top, c.y - 8);
+        exitPlugin(run);
+    }
+}
+
+TEST_F(PluginWindowWithHost, HoldsEveryControlAtItsPlaceAndSize) {
+    startPlugin();
+    ASSERT_EQ(controls_.childCount, 18u) << "3 + 2 trackbars, 6 swatches, info line, 6 buttons";
+    const int w = expectedWindowSize(run_.window).cx;
+    const int half = w / 2;
+    struct Expected {
+        const char* name;
+        HWND control;
+        int x, y, width, height;
+    };
+    std::vector<Expected> layout;
+    const char* axes[3] = {"CyanRed", "MagentaGreen", "YellowBlue"};
+    for (int a = 0; a < 3; ++a) {
+        layout.push_back({axes[a], controls_.balanceTrackbars[a], half - 133, 32 * a, 256, 32});
+        layout.push_back({"left swatch", controls_.swatches[2 * a], 0, 32 * a + 4, 32, 28});
+        layout.push_back({"right swatch", controls_.swatches[2 * a + 1], half + 133, 32 * a + 4, 32, 28});
+    }
+    layout.push_back({"info line", controls_.infoLine, 0, 96, w, 32});
+    const char* ranges[4] = {"Lows", "Mediums", "Heights", "All"};
+    for (int r = 0; r < 4; ++r) layout.push_back({ranges[r], controls_.rangeButtons[r], (r * w) / 4 + 2, 130, w / 4 - 10, 20});
+    for (int s = 0; s < 2; ++s)
+        layout.push_back({s ? "State B" : "State A", controls_.stateButtons[s], (s * w) / 2 + 2, 154, half - 10, 20});
+    layout.push_back({"lows-below", controls_.lowsBelowTrackbar, 0, 176, half, 32});
+    layout.push_back({"heights-above", controls_.heightsAboveTrackbar, half, 176, half, 32});
+
+    for (const Expected& e : layout) {
+        ASSERT_NE(e.control, nullptr) << e.name << " not found";
+        RECT want = {e.x, e.y, e.x + e.width, e.y + e.height};
+        RECT got = rectInParent(e.control, run_.window);
+        EXPECT_TRUE(EqualRect(&got, &want)) << e.name << ": expected " << describe(want) << ", got " << describe(got);
+        EXPECT_EQ(GetDlgCtrlID(e.control), 0) << e.name;
+    }
+
+    struct Styled {
+        const char* name;
+        HWND control;
+        DWORD style;
+        const char* text;
+    } styles[] = {
+        {"info line", controls_.infoLine, 0x54000001, kInitialInfoLine},
+        {"Lows", controls_.rangeButtons[0], 0x54010000, "Lows"},
+        {"State B", controls_.stateButtons[1], 0x54010000, "State B"},
+        {"CyanRed", controls_.balanceTrackbars[0], 0x50000048, "Trackbar Control"},
+        {"heights-above", controls_.heightsAboveTrackbar, 0x50000048, "Trackbar Control"},
+        {"swatch 5", controls_.swatches[5], 0x54000000, "-"},
+    };
+    for (const Styled& s : styles) {
+        EXPECT_EQ(DWORD(GetWindowLongA(s.control, GWL_STYLE)), s.style) << s.name;
+        EXPECT_EQ(windowText(s.control), s.text) << s.name;
+    }
+    exitPlugin();
+}
+
+TEST_F(PluginWindowWithHost, ShowsTheInitialStateAndSendsNoPalette) {
+    startPlugin();
+    EXPECT_EQ(windowText(controls_.infoLine), kInitialInfoLine);
+    struct Case {
+        const char* name;
+        HWND trackbar;
+        int position, maxPosition;
+    } cases[] = {
+        {"CyanRed", controls_.balanceTrackbars[0], 256, 512},
+        {"MagentaGreen", controls_.balanceTrackbars[1], 256, 512},
+        {"YellowBlue", controls_.balanceTrackbars[2], 256, 512},
+        {"lows-below", controls_.lowsBelowTrackbar, 51, 256},
+        {"heights-above", controls_.heightsAboveTrackbar, 204, 256},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(trackbarPosition(c.trackbar), c.position) << c.name;
+        DWORD_PTR maxPosition = 0;
+        SendMessageTimeoutA(c.trackbar, TBM_GETRANGEMAX, 0, 0, SMTO_ABORTIFHUNG, 2000, &maxPosition);
+        EXPECT_EQ(int(maxPosition), c.maxPosition) << c.name;
+    }
+    // Every trackbar took the focus as it was made; the last one keeps it.
+    GUITHREADINFO thread = {};
+    thread.cbSize = sizeof thread;
+    ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(run_.window, nullptr), &thread));
+    EXPECT_EQ(thread.hwndFocus, controls_.heightsAboveTrackbar);
+
+    // The start-up check, then the window's palette fetch; nothing is sent.
+    EXPECT_EQ(join(executedWords(host_)), "SELECTCOLORLAYER SELECTCOLORLAYER SENDPALETTE");
+    EXPECT_TRUE(hostReceivedPalettes(host_).empty());
+    exitPlugin();
+}
+
+TEST_F(PluginWindowWithHost, SwatchesHaveTheirClassesAndColours) {
+    startPlugin();
+    const COLORREF colours[6] = {0x00FFFF00, 0x000000FF, 0x00FF00FF, 0x0000FF00, 0x0000FFFF, 0x00FF0000};
+    HDC screen = GetDC(nullptr);
+    for (int i = 0; i < 6; ++i) {
+        ASSERT_NE(controls_.swatches[i], nullptr) << "no window of class CF" << i;
+        RECT rect;
+        GetWindowRect(controls_.swatches[i], &rect);
+        // The swatch's background may still be waiting to be painted.
+        COLORREF seen = CLR_INVALID;
+        waitUntil(
+            [&] {
+                seen = GetPixel(screen, (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+                return seen == colours[i];
+            },
+            1000);
+        EXPECT_EQ(seen, colours[i]) << std::hex << "swatch CF" << i;
+    }
+    ReleaseDC(nullptr, screen);
+    // Left swatches show the negative ends (cyan, magenta, yellow).
+    for (int a = 0; a < 3; ++a) {
+        RECT left = rectInParent(controls_.swatches[2 * a], run_.window);
+        RECT right = rectInParent(controls_.swatches[2 * a + 1], run_.window);
+        EXPECT_LT(left.left, right.left) << "row " << a;
+    }
+    exitPlugin();
+}
+
+TEST_F(PluginWindowWithHost, AltQuestionMarkAndAltSlashOpenTheAboutBox) {
+    startPlugin();
+    struct Case {
+        const char* name;
+        std::vector<WORD> keys;
+        bool focusOnButton;
+    } cases[] = {
+        {"Alt+? with a trackbar focused", {VK_MENU, VK_SHIFT, VK_OEM_2}, false},
+        {"Alt+/ with a trackbar focused", {VK_MENU, VK_OEM_2}, false},
+        {"Alt+/ with a button focused", {VK_MENU, VK_OEM_2}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.focusOnButton) {
+            // "All" is the range shown already: the click changes nothing.
+            clickAt(controls_.rangeButtons[3]);
+            GUITHREADINFO thread = {};
+            thread.cbSize = sizeof thread;
+            waitUntil(
+                [&] {
+                    GetGUIThreadInfo(GetWindowThreadProcessId(run_.window, nullptr), &thread);
+                    return thread.hwndFocus == controls_.rangeButtons[3];
+                },
+                1000);
+            ASSERT_EQ(thread.hwndFocus, controls_.rangeButtons[3]);
+        }
+        pressKeys(c.keys);
+        HWND about = waitForAboutBox();
+        ASSERT_NE(about, nullptr) << "no About box";
+        EXPECT_EQ(GetWindow(about, GW_OWNER), run_.window);
+        EXPECT_FALSE(IsWindowEnabled(run_.window)) << "the About box is modal";
+        // Its template's place (0, 0) is taken from the main window's client
+        // area: the dialog manager puts the box's client area there.
+        POINT mainOrigin = {0, 0};
+        ClientToScreen(run_.window, &mainOrigin);
+        POINT aboutOrigin = {0, 0};
+        ClientToScreen(about, &aboutOrigin);
+        EXPECT_EQ(aboutOrigin.x, mainOrigin.x);
+        EXPECT_EQ(aboutOrigin.y, mainOrigin.y);
+        EXPECT_EQ(windowText(GetDlgItem(about, IDOK)), "OK");
+        PostMessageA(about, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(waitUntil([&] { return !IsWindowVisible(about); }, 2000)) << "the About box stayed open";
+    }
+    // No palette went out for any of this.
+    EXPECT_TRUE(hostReceivedPalettes(host_).empty());
+    exitPlugin();
+}
+
+TEST_F(PluginWindowWithHost, CloseBoxEndsTheProgramWithCodeZeroAndClosesTheConversation) {
+    startPlugin();
+    PostMessageA(run_.window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    DWORD exitCode = 0xDEADBEEF;
+    ASSERT_TRUE(run_.waitForExit(10000, exitCode)) << "the plugin did not end";
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_TRUE(waitUntil([&] { return !hostLogLinesStarting(host_, "DISCONNECT").empty(); }, 5000));
+}
+
+// ---------------------------------------------------------------------------
+// A few commands
+
+TEST_F(PluginWindowWithHost, SliderMovementShowsTheValueAndSendsThePalette) {
+    startPlugin();
+    HWND trackbar = controls_.balanceTrackbars[0];
+    SendMessageA(trackbar, TBM_SETPOS, TRUE, 512);
+    SendMessageA(run_.window, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 512), reinterpret_cast<LPARAM>(trackbar));
+    EXPECT_EQ(windowText(controls_.infoLine),
+              "State A.All      (+1.00 +0.00 +0.00)\nlows-below: 0.20 heights-above: 0.80");
+    EXPECT_EQ(hostReceivedPalettes(host_).size(), 1u);
+    EXPECT_EQ(join(executedWords(host_)),
+              "SELECTCOLORLAYER SELECTCOLORLAYER SENDPALETTE SELECTCOLORLAYER RECEIVEPALETTE");
+    exitPlugin();
+}
+
+TEST_F(PluginWindowWithHost, ButtonsChangeWhatTheSlidersShowAndStateButtonsSend) {
+    startPlugin();
+    // Range "Lows": the sliders and the info line change, nothing is sent.
+    SendMessageA(run_.window, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(controls_.rangeButtons[0]));
+    EXPECT_EQ(windowText(controls_.infoLine),
+              "State A.Lows     (+0.00 +0.00 +0.00)\nlows-below: 0.20 heights-above: 0.80");
+    EXPECT_TRUE(hostReceivedPalettes(host_).empty());
+    // State B: shown and sent.
+    SendMessageA(run_.window, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(controls_.stateButtons[1]));
+    EXPECT_EQ(windowText(controls_.infoLine),
+              "State B.Lows     (+0.00 +0.00 +0.00)\nlows-below: 0.20 heights-above: 0.80");
+    EXPECT_EQ(hostReceivedPalettes(host_).size(), 1u);
+    exitPlugin();
+}
+
+TEST_F(PluginWindowWithHost, ExitDuringAWaitForTheHostStillEndsPromptlyWithCodeZero) {
+    stopStandInHost(host_);
+    ASSERT_TRUE(startStandInHost(host_, "--delay-ms=1500"));
+    startPlugin();
+    // "&Get New Palette(+keep state)", then the exit while the host holds
+    // the fetch's first command.
+    const size_t holdsBefore = hostLogLinesStarting(host_, "HOLD ").size();
+    PostMessageA(run_.window, WM_COMMAND, 32805, 0);
+    waitUntil([&] { return hostLogLinesStarting(host_, "HOLD ").size() > holdsBefore; }, 5000);
+    ASSERT_GT(hostLogLinesStarting(host_, "HOLD ").size(), holdsBefore) << "the fetch did not start";
+    const DWORD start = GetTickCount();
+    PostMessageA(run_.window, WM_COMMAND, 105, 0);
+    DWORD exitCode = 0xDEADBEEF;
+    ASSERT_TRUE(run_.waitForExit(10000, exitCode)) << "the plugin did not end";
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_LT(GetTickCount() - start, 3000u) << "the exit waited for the host";
+}
+
+}  // namespace
