@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Takes the screenshot of the plugin window beside the stand-in host
+# (docs/plugin-window.png): builds both, runs them on a private X display,
+# moves two balance sliders with the mouse so that the host shows a
+# rebalanced palette, and grabs the part of the screen that holds both.
+#   BUILD_DIR=build (default)    where the Windows build and its Wine prefix live
+#   OUT=docs/plugin-window.png   where the picture goes
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+build=${BUILD_DIR:-build}
+out=${OUT:-docs/plugin-window.png}
+
+cmake -S . -B "$build/windows" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" >/dev/null
+cmake --build "$build/windows" -j2 --target stand_in_host colour_balance_plugin
+
+source scripts/wine-session.sh
+host_pid=""
+plugin_pid=""
+finish() {
+  [ -n "$plugin_pid" ] && kill "$plugin_pid" 2>/dev/null || true
+  [ -n "$host_pid" ] && kill "$host_pid" 2>/dev/null || true
+  wine_session_stop
+}
+trap finish EXIT
+wine_session_start "$build/windows"
+
+# Prints "x y width height" of the top-level window whose title begins with
+# $1, once it is shown; fails after 10 s.
+window_rect() {
+  local line
+  for _ in $(seq 1 100); do
+    line=$(xwininfo -root -tree 2>/dev/null | grep -F "\"$1" | head -n 1 || true)
+    if [ -n "$line" ]; then
+      # ...  WIDTHxHEIGHT+X+Y  +ABSX+ABSY
+      echo "$line" | sed -E 's/.* ([0-9]+)x([0-9]+)\+-?[0-9]+\+-?[0-9]+ +\+(-?[0-9]+)\+(-?[0-9]+).*/\3 \4 \1 \2/'
+      return 0
+    fi
+    sleep 0.1
+  done
+  echo "No window \"$1\" appeared" >&2
+  return 1
+}
+
+wine "$build/windows/stand_in_host/StandInKavrin.exe" </dev/null >/dev/null 2>&1 &
+host_pid=$!
+read -r hx hy hw hh <<<"$(window_rect 'Kavrin (stand-in)')"
+
+# The plugin opens centred on the pointer, its caption under it: below the
+# host, at the host's middle.
+xdotool mousemove $((hx + hw / 2)) $((hy + hh + 24))
+wine "$build/windows/plugin_window/ColorBalancePlugin.exe" </dev/null >/dev/null 2>&1 &
+plugin_pid=$!
+window_rect 'Kavrin Color Balance Plugin' >/dev/null
+sleep 1  # the window fetches the palette, then moves under the pointer and fills
+read -r px py pw ph <<<"$(window_rect 'Kavrin Color Balance Plugin')"
+
+# A click beside a trackbar's thumb moves it one page (10 steps) that way.
+# The CyanRed row is the first of the client area, YellowBlue the third; the
+# client area begins below the frame, the small caption and the menu bar
+# (38 pixels with Wine's default metrics).
+client_top=$((py + 38))
+row_y() { echo $((client_top + 32 * $1 + 16)); }
+# The button is held for a moment, as a hand would: the trackbar takes the
+# mouse only once the palette has gone out, and a release that comes sooner
+# leaves the mouse with it.
+page_clicks() {  # x y count
+  xdotool mousemove "$1" "$2"
+  sleep 0.3
+  for _ in $(seq 1 "$3"); do
+    xdotool mousedown 1; sleep 0.15; xdotool mouseup 1; sleep 0.3
+  done
+}
+page_clicks $((px + pw / 2 + 100)) "$(row_y 0)" 5   # towards red
+page_clicks $((px + pw / 2 - 100)) "$(row_y 2)" 3   # towards yellow
+xdotool mousemove $((px + pw + 40)) $((py + ph + 40))
+sleep 1
+
+left=$(( hx < px ? hx : px ))
+top=$hy
+right=$(( hx + hw > px + pw ? hx + hw : px + pw ))
+bottom=$(( py + ph > hy + hh ? py + ph : hy + hh ))
+mkdir -p "$(dirname "$out")"
+import -window root -crop "$((right - left + 16))x$((bottom - top + 16))+$((left - 8))+$((top - 8))" +repage "$out"
+echo "Saved $out ($(identify -format '%wx%h' "$out"))"
