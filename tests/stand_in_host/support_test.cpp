@@ -29,6 +29,24 @@ TEST(MessageBoxWatcher, ClosesAndRecordsThisProcesssBoxes) {
     }
 }
 
+TEST(MessageBoxWatcher, LeavesOtherDialogsOpen) {
+    // A dialog with a text control 0xFFFF, as an About box has, but no
+    // message-box icon.
+    HWND dialog = CreateWindowExA(0, "#32770", "About something", WS_POPUP | WS_CAPTION | WS_VISIBLE,
+                                  100, 100, 300, 120, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, dialog);
+    CreateWindowExA(0, "STATIC", "text", WS_CHILD | WS_VISIBLE, 10, 10, 200, 20, dialog,
+                    HMENU(UINT_PTR(0xFFFF)), nullptr, nullptr);
+    CreateWindowExA(0, "BUTTON", "OK", WS_CHILD | WS_VISIBLE, 10, 40, 60, 24, dialog,
+                    HMENU(UINT_PTR(IDOK)), nullptr, nullptr);
+    ASSERT_TRUE(startMessageBoxWatcher(true));
+    pumpMessagesFor(300);
+    stopMessageBoxWatcher();
+    EXPECT_TRUE(messageBoxesSeen().empty());
+    EXPECT_TRUE(IsWindow(dialog));
+    DestroyWindow(dialog);
+}
+
 TEST(MessageBoxWatcher, WaitRunsOutWhenNoBoxAppears) {
     ASSERT_TRUE(startMessageBoxWatcher());
     const DWORD start = GetTickCount();

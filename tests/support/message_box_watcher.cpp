@@ -31,10 +31,18 @@ std::string windowText(HWND window) {
     return std::string(text, size_t(copied));
 }
 
-BOOL CALLBACK inspectWindow(HWND window, LPARAM) {
+// A message box is a dialog with its text in the static control 0xFFFF and
+// an icon control: id 1088 under Wine, 20 under Windows. Other dialogs, such
+// as a program's main window or an About box, are left alone.
+bool isMessageBox(HWND window) {
     char className[64] = "";
     GetClassNameA(window, className, sizeof className);
-    if (strcmp(className, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+    return strcmp(className, "#32770") == 0 && GetDlgItem(window, 0xFFFF) &&
+           (GetDlgItem(window, 1088) || GetDlgItem(window, 20));
+}
+
+BOOL CALLBACK inspectWindow(HWND window, LPARAM) {
+    if (!IsWindowVisible(window) || !isMessageBox(window)) return TRUE;
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
     if (!watcher.anyProcess && processId != GetCurrentProcessId()) return TRUE;

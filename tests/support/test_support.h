@@ -132,9 +132,10 @@ struct SeenMessageBox {
     DWORD processId = 0;
 };
 
-// Starts a background thread that finds visible message boxes (class
-// #32770) of this process, or of any process with `anyProcess`, records
-// their caption and text and closes them with IDOK.
+// Starts a background thread that finds visible message boxes (dialogs of
+// class #32770 with a text control 0xFFFF and a message-box icon control) of
+// this process, or of any process with `anyProcess`, records their caption
+// and text and closes them with IDOK. Other dialogs are left alone.
 bool startMessageBoxWatcher(bool anyProcess = false);
 // Stops the thread; what it saw stays readable until the next start.
 void stopMessageBoxWatcher();
