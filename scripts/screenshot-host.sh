@@ -27,7 +27,7 @@ host_pid=$!
 # The window carries the title once it is shown.
 window=""
 for _ in $(seq 1 100); do
-  window=$(xwininfo -root -tree 2>/dev/null | awk '/"Kavrin \(stand-in\)/ {print $1; exit}')
+  window=$(xdotool search --onlyvisible --name '^Kavrin \(stand-in\)' 2>/dev/null | head -1 || true)
   [ -n "$window" ] && break
   sleep 0.1
 done

@@ -58,6 +58,14 @@ static void onConnectConfirm() { logLine("CONNECT"); }
 
 static void onDisconnect(HCONV conversation) {
     logLine("DISCONNECT");
+    if (host.endPending && conversation == host.endingConversation) {
+        // The client left before its last status request: an exit still
+        // happens, a conversation to end is gone.
+        if (host.commandsCompleted == host.options.exitAfter)
+            PostMessageA(host.window, WM_APP_END_AFTER_COMMANDS, 0, 0);
+        else
+            host.endPending = false;
+    }
     host.held.erase(std::remove_if(host.held.begin(), host.held.end(),
                                    [&](const HeldCommand& held) {
                                        if (held.conversation != conversation) return false;
@@ -98,8 +106,8 @@ static HDDEDATA onExecute(HCONV conversation, HDDEDATA data) {
     logLine("EXECUTE " + logWord(word) + " status=" + quoteLogText(host.status));
     showStatusChanged();
     ++host.commandsCompleted;
-    const int endAt = host.options.exitAfter ? host.options.exitAfter : host.options.disconnectAfter;
-    if (endAt && host.commandsCompleted == endAt) {
+    if (host.commandsCompleted == host.options.exitAfter ||
+        host.commandsCompleted == host.options.disconnectAfter) {
         host.endPending = true;
         host.endingConversation = conversation;
     }
@@ -189,7 +197,7 @@ static void endConversation(HCONV conversation) {
 void endAfterCommands() {
     if (!host.endPending) return;
     host.endPending = false;
-    if (host.options.exitAfter) {
+    if (host.commandsCompleted == host.options.exitAfter) {
         logLine("END exit code=" + std::to_string(kExitAbrupt));
         TerminateProcess(GetCurrentProcess(), kExitAbrupt);
     }

@@ -194,3 +194,42 @@ TEST_F(HostTest, MalformedBlocksHaveTheirFlaw) {
         stopStandInHost(host);
     }
 }
+
+TEST_F(HostTest, ClientLeavingFirstCancelsTheCloseButNotTheExit) {
+    // --disconnect-after: the next client is not ended in the first one's place.
+    ASSERT_TRUE(startHost("--disconnect-after=1"));
+    ASSERT_TRUE(executeHostCommand("SELECTCOLORLAYER", 5000));
+    disconnectTestClient();
+    ASSERT_TRUE(connectTestClient());
+    std::string reply;
+    ASSERT_TRUE(executeHostCommand("SENDPALETTE", 5000));
+    ASSERT_TRUE(requestHostStatus(reply));
+    EXPECT_EQ("OK\r\n", reply);
+    pumpMessagesFor(200);
+    EXPECT_TRUE(testClientConnected());
+    EXPECT_TRUE(hostLogLinesStarting(host, "END").empty());
+    disconnectTestClient();
+    stopStandInHost(host);
+
+    // --exit-after: the host exits all the same.
+    ASSERT_TRUE(startHost("--exit-after=1"));
+    ASSERT_TRUE(executeHostCommand("SELECTCOLORLAYER", 5000));
+    disconnectTestClient();
+    DWORD exitCode = 0;
+    ASSERT_TRUE(waitForHostExit(host, 5000, exitCode));
+    EXPECT_EQ(3u, exitCode);
+}
+
+TEST_F(HostTest, CloseAndExitCountsWorkTogether) {
+    ASSERT_TRUE(startHost("--disconnect-after=1 --exit-after=2"));
+    std::string reply;
+    ASSERT_TRUE(executeHostCommand("SELECTCOLORLAYER", 5000));
+    ASSERT_TRUE(requestHostStatus(reply));
+    ASSERT_TRUE(waitForHostLogLine(host, "END conversation", 2000));
+    ASSERT_TRUE(connectTestClient());
+    ASSERT_TRUE(executeHostCommand("SELECTCOLORLAYER", 5000));
+    ASSERT_TRUE(requestHostStatus(reply));
+    DWORD exitCode = 0;
+    ASSERT_TRUE(waitForHostExit(host, 5000, exitCode));
+    EXPECT_EQ(3u, exitCode);
+}
