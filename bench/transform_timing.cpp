@@ -2,12 +2,13 @@
 // no Google Benchmark) and as a same-run cross-check natively. The cases run
 // in interleaved rounds so that a busy machine slows them alike; each figure
 // is the median over the rounds, and the ratios compare figures of one run.
-//   transform_timing [rounds]     default 60 rounds, about 10 s
+//   transform_timing [rounds]     default 300 rounds of about 1 ms per case
+//                                 (about 4 s natively, 30 s under Wine)
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <string_view>
+#include <string>
 #include <vector>
 
 #include "transform_cases.h"
@@ -52,16 +53,27 @@ double median(std::vector<double> values) {
     return n % 2 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]);
 }
 
-double medianOf(const std::vector<TimingCase>& cases, const char* label) {
+const TimingCase& caseNamed(const std::vector<TimingCase>& cases, const std::string& label) {
     for (const TimingCase& c : cases)
-        if (std::string_view(c.label) == label) return median(c.samples);
-    return 0;
+        if (label == c.label) return c;
+    std::fprintf(stderr, "no case %s\n", label.c_str());
+    std::exit(1);
+}
+
+// The median of the per-round ratios of two cases: samples of one round were
+// taken moments apart, so a busy machine disturbs both alike.
+double pairedRatio(const std::vector<TimingCase>& cases, const std::string& top, const std::string& bottom) {
+    const TimingCase& a = caseNamed(cases, top);
+    const TimingCase& b = caseNamed(cases, bottom);
+    std::vector<double> ratios;
+    for (size_t i = 0; i < a.samples.size(); ++i) ratios.push_back(a.samples[i] / b.samples[i]);
+    return median(ratios);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int rounds = argc > 1 ? std::max(3, std::atoi(argv[1])) : 60;
+    const int rounds = argc > 1 ? std::max(3, std::atoi(argv[1])) : 300;
     std::vector<BenchPalette> palettes = {makeRandomPalette(), makeCubePalette()};
     const SliderState state = benchSliderState();
 
@@ -80,10 +92,11 @@ int main(int argc, char** argv) {
         {"pow sweep platform", SweepPlatform, true, 0, 1, {}},
     };
 
-    // Calibrate each case to about 3 ms per sample, after a warm-up.
+    // Calibrate each case to about 1 ms per sample, after a warm-up.
     for (TimingCase& c : cases) {
-        const double once = std::max(timeRuns(c, palettes, state, 3), 0.01);
-        c.repeats = std::max(1, int(3000.0 / once));
+        timeRuns(c, palettes, state, 3);
+        const double once = std::max(timeRuns(c, palettes, state, 5), 0.01);
+        c.repeats = std::max(1, int(1000.0 / once));
     }
     for (int round = 0; round < rounds; ++round)
         for (TimingCase& c : cases) c.samples.push_back(timeRuns(c, palettes, state, c.repeats));
@@ -92,23 +105,20 @@ int main(int argc, char** argv) {
                 rounds, kSweepBases);
     for (const TimingCase& c : cases) std::printf("  %-42s %10.2f\n", c.label, median(c.samples));
 
-    const double sweepOwn = medianOf(cases, "pow sweep own"), sweepPlatform = medianOf(cases, "pow sweep platform");
+    const double sweepOwn = median(caseNamed(cases, "pow sweep own").samples);
+    const double sweepPlatform = median(caseNamed(cases, "pow sweep platform").samples);
     std::printf("Per power call: own %.2f ns, platform %.2f ns\n", 1000.0 * sweepOwn / kSweepBases,
                 1000.0 * sweepPlatform / kSweepBases);
-    for (const char* palette : {"random", "cube"}) {
-        char label[96];
-        auto figure = [&](const char* what) {
-            std::snprintf(label, sizeof label, "%s %s", palette, what);
-            return medianOf(cases, label);
-        };
-        const double own = figure("transform preserving own pow");
-        const double platform = figure("transform preserving platform pow");
-        const double pows = figure("13 pows own"), platformPows = figure("13 pows platform");
-        std::printf("%s palette:\n", palette);
-        std::printf("  preserving transform / its 13 pows: own %.3f, platform %.3f\n", own / pows,
-                    platform / platformPows);
-        std::printf("  own pow / platform pow: transform %.3f, 13 pows %.3f\n", own / platform, pows / platformPows);
+    std::printf("Ratios, median of the per-round ratios:\n");
+    for (const std::string palette : {"random", "cube"}) {
+        std::printf("  %s palette, preserving transform / its 13 pows: own %.3f, platform %.3f\n", palette.c_str(),
+                    pairedRatio(cases, palette + " transform preserving own pow", palette + " 13 pows own"),
+                    pairedRatio(cases, palette + " transform preserving platform pow", palette + " 13 pows platform"));
+        std::printf("  %s palette, own pow / platform pow: transform %.3f, 13 pows %.3f\n", palette.c_str(),
+                    pairedRatio(cases, palette + " transform preserving own pow",
+                                palette + " transform preserving platform pow"),
+                    pairedRatio(cases, palette + " 13 pows own", palette + " 13 pows platform"));
     }
-    std::printf("pow sweep own / platform: %.3f\n", sweepOwn / sweepPlatform);
+    std::printf("  pow sweep, own / platform: %.3f\n", pairedRatio(cases, "pow sweep own", "pow sweep platform"));
     return 0;
 }

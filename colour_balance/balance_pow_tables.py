@@ -19,9 +19,10 @@ mp.mp.prec = 200
 
 LOG_BITS = 7                    # 128 intervals of the reduced argument z
 LOG_OFFSET = 0x3FE6900000000000  # z in [0.705078125, 1.41015625); 1 lies in [1 - 2^-9, 1 + 2^-8)
-INVC_BITS = 13                  # 1/c with 13 significant bits: z * (1/c) splits into exact parts
+INVC_BITS = 10                  # 1/c with 10 significant bits: z * (1/c) splits into exact parts
 LOGC_QUANTUM = mp.mpf(2) ** -43  # log(c) high parts and k*ln2 high parts add exactly
 LN2_QUANTUM = mp.mpf(2) ** -42   # k*ln2hi exact for |k| < 2048
+LOG_POLY_TERMS = 6              # r^3 .. r^8
 EXP_BITS = 8                    # 2^(j/256)
 EXP_LN2_BITS = 34               # n * ln2/256 high part exact for |n| < 2^19
 
@@ -95,7 +96,7 @@ def log_tables():
         exact_double(logc_hi)
         worst_r = max(worst_r, abs(low * invc - 1), abs(high * invc - 1))
         rows.append((exact_double(invc), exact_double(-invc / 2), float(logc_hi), float(logc_lo)))
-    assert worst_r < mp.mpf(2) ** -7.9, worst_r
+    assert worst_r < mp.mpf(2) ** -7.6, worst_r
     return rows, worst_r
 
 
@@ -125,7 +126,7 @@ def render():
             return mp.mpf(1) / 3
         return (mp.log1p(r) - r + r * r / 2) / r ** 3
 
-    log_poly = cheb_fit(log_rest, worst_r, 6)
+    log_poly = cheb_fit(log_rest, worst_r, LOG_POLY_TERMS)
     log_error = max_error(log_rest, log_poly, worst_r, lambda r: abs(r) ** 3)
     assert log_error < mp.mpf(2) ** -78, mp.log(log_error, 2)
 
@@ -160,7 +161,7 @@ def render():
     out.append("constexpr double kExpPoly[5] = {")
     out.extend(f"    {hexd(c)}," for c in exp_poly)
     out.append("};")
-    out.append("// Per interval of z: 1/c (13 bits), -1/(2c), log(c) as a multiple of 2^-43 plus the rest.")
+    out.append(f"// Per interval of z: 1/c ({INVC_BITS} bits), -1/(2c), log(c) as a multiple of 2^-43 plus the rest.")
     out.append("constexpr LogEntry kLogTable[128] = {")
     out.extend(f"    {{{hexd(a)}, {hexd(b)}, {hexd(c)}, {hexd(d)}}}," for a, b, c, d in log_rows)
     out.append("};")

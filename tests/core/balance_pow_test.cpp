@@ -174,12 +174,14 @@ TEST(BalancePow, NotANumberOutsideTheDomain) {
 
 // Powers that other correctly rounded operations give exactly: x^1 = x,
 // x^2 = x*x, x^0.5 = sqrt(x). Bases spread over 2^-40 .. 2^40 with random
-// last bits, so that every entry of both tables takes part.
+// last bits, so that every entry of both tables takes part; every other base
+// is a float, as the transform passes them.
 TEST(BalancePow, MatchesExactOperations) {
     uint64_t seed = 99;
     for (int i = 0; i < 20000; ++i) {
         seed = seed * 6364136223846793005ull + 1442695040888963407ull;
-        const double x = std::ldexp(1.0 + double(seed >> 12) * 0x1p-52, -40 + int((seed >> 4) % 80));
+        double x = std::ldexp(1.0 + double(seed >> 12) * 0x1p-52, -40 + int((seed >> 4) % 80));
+        if (i % 2) x = float(x);
         const double squared = x * x, root = std::sqrt(x);
         EXPECT_EQ(x, balancePow(x, 1.0)) << describe(x, 1.0, x, balancePow(x, 1.0));
         EXPECT_EQ(squared, balancePow(x, 2.0)) << describe(x, 2.0, squared, balancePow(x, 2.0));
@@ -196,13 +198,17 @@ TEST(BalancePow, NeverDecreasesAcrossIntervalEdges) {
         for (int scale : {-20, -1, 0, 1, 7, 17}) {
             for (int step = 360; step <= 724; ++step) {
                 const double edge = std::ldexp(step / 512.0, scale);
-                double x = std::nextafter(std::nextafter(edge, 0), 0);
-                double previous = balancePow(x, y);
-                for (int i = 0; i < 4; ++i) {
-                    x = std::nextafter(x, kInfinity);
-                    const double current = balancePow(x, y);
-                    ASSERT_LE(previous, current) << describe(x, y, previous, current) << " after the base below";
-                    previous = current;
+                // neighbouring doubles, then neighbouring floats
+                for (bool floats : {false, true}) {
+                    double x = floats ? std::nextafter(std::nextafter(float(edge), 0.0f), 0.0f)
+                                      : std::nextafter(std::nextafter(edge, 0), 0);
+                    double previous = balancePow(x, y);
+                    for (int i = 0; i < 4; ++i) {
+                        x = floats ? std::nextafter(float(x), HUGE_VALF) : std::nextafter(x, kInfinity);
+                        const double current = balancePow(x, y);
+                        ASSERT_LE(previous, current) << describe(x, y, previous, current) << " after the base below";
+                        previous = current;
+                    }
                 }
             }
         }
