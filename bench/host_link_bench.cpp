@@ -163,13 +163,14 @@ int main(int argc, char** argv) {
     disconnectBareClient();
     stopPlugin(host);
 
-    // CPU spent during a 5 s wait for a host that holds the command.
+    // CPU spent during a 5 s wait for a host that holds the command; the
+    // watcher thread, which polls for boxes, is stopped first.
+    stopMessageBoxWatcher();
     if (!startPluginAgainst(host, "--delay-ms=5000")) return 1;
     const double cpuStart = processCpuMs(), wallStart = nowMs();
     executeCommand(kSelectColorLayer);
     const double waitWall = nowMs() - wallStart, waitCpu = processCpuMs() - cpuStart;
     stopPlugin(host);
-    stopMessageBoxWatcher();
 
     std::printf("%-44s %10s\n", "host link (median of rounds)", "value");
     std::printf("%-44s %8.3f ms\n", "command + status request", median(command));
