@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <string>
 
 #include "balance_pow.h"
 #include "palette_transform.h"
