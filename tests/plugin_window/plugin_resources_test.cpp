@@ -96,15 +96,6 @@ TEST_F(PluginResources, MenuHasEveryLabelCommandAndTheInitialCheckMark) {
     for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(lines[i], expected[i]) << "menu line " << i;
 }
 
-TEST_F(PluginResources, MenuBarHasFourPopUps) {
-    HMENU menu = LoadMenuA(pluginModule(), MAKEINTRESOURCEA(IDR_MAIN_MENU));
-    ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(GetMenuItemCount(menu), 4);
-    for (int position = 0; position < 4; ++position)
-        EXPECT_NE(GetSubMenu(menu, position), nullptr) << "top-level item " << position;
-    DestroyMenu(menu);
-}
-
 // ---------------------------------------------------------------------------
 // Accelerator table 109
 
