@@ -35,6 +35,21 @@ TEST_F(PluginLinkTest, CommandsCompleteAndStatusesAreOkOneAfterAnother) {
     EXPECT_TRUE(messageBoxesSeen().empty());
 }
 
+TEST_F(PluginLinkTest, EveryCommandWaitsForItsOwnCompletion) {
+    // A slow host: a command must not pass for completed on an earlier
+    // transaction's leftovers.
+    ASSERT_TRUE(connectPluginTo("--delay-ms=600"));
+    for (int round = 0; round < 2; ++round) {
+        for (const char* command : {kSelectColorLayer, kSendPaletteCommand}) {
+            SCOPED_TRACE(command);
+            const DWORD start = GetTickCount();
+            ASSERT_TRUE(executeCommand(command));
+            EXPECT_GE(GetTickCount() - start, 550u) << "completed before the host answered";
+            ASSERT_TRUE(statusIsOk());
+        }
+    }
+}
+
 TEST_F(PluginLinkTest, StatusRepliesAreTrimmedJudgedAndShown) {
     const std::string hundredX(100, 'x');
     std::string hundredOK;
