@@ -1,0 +1,331 @@
+// The plugin program under Wine against the stand-in host, driven from this
+// process: every slider movement, button click and menu command, checked on
+// the window, in the plugin's memory (probed build) and in what the host
+// executed and received.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+
+#include "end_to_end_fixture.h"
+
+namespace {
+
+// The five sliders in the order the tables below name them.
+enum Slider { CyanRedSlider, MagentaGreenSlider, YellowBlueSlider, LowsBelowSlider, HeightsAboveSlider };
+const char* const kSliderNames[5] = {"CyanRed", "MagentaGreen", "YellowBlue", "lows-below", "heights-above"};
+
+HWND sliderHandle(const PluginControls& controls, int slider) {
+    if (slider <= YellowBlueSlider) return controls.balanceTrackbars[slider];
+    return slider == LowsBelowSlider ? controls.lowsBelowTrackbar : controls.heightsAboveTrackbar;
+}
+
+// What a slider at `position` stores: (p - 256) / 256 and p / 256, each
+// computed in double precision and rounded to a float.
+float balanceAt(int position) { return float((position - 256) / 256.0); }
+float thresholdAt(int position) { return float(position / 256.0); }
+
+// Stores a moved slider's value into the expected settings.
+void storeMove(ExpectedSettings& settings, int slider, int position) {
+    if (slider <= YellowBlueSlider) settings.shownBalance(slider) = balanceAt(position);
+    else if (slider == LowsBelowSlider) settings.current().lowsBelow = thresholdAt(position);
+    else settings.current().heightsAbove = thresholdAt(position);
+}
+
+// One user action and what it must do: how the settings change, how many
+// palette fetches and sends reach the host.
+struct Step {
+    std::string name;
+    std::function<bool(PluginRun&)> act;  // false when the plugin did not answer
+    std::function<void(ExpectedSettings&)> change;
+    int fetches;
+    int sends;
+};
+
+Step sliderMove(int slider, int position, int code = TB_THUMBTRACK) {
+    return {std::string(kSliderNames[slider]) + " slider to " + std::to_string(position) + " (code " +
+                std::to_string(code) + ")",
+            [=](PluginRun& run) { return moveTrackbar(run, sliderHandle(run.controls, slider), position, code); },
+            [=](ExpectedSettings& s) { storeMove(s, slider, position); }, 0, 1};
+}
+
+Step rangeButton(int range) {
+    static const char* const names[4] = {"Lows", "Mediums", "Heights", "All"};
+    return {std::string("range button ") + names[range],
+            [=](PluginRun& run) { return clickButton(run, run.controls.rangeButtons[range]); },
+            [=](ExpectedSettings& s) { s.currentRange = range; }, 0, 0};
+}
+
+Step stateButton(int state) {
+    return {std::string("state button ") + (state ? "State B" : "State A"),
+            [=](PluginRun& run) { return clickButton(run, run.controls.stateButtons[state]); },
+            [=](ExpectedSettings& s) { s.currentState = state; }, 0, 1};
+}
+
+Step command(const char* name, int id, std::function<void(ExpectedSettings&)> change, int fetches, int sends) {
+    return {std::string(name) + " (command " + std::to_string(id) + ")",
+            [=](PluginRun& run) { return runCommand(run, id); }, change, fetches, sends};
+}
+
+void leaveAlone(ExpectedSettings&) {}
+void flipPreservation(ExpectedSettings& s) { s.preserveBrightness = !s.preserveBrightness; }
+
+class PluginCommands : public PluginEndToEnd {
+protected:
+    void runSteps(const std::vector<Step>& steps) {
+        for (const Step& step : steps) {
+            SCOPED_TRACE(step.name);
+            ASSERT_TRUE(step.act(run)) << step.name << ": the plugin did not answer";
+            step.change(expected);
+            checkEverything(step.name, step.fetches, step.sends);
+            if (HasFatalFailure()) return;
+        }
+    }
+};
+
+// Every row of the command table and every kind of control, in one session
+// that builds up distinct values in both states and all four ranges first,
+// so that each command's effect on what it must leave alone shows too.
+TEST_F(PluginCommands, EveryCommandButtonAndSliderChangesWindowMemoryAndHostAsItShould) {
+    startSession("", PluginBuild::Probed);
+    ASSERT_FALSE(HasFatalFailure());
+    checkEverything("after start-up", 0, 0);
+
+    std::vector<Step> steps = {
+        // State A, range All: every slider, and every trackbar code once.
+        sliderMove(CyanRedSlider, 300, TB_THUMBTRACK),
+        sliderMove(MagentaGreenSlider, 200, TB_LINEUP),
+        sliderMove(YellowBlueSlider, 400, TB_THUMBPOSITION),
+        sliderMove(LowsBelowSlider, 60, TB_ENDTRACK),
+        sliderMove(HeightsAboveSlider, 190, TB_PAGEUP),
+        // The range buttons show another range's values and send nothing.
+        rangeButton(Mediums),
+        sliderMove(CyanRedSlider, 100, TB_LINEDOWN),
+        rangeButton(Lows),
+        sliderMove(YellowBlueSlider, 450, TB_PAGEDOWN),
+        rangeButton(Heights),
+        sliderMove(MagentaGreenSlider, 350, TB_TOP),
+        rangeButton(All),
+        rangeButton(All),
+        // The switch flips its check mark and sends on every use.
+        command("Attempt Brightness Preservation, off", 32807, flipPreservation, 0, 1),
+        command("Attempt Brightness Preservation, on", 32807, flipPreservation, 0, 1),
+        command("Attempt Brightness Preservation, off again", 32807, flipPreservation, 0, 1),
+        // Copies and clears of the state that is not shown change nothing on
+        // screen and send nothing.
+        command("A --> B while A is current", 32784, [](ExpectedSettings& s) { s.states[1] = s.states[0]; }, 0, 0),
+        command("Clear > B while A is current", 32783, [](ExpectedSettings& s) { s.clear(1); }, 0, 0),
+        command("A --> B again", 32784, [](ExpectedSettings& s) { s.states[1] = s.states[0]; }, 0, 0),
+        // A state button sends also when its state is current already.
+        stateButton(0),
+        stateButton(1),
+        sliderMove(CyanRedSlider, 128, TB_BOTTOM),
+        rangeButton(Mediums),
+        sliderMove(MagentaGreenSlider, 500),
+        command("A <-- B while B is current", 32785, [](ExpectedSettings& s) { s.states[0] = s.states[1]; }, 0, 0),
+        sliderMove(LowsBelowSlider, 70),
+        stateButton(0),
+        // A copy into the current state shows and sends it.
+        command("A <-- B while A is current", 32785, [](ExpectedSettings& s) { s.states[0] = s.states[1]; }, 0, 1),
+        sliderMove(YellowBlueSlider, 20),
+        // The resets act on the shown range (Mediums) and the current state.
+        command("Reset > CyanRed", 32790, [](ExpectedSettings& s) { s.shownBalance(CyanRed) = 0.0f; }, 0, 1),
+        command("Reset > MagentaGreen", 32791, [](ExpectedSettings& s) { s.shownBalance(MagentaGreen) = 0.0f; }, 0, 1),
+        command("Reset > YellowBlue", 32792, [](ExpectedSettings& s) { s.shownBalance(YellowBlue) = 0.0f; }, 0, 1),
+        // "Lows" and "Heights" reset the thresholds, not the ranges' values.
+        command("Reset > Lows", 32793, [](ExpectedSettings& s) { s.current().lowsBelow = 0.2f; }, 0, 1),
+        command("Reset > Heights", 32794, [](ExpectedSettings& s) { s.current().heightsAbove = 0.8f; }, 0, 1),
+        sliderMove(LowsBelowSlider, 10),
+        sliderMove(HeightsAboveSlider, 250),
+        sliderMove(CyanRedSlider, 300),
+        sliderMove(YellowBlueSlider, 0),
+        // "All" resets the shown range and both thresholds, no other range.
+        command("Reset > All", 32795,
+                [](ExpectedSettings& s) {
+                    for (int a = 0; a < 3; ++a) s.shownBalance(a) = 0.0f;
+                    s.current().lowsBelow = 0.2f;
+                    s.current().heightsAbove = 0.8f;
+                },
+                0, 1),
+        command("Attempt Brightness Preservation, on again", 32807, flipPreservation, 0, 1),
+        command("Clear > A while A is current", 32782, [](ExpectedSettings& s) { s.clear(0); }, 0, 1),
+        stateButton(1),
+        // A fetch takes the host's palette as it is now: the last one sent.
+        command("Get New Palette(+keep state)", 32805, leaveAlone, 1, 1),
+        sliderMove(HeightsAboveSlider, 230),
+        // After the fetch, the reset refreshes once and the command applies
+        // once more: two palettes.
+        command("Get New Palette(+reset)", 32806,
+                [](ExpectedSettings& s) {
+                    s.currentState = 0;
+                    s.currentRange = All;
+                    s.clear(0);
+                    s.clear(1);
+                },
+                1, 2),
+        command("a command id of no menu item", 40000, leaveAlone, 0, 0),
+    };
+    runSteps(steps);
+    EXPECT_TRUE(pluginBoxes().empty()) << "a message box was shown";
+    exitAndCheck(105);
+}
+
+// A balance slider's extreme, middle and one-off-middle positions, and a
+// threshold one step either side of its default, stored bit for bit and
+// shown with two decimals.
+TEST_F(PluginCommands, SliderPositionsStoreExactValuesAndShowTwoDecimals) {
+    startSession("", PluginBuild::Probed);
+    ASSERT_FALSE(HasFatalFailure());
+    struct Case {
+        int slider;
+        int position;
+        float stored;          // written out, not computed
+        const char* infoLine;  // the whole info line afterwards
+    } cases[] = {
+        {CyanRedSlider, 0, -1.0f, "State A.All      (-1.00 +0.00 +0.00)\nlows-below: 0.20 heights-above: 0.80"},
+        {CyanRedSlider, 255, -0.00390625f, "State A.All      (-0.00 +0.00 +0.00)\nlows-below: 0.20 heights-above: 0.80"},
+        {CyanRedSlider, 256, 0.0f, "State A.All      (+0.00 +0.00 +0.00)\nlows-below: 0.20 heights-above: 0.80"},
+        {CyanRedSlider, 512, 1.0f, "State A.All      (+1.00 +0.00 +0.00)\nlows-below: 0.20 heights-above: 0.80"},
+        {MagentaGreenSlider, 255, -0.00390625f, "State A.All      (+1.00 -0.00 +0.00)\nlows-below: 0.20 heights-above: 0.80"},
+        {YellowBlueSlider, 0, -1.0f, "State A.All      (+1.00 -0.00 -1.00)\nlows-below: 0.20 heights-above: 0.80"},
+        {MagentaGreenSlider, 512, 1.0f, "State A.All      (+1.00 +1.00 -1.00)\nlows-below: 0.20 heights-above: 0.80"},
+        {YellowBlueSlider, 257, 0.00390625f, "State A.All      (+1.00 +1.00 +0.00)\nlows-below: 0.20 heights-above: 0.80"},
+        {LowsBelowSlider, 52, 0.203125f, "State A.All      (+1.00 +1.00 +0.00)\nlows-below: 0.20 heights-above: 0.80"},
+        {LowsBelowSlider, 50, 0.1953125f, "State A.All      (+1.00 +1.00 +0.00)\nlows-below: 0.20 heights-above: 0.80"},
+        {HeightsAboveSlider, 205, 0.80078125f, "State A.All      (+1.00 +1.00 +0.00)\nlows-below: 0.20 heights-above: 0.80"},
+        {HeightsAboveSlider, 0, 0.0f, "State A.All      (+1.00 +1.00 +0.00)\nlows-below: 0.20 heights-above: 0.00"},
+        {LowsBelowSlider, 256, 1.0f, "State A.All      (+1.00 +1.00 +0.00)\nlows-below: 1.00 heights-above: 0.00"},
+    };
+    for (const Case& c : cases) {
+        const std::string name = std::string(kSliderNames[c.slider]) + " at " + std::to_string(c.position);
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(moveTrackbar(run, sliderHandle(run.controls, c.slider), c.position)) << name;
+        EXPECT_EQ(windowText(run.controls.infoLine), c.infoLine) << name;
+        unsigned item = c.slider <= YellowBlueSlider ? probeBalanceItem(0, All, c.slider)
+                        : c.slider == LowsBelowSlider ? probeThresholdItem(0, kProbeLowsBelowField)
+                                                      : probeThresholdItem(0, kProbeHeightsAboveField);
+        const uint32_t bits = uint32_t(probe(item));
+        EXPECT_EQ(bits, floatBits(c.stored)) << name << ": stored " << floatFromBits(bits) << ", expected " << c.stored;
+        storeMove(expected, c.slider, c.position);
+        checkEverything(name, 0, 1);
+    }
+    EXPECT_TRUE(pluginBoxes().empty()) << "a message box was shown";
+}
+
+// The trackbar itself, stepped by the arrow keys, reports a line movement and
+// then the end of the movement; each is a movement of its own.
+TEST_F(PluginCommands, ThresholdStepsByTheArrowKeysStoreOneStepFromTheDefault) {
+    startSession("", PluginBuild::Probed);
+    ASSERT_FALSE(HasFatalFailure());
+    struct Case {
+        const char* name;
+        int slider;
+        UINT key;
+        int position;  // where the slider stands afterwards
+    } cases[] = {
+        {"lows-below, right arrow", LowsBelowSlider, VK_RIGHT, 52},
+        // Back at 51 it holds 51/256, no longer the default 0.2.
+        {"lows-below, left arrow", LowsBelowSlider, VK_LEFT, 51},
+        {"lows-below, left arrow again", LowsBelowSlider, VK_LEFT, 50},
+        {"heights-above, left arrow", HeightsAboveSlider, VK_LEFT, 203},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HWND trackbar = sliderHandle(run.controls, c.slider);
+        ASSERT_TRUE(sendToPlugin(trackbar, WM_KEYDOWN, c.key, 1));
+        storeMove(expected, c.slider, c.position);
+        checkEverything(std::string(c.name) + ", key down", 0, 1);
+        ASSERT_TRUE(sendToPlugin(trackbar, WM_KEYUP, c.key, 0xC0000001));
+        checkEverything(std::string(c.name) + ", key up", 0, 1);
+    }
+}
+
+// Notifications the handler must ignore or treat as movements of no slider.
+TEST_F(PluginCommands, OtherCodesAndUnknownSendersChangeNoValue) {
+    startSession("", PluginBuild::Probed);
+    ASSERT_FALSE(HasFatalFailure());
+    HWND cyanRed = run.controls.balanceTrackbars[0];
+
+    // The position comes from the trackbar, not from the message.
+    ASSERT_TRUE(sendToPlugin(cyanRed, TBM_SETPOS, TRUE, 300));
+    ASSERT_TRUE(sendToPlugin(run.window, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, 100), LPARAM(cyanRed)));
+    storeMove(expected, CyanRedSlider, 300);
+    checkEverything("position 300 reported as 100", 0, 1);
+
+    // Codes past TB_ENDTRACK are no movement: nothing stored, nothing sent.
+    for (int code : {9, 10, 0x7FFF}) {
+        const std::string name = "code " + std::to_string(code);
+        ASSERT_TRUE(sendToPlugin(cyanRed, TBM_SETPOS, TRUE, 400));
+        ASSERT_TRUE(sendToPlugin(run.window, WM_HSCROLL, MAKEWPARAM(code, 400), LPARAM(cyanRed)));
+        EXPECT_EQ(uint32_t(probe(probeBalanceItem(0, All, CyanRed))), floatBits(balanceAt(300))) << name;
+        EXPECT_EQ(windowText(run.controls.infoLine), expectedInfoLine(expected)) << name;
+        checkStoredSettings(name);
+        checkHost(name, 0, 0);
+        // Back where the value says, for the checks that follow.
+        ASSERT_TRUE(sendToPlugin(cyanRed, TBM_SETPOS, TRUE, 300));
+    }
+
+    // A movement from a window that is no slider changes no value, yet
+    // refreshes the info line and applies. It does not put the sliders back
+    // where their values say either: CyanRed, set to 400 without a
+    // notification, stays there.
+    struct Sender {
+        const char* name;
+        HWND handle;
+    } senders[] = {{"the info line", run.controls.infoLine}, {"no window", nullptr}};
+    for (const Sender& sender : senders) {
+        const std::string name = std::string("movement from ") + sender.name;
+        ASSERT_TRUE(sendToPlugin(cyanRed, TBM_SETPOS, TRUE, 400));
+        ASSERT_TRUE(sendToPlugin(run.window, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, 0), LPARAM(sender.handle)));
+        EXPECT_EQ(trackbarPosition(cyanRed), 400) << name << ": the sliders were set from the values";
+        ASSERT_TRUE(sendToPlugin(cyanRed, TBM_SETPOS, TRUE, 300));
+        checkEverything(name, 0, 1);
+    }
+
+    // A click from a control that is no button changes nothing and sends
+    // nothing.
+    ASSERT_TRUE(clickButton(run, run.controls.swatches[0]));
+    checkEverything("click from a swatch", 0, 0);
+    ASSERT_TRUE(clickButton(run, cyanRed));
+    checkEverything("click from a trackbar", 0, 0);
+    EXPECT_TRUE(pluginBoxes().empty()) << "a message box was shown";
+}
+
+// The About box is modal over the main window and sends nothing.
+TEST_F(PluginCommands, AboutOpensAModalBoxOwnedByTheWindowAndSendsNothing) {
+    startSession("", PluginBuild::Probed);
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(moveTrackbar(run, run.controls.balanceTrackbars[1], 380));
+    storeMove(expected, MagentaGreenSlider, 380);
+    checkEverything("before the About box", 0, 1);
+
+    ASSERT_TRUE(PostMessageA(run.window, WM_COMMAND, 104, 0));
+    HWND about = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (about = findTopLevelWindowStarting(kAboutTitle, run.process.dwProcessId, 0)); },
+                          5000))
+        << "no About box";
+    EXPECT_EQ(GetWindow(about, GW_OWNER), run.window);
+    EXPECT_FALSE(IsWindowEnabled(run.window)) << "the main window stays enabled under the About box";
+    PostMessageA(about, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(waitUntil([&] { return !IsWindow(about) || !IsWindowVisible(about); }, 5000))
+        << "the About box stayed open";
+    EXPECT_TRUE(waitUntil([&] { return IsWindowEnabled(run.window) != 0; }, 5000));
+    ASSERT_TRUE(sendToPlugin(run.window, WM_NULL, 0, 0));
+    checkEverything("after the About box", 0, 0);
+    EXPECT_TRUE(pluginBoxes().empty()) << "a message box was shown";
+}
+
+// Each of the three exit command ids ends the program with code 0 and closes
+// the conversation without sending anything.
+TEST_F(PluginCommands, ExitCommandsEndTheProgramWithCodeZero) {
+    for (int commandId : {105, 1, 2}) {
+        SCOPED_TRACE("command " + std::to_string(commandId));
+        startSession("", PluginBuild::Real);
+        ASSERT_FALSE(HasFatalFailure());
+        exitAndCheck(commandId);
+        EXPECT_TRUE(pluginBoxes().empty()) << "a message box was shown";
+        TearDown();
+    }
+}
+
+}  // namespace

@@ -1,0 +1,80 @@
+// Linked only into the probed build of the plugin program. Before WinMain
+// runs, a static initialiser starts a thread with a message-only window that
+// answers kProbeReadMessage from the process's own records. The GUI thread
+// keeps running alone as before; the probe only reads, and tests read while
+// the GUI thread is idle or waiting for the host.
+#include "plugin_probe.h"
+
+#include "apply_balance.h"
+#include "plugin_window.h"
+#include "resource_ids.h"
+#include "slider_state.h"
+
+namespace {
+
+LRESULT readFloat(float value) { return LRESULT(floatBits(value)); }
+
+LRESULT readStateField(unsigned item) {
+    const unsigned offset = item - kProbeStateBase;
+    const unsigned state = offset / kProbeStateStride;
+    const unsigned field = offset % kProbeStateStride;
+    if (state >= unsigned(kSliderStateCount)) return kProbeNoSuchItem;
+    const SliderState& slider = balanceSettings.states[state];
+    if (field < unsigned(kToneRangeCount * kBalanceAxisCount))
+        return readFloat(slider.balance[field / kBalanceAxisCount][field % kBalanceAxisCount]);
+    if (field == kProbeLowsBelowField) return readFloat(slider.lowsBelow);
+    if (field == kProbeHeightsAboveField) return readFloat(slider.heightsAbove);
+    return kProbeNoSuchItem;
+}
+
+// The menu belongs to this process, so it can be asked from this thread;
+// another process gets no answer from Wine.
+LRESULT readMenuCheck() {
+    HMENU menu = pluginWindow.mainWindow ? GetMenu(pluginWindow.mainWindow) : nullptr;
+    if (!menu) return kProbeNoSuchItem;
+    const UINT state = GetMenuState(menu, IDM_BRIGHTNESS_PRESERVATION, MF_BYCOMMAND);
+    if (state == UINT(-1)) return kProbeNoSuchItem;
+    return (state & MF_CHECKED) ? 1 : 0;
+}
+
+LRESULT readItem(unsigned item) {
+    switch (item) {
+    case kProbeCurrentState: return balanceSettings.currentState;
+    case kProbeCurrentRange: return balanceSettings.currentRange;
+    case kProbePreserveBrightness: return balanceSettings.preserveBrightness ? 1 : 0;
+    case kProbeTransformBusy: return transformBusy ? 1 : 0;
+    case kProbeMenuCheck: return readMenuCheck();
+    default: return item >= kProbeStateBase ? readStateField(item) : kProbeNoSuchItem;
+    }
+}
+
+LRESULT CALLBACK probeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kProbeReadMessage) return readItem(unsigned(wParam));
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+DWORD WINAPI runProbe(void*) {
+    WNDCLASSEXA probeClass = {};
+    probeClass.cbSize = sizeof probeClass;
+    probeClass.lpfnWndProc = probeWindowProc;
+    probeClass.hInstance = GetModuleHandleA(nullptr);
+    probeClass.lpszClassName = kProbeWindowClass;
+    if (!RegisterClassExA(&probeClass)) return 1;
+    if (!CreateWindowExA(0, kProbeWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                         probeClass.hInstance, nullptr))
+        return 1;
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+    return 0;
+}
+
+bool startProbe() {
+    HANDLE thread = CreateThread(nullptr, 0, runProbe, nullptr, 0, nullptr);
+    if (!thread) return false;
+    CloseHandle(thread);
+    return true;
+}
+
+[[maybe_unused]] const bool probeStarted = startProbe();
+
+}  // namespace

@@ -1,0 +1,221 @@
+#include "plugin_process.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "plugin_probe.h"
+
+#ifndef PLUGIN_EXE_UNIX_PATH
+#error "PLUGIN_EXE_UNIX_PATH must name the ColorBalancePlugin.exe of this build"
+#endif
+#ifndef PROBED_PLUGIN_EXE_UNIX_PATH
+#error "PROBED_PLUGIN_EXE_UNIX_PATH must name the probed plugin build"
+#endif
+
+const char kPluginTitle[] = "Kavrin Color Balance Plugin (v201503b)";
+const char kAboutTitle[] = "About Kavrin Color Balance Plugin";
+const char kPluginCaption[] = "Color Balance Plugin says:";
+const char kSendFailedText[] = "Failed sending palette to Kavrin.\n(No open/active project?)";
+
+const char* pluginBuildName(PluginBuild build) {
+    return build == PluginBuild::Real ? "ColorBalancePlugin" : "ProbedPlugin";
+}
+
+std::string pluginExePath(PluginBuild build) {
+    // Wine maps the Unix root to drive Z:.
+    std::string path =
+        std::string("Z:") + (build == PluginBuild::Real ? PLUGIN_EXE_UNIX_PATH : PROBED_PLUGIN_EXE_UNIX_PATH);
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+std::string windowText(HWND window) {
+    char text[512] = "";
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_NORMAL,
+                             5000, &copied))
+        return "<no answer>";
+    return std::string(text, size_t(copied));
+}
+
+std::string className(HWND window) {
+    char name[64] = "";
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+int trackbarPosition(HWND trackbar) {
+    DWORD_PTR position = 0;
+    if (!SendMessageTimeoutA(trackbar, TBM_GETPOS, 0, 0, SMTO_NORMAL, 5000, &position)) return -1;
+    return int(position);
+}
+
+RECT rectInParent(HWND child, HWND parent) {
+    RECT rect;
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+std::vector<HWND> childWindows(HWND parent) {
+    std::vector<HWND> children;
+    EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM list) {
+            reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&children));
+    return children;
+}
+
+PluginControls findControls(HWND window) {
+    PluginControls controls;
+    std::vector<HWND> children = childWindows(window);
+    controls.childCount = children.size();
+    std::vector<HWND> trackbars;
+    const char* ranges[4] = {"Lows", "Mediums", "Heights", "All"};
+    const char* states[2] = {"State A", "State B"};
+    for (HWND child : children) {
+        const std::string name = className(child);
+        if (name == "msctls_trackbar32") trackbars.push_back(child);
+        if (name.size() == 3 && name.compare(0, 2, "CF") == 0 && name[2] >= '0' && name[2] <= '5')
+            controls.swatches[name[2] - '0'] = child;
+        if (name == "Static") controls.infoLine = child;
+        if (name == "Button") {
+            const std::string text = windowText(child);
+            for (int r = 0; r < 4; ++r)
+                if (text == ranges[r]) controls.rangeButtons[r] = child;
+            for (int s = 0; s < 2; ++s)
+                if (text == states[s]) controls.stateButtons[s] = child;
+        }
+    }
+    std::sort(trackbars.begin(), trackbars.end(), [window](HWND a, HWND b) {
+        const RECT ra = rectInParent(a, window), rb = rectInParent(b, window);
+        return ra.top != rb.top ? ra.top < rb.top : ra.left < rb.left;
+    });
+    if (trackbars.size() == 5) {
+        for (int a = 0; a < 3; ++a) controls.balanceTrackbars[a] = trackbars[a];
+        controls.lowsBelowTrackbar = trackbars[3];
+        controls.heightsAboveTrackbar = trackbars[4];
+    }
+    return controls;
+}
+
+bool allControlsFound(const PluginControls& c) {
+    for (HWND h : c.balanceTrackbars)
+        if (!h) return false;
+    for (HWND h : c.swatches)
+        if (!h) return false;
+    for (HWND h : c.rangeButtons)
+        if (!h) return false;
+    for (HWND h : c.stateButtons)
+        if (!h) return false;
+    return c.lowsBelowTrackbar && c.heightsAboveTrackbar && c.infoLine;
+}
+
+bool PluginRun::start(PluginBuild build, int x, int y, DWORD timeoutMs) {
+    stop();
+    process = {};
+    window = nullptr;
+    probe = nullptr;
+    controls = {};
+    SetCursorPos(x, y);
+    if (!launchProcess("\"" + pluginExePath(build) + "\"", process)) return false;
+    CloseHandle(process.hThread);
+    process.hThread = nullptr;
+
+    auto found = [this] { return (window = findTopLevelWindowStarting(kPluginTitle, process.dwProcessId, 0)); };
+    if (!waitUntil(found, timeoutMs)) return false;
+    // The info line shows the state once every control exists.
+    auto filled = [this] {
+        controls = findControls(window);
+        char text[128] = "";
+        if (controls.infoLine) GetWindowTextA(controls.infoLine, text, sizeof text);
+        return allControlsFound(controls) && std::strncmp(text, "State", 5) == 0;
+    };
+    if (!waitUntil(filled, timeoutMs)) return false;
+    // A sent message is answered only once the program takes messages again.
+    if (!sendToPlugin(window, WM_NULL, 0, 0, timeoutMs)) return false;
+    if (build == PluginBuild::Probed) {
+        auto probed = [this] { return (probe = findProbeWindow(process.dwProcessId)); };
+        if (!waitUntil(probed, timeoutMs)) return false;
+    }
+    return true;
+}
+
+bool PluginRun::waitForExit(DWORD timeoutMs, DWORD& exitCode) {
+    return waitUntil([&] { return waitForProcessExit(process.hProcess, 0, exitCode); }, timeoutMs);
+}
+
+bool PluginRun::running() {
+    DWORD exitCode = 0;
+    return process.hProcess && !waitForProcessExit(process.hProcess, 0, exitCode);
+}
+
+void PluginRun::stop() {
+    if (!process.hProcess) return;
+    DWORD exitCode = 0;
+    if (running()) {
+        if (window) PostMessageA(window, WM_COMMAND, 105, 0);
+        if (!waitForExit(5000, exitCode)) {
+            TerminateProcess(process.hProcess, 99);
+            WaitForSingleObject(process.hProcess, 5000);
+        }
+    }
+    CloseHandle(process.hProcess);
+    process.hProcess = nullptr;
+}
+
+PluginRun::~PluginRun() {
+    if (!process.hProcess) return;
+    if (running()) {
+        TerminateProcess(process.hProcess, 99);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
+    CloseHandle(process.hProcess);
+}
+
+bool sendToPlugin(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD timeoutMs, LRESULT* answer) {
+    DWORD_PTR result = 0;
+    const bool answered = SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, timeoutMs, &result) != 0;
+    if (answer) *answer = LRESULT(result);
+    return answered;
+}
+
+bool moveTrackbar(const PluginRun& run, HWND trackbar, int position, int code) {
+    return sendToPlugin(trackbar, TBM_SETPOS, TRUE, position) &&
+           sendToPlugin(run.window, WM_HSCROLL, MAKEWPARAM(code, position), reinterpret_cast<LPARAM>(trackbar));
+}
+
+bool postTrackbarMove(const PluginRun& run, HWND trackbar, int position, int code) {
+    return PostMessageA(trackbar, TBM_SETPOS, TRUE, position) &&
+           PostMessageA(run.window, WM_HSCROLL, MAKEWPARAM(code, position), reinterpret_cast<LPARAM>(trackbar));
+}
+
+bool clickButton(const PluginRun& run, HWND button) {
+    return sendToPlugin(run.window, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+bool runCommand(const PluginRun& run, int commandId) {
+    return sendToPlugin(run.window, WM_COMMAND, WPARAM(commandId), 0);
+}
+
+HWND findProbeWindow(DWORD processId) {
+    HWND probe = nullptr;
+    while ((probe = FindWindowExA(HWND_MESSAGE, probe, kProbeWindowClass, nullptr))) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(probe, &owner);
+        if (owner == processId) return probe;
+    }
+    return nullptr;
+}
+
+bool probeRead(HWND probe, unsigned item, LRESULT& value) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(probe, kProbeReadMessage, item, 0, SMTO_NORMAL, 5000, &result)) return false;
+    value = LRESULT(result);
+    return value != kProbeNoSuchItem;
+}

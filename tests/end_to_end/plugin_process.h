@@ -1,0 +1,105 @@
+// The plugin program as a child process of a test: launching it (the real
+// build or the probed one), finding its window and controls, driving the
+// controls with messages, and reading the probe of the probed build.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+extern const char kPluginTitle[];       // "Kavrin Color Balance Plugin (v201503b)"
+extern const char kAboutTitle[];        // "About Kavrin Color Balance Plugin"
+extern const char kPluginCaption[];     // "Color Balance Plugin says:"
+extern const char kSendFailedText[];    // "Failed sending palette to Kavrin.\n(No open/active project?)"
+
+enum class PluginBuild { Real, Probed };
+const char* pluginBuildName(PluginBuild build);
+// The Windows path (Z:\...) of ColorBalancePlugin.exe or of its probed build.
+std::string pluginExePath(PluginBuild build);
+
+// Waits until `done` holds or `timeoutMs` runs out, taking this thread's
+// messages meanwhile (the plugin's DDE connect asks every top-level window
+// and waits for the answers). True when `done` held.
+template <typename Condition>
+bool waitUntil(Condition done, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (done()) return true;
+        if (GetTickCount() - start >= timeoutMs) return false;
+        pumpMessagesFor(5);
+    }
+}
+
+// Text of a window of another process ("<no answer>" when its thread does
+// not answer within 5 s).
+std::string windowText(HWND window);
+std::string className(HWND window);
+// TBM_GETPOS of a trackbar of another process; -1 without an answer.
+int trackbarPosition(HWND trackbar);
+// A window's rectangle in its parent's client coordinates.
+RECT rectInParent(HWND child, HWND parent);
+std::vector<HWND> childWindows(HWND parent);
+
+// The plugin's controls as this process finds them: trackbars by class and
+// place (three balance rows, then lows-below left of heights-above), swatches
+// by class name CF0..CF5, buttons by their text, the info line by class.
+struct PluginControls {
+    HWND balanceTrackbars[3] = {};  // CyanRed, MagentaGreen, YellowBlue
+    HWND lowsBelowTrackbar = nullptr;
+    HWND heightsAboveTrackbar = nullptr;
+    HWND swatches[6] = {};
+    HWND infoLine = nullptr;
+    HWND rangeButtons[4] = {};      // Lows, Mediums, Heights, All
+    HWND stateButtons[2] = {};      // State A, State B
+    size_t childCount = 0;
+};
+PluginControls findControls(HWND window);
+// True when every control was found.
+bool allControlsFound(const PluginControls& controls);
+
+// One run of the plugin program. The destructor terminates a program that is
+// still running.
+struct PluginRun {
+    PROCESS_INFORMATION process = {};
+    HWND window = nullptr;
+    HWND probe = nullptr;  // the probed build's probe window
+    PluginControls controls;
+
+    // Launches the program with the mouse pointer at (x, y), where its
+    // window will open, and waits until the window is filled and the program
+    // takes messages (and, for the probed build, the probe answers).
+    bool start(PluginBuild build, int x = 640, int y = 300, DWORD timeoutMs = 20000);
+    bool waitForExit(DWORD timeoutMs, DWORD& exitCode);
+    bool running();
+    // Ends a running program: "E&xit Plugin" first, termination after 5 s.
+    void stop();
+    ~PluginRun();
+};
+
+// Sends a message to the plugin's window or one of its controls and waits
+// for the answer (the handler's whole run, host waits included); false when
+// none came within `timeoutMs`.
+bool sendToPlugin(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                  DWORD timeoutMs = 30000, LRESULT* answer = nullptr);
+// A user movement of a trackbar as the trackbar itself reports it: the new
+// position, then WM_HSCROLL with `code` to the main window.
+bool moveTrackbar(const PluginRun& run, HWND trackbar, int position, int code = 5 /* TB_THUMBTRACK */);
+// The same without waiting for the handler: the position is set, the
+// notification is posted.
+bool postTrackbarMove(const PluginRun& run, HWND trackbar, int position,
+                      int code = 5 /* TB_THUMBTRACK */);
+// A click of a button as the button reports it (WM_COMMAND, BN_CLICKED,
+// the button's handle), waited for.
+bool clickButton(const PluginRun& run, HWND button);
+// A menu command by its id, waited for.
+bool runCommand(const PluginRun& run, int commandId);
+
+// The probed build's probe window of process `processId`, or null.
+HWND findProbeWindow(DWORD processId);
+// Reads one probe item (see plugin_probe.h); false without an answer or for
+// an item the probe does not know.
+bool probeRead(HWND probe, unsigned item, LRESULT& value);
