@@ -1,0 +1,144 @@
+// The plugin program while a send's failure boxes are open: the boxes have no
+// owner, the window stays usable, movements are shown and stored but start no
+// apply while the busy flag is held, and a click runs its forced apply inside
+// the open box.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "end_to_end_fixture.h"
+
+namespace {
+
+const char kHostSaidCaption[] = "Communication Error - Kavrin said:";
+
+struct BoxSearch {
+    DWORD processId;
+    const char* caption;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK collectBox(HWND window, LPARAM context) {
+    BoxSearch& search = *reinterpret_cast<BoxSearch*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search.processId || !IsWindowVisible(window) || className(window) != "#32770") return TRUE;
+    char title[256] = "";
+    GetWindowTextA(window, title, sizeof title);
+    if (search.caption == std::string(title)) search.found.push_back(window);
+    return TRUE;
+}
+
+class PluginFailureBoxes : public PluginEndToEnd {
+protected:
+    std::vector<HWND> knownBoxes;
+
+    // Waits for a visible box of the plugin titled `caption` that is not
+    // among the boxes already found; null on time-out.
+    HWND waitForNewBox(const char* caption) {
+        HWND box = nullptr;
+        waitUntil(
+            [&] {
+                BoxSearch search = {run.process.dwProcessId, caption, {}};
+                EnumWindows(collectBox, reinterpret_cast<LPARAM>(&search));
+                for (HWND found : search.found)
+                    if (std::find(knownBoxes.begin(), knownBoxes.end(), found) == knownBoxes.end()) box = found;
+                return box != nullptr;
+            },
+            10000);
+        if (box) knownBoxes.push_back(box);
+        return box;
+    }
+
+    static std::string boxText(HWND box) { return windowText(GetDlgItem(box, 0xFFFF)); }
+
+    // Presses OK on `box` and waits until it has gone.
+    void closeBox(HWND box) {
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(waitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 5000)) << "a box stayed open";
+    }
+
+    // A box of the plugin: no owner, and the main window stays enabled and
+    // on top under it.
+    void checkUnownedBox(HWND box, const std::string& context) {
+        ASSERT_NE(box, nullptr) << context << ": no box";
+        EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr) << context;
+        EXPECT_TRUE(IsWindowEnabled(run.window)) << context << ": the main window was disabled";
+        EXPECT_TRUE(GetWindowLongA(run.window, GWL_EXSTYLE) & WS_EX_TOPMOST) << context;
+    }
+
+    // The host's last status, which the box of its refusal must show.
+    std::string lastHostStatus() {
+        const std::vector<HostCommandRecord> commands = hostExecutedCommands(host);
+        return commands.empty() ? std::string() : commands.back().status;
+    }
+};
+
+// The host refuses every palette it is sent (the block it handed out has no
+// colour table), so every apply ends in the host's reply and then the send's
+// own failure message.
+TEST_F(PluginFailureBoxes, WindowStaysUsableWhileASendsFailureBoxesAreOpen) {
+    startSession("--malformed=zero-colours", PluginBuild::Probed);
+    ASSERT_FALSE(HasFatalFailure());
+    // From here on the test closes the boxes itself.
+    stopMessageBoxWatcher();
+
+    // The first movement's apply: the host's refusal, then the send failure.
+    ASSERT_TRUE(postTrackbarMove(run, run.controls.balanceTrackbars[0], 300));
+    HWND refusal = waitForNewBox(kHostSaidCaption);
+    checkUnownedBox(refusal, "the host's refusal");
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(boxText(refusal), lastHostStatus());
+    EXPECT_EQ(newCommandWords(), (std::vector<std::string>{"SELECTCOLORLAYER", "RECEIVEPALETTE"}));
+    closeBox(refusal);
+    HWND outerFailure = waitForNewBox(kPluginCaption);
+    checkUnownedBox(outerFailure, "the send failure");
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(boxText(outerFailure), kSendFailedText);
+    EXPECT_EQ(probe(kProbeTransformBusy), 1) << "the busy flag is held while the box is open";
+
+    // A movement while the box is open is shown and stored, but its apply is
+    // dropped: the host hears nothing.
+    expected.shownBalance(CyanRed) = float((300 - 256) / 256.0);
+    expected.shownBalance(MagentaGreen) = float((200 - 256) / 256.0);
+    ASSERT_TRUE(postTrackbarMove(run, run.controls.balanceTrackbars[1], 200));
+    EXPECT_TRUE(waitUntil([&] { return windowText(run.controls.infoLine) == expectedInfoLine(expected); }, 5000))
+        << windowText(run.controls.infoLine);
+    EXPECT_EQ(uint32_t(probe(probeBalanceItem(0, All, MagentaGreen))), floatBits(expected.shownBalance(MagentaGreen)));
+    EXPECT_EQ(probe(kProbeTransformBusy), 1);
+    EXPECT_TRUE(newCommandWords().empty()) << "the movement's apply was not dropped";
+
+    // A click on "State B" runs its forced apply at once, inside the open
+    // box: a further refusal and failure, one after the other.
+    ASSERT_TRUE(PostMessageA(run.window, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED),
+                             reinterpret_cast<LPARAM>(run.controls.stateButtons[1])));
+    HWND innerRefusal = waitForNewBox(kHostSaidCaption);
+    checkUnownedBox(innerRefusal, "the click's refusal");
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(boxText(innerRefusal), lastHostStatus());
+    EXPECT_EQ(newCommandWords(), (std::vector<std::string>{"SELECTCOLORLAYER", "RECEIVEPALETTE"}));
+    EXPECT_EQ(probe(kProbeCurrentState), 1);
+    closeBox(innerRefusal);
+    HWND innerFailure = waitForNewBox(kPluginCaption);
+    checkUnownedBox(innerFailure, "the click's send failure");
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(boxText(innerFailure), kSendFailedText);
+    EXPECT_TRUE(IsWindowVisible(outerFailure)) << "the first failure box closed early";
+    closeBox(innerFailure);
+
+    // The click's apply has ended and cleared the busy flag, although the
+    // first apply's box is still open.
+    EXPECT_TRUE(waitUntil([&] { return probe(kProbeTransformBusy) == 0; }, 5000)) << "the busy flag stayed set";
+    EXPECT_TRUE(IsWindowVisible(outerFailure));
+    closeBox(outerFailure);
+
+    expected.currentState = 1;
+    ASSERT_TRUE(sendToPlugin(run.window, WM_NULL, 0, 0));
+    checkWindow("after the boxes");
+    checkStoredSettings("after the boxes");
+    EXPECT_TRUE(newCommandWords().empty());
+    EXPECT_TRUE(hostReceivedPalettes(host).empty()) << "the host took a palette";
+}
+
+}  // namespace
