@@ -209,6 +209,18 @@ TEST_F(PluginCommands, SliderPositionsStoreExactValuesAndShowTwoDecimals) {
         storeMove(expected, c.slider, c.position);
         checkEverything(name, 0, 1);
     }
+
+    // State B, range Mediums, with values -1, +1, -1/256 and thresholds 1
+    // and 0.
+    ASSERT_TRUE(clickButton(run, run.controls.stateButtons[1]));
+    ASSERT_TRUE(clickButton(run, run.controls.rangeButtons[Mediums]));
+    const struct {
+        int slider, position;
+    } moves[] = {{CyanRedSlider, 0}, {MagentaGreenSlider, 512}, {YellowBlueSlider, 255},
+                 {LowsBelowSlider, 256}, {HeightsAboveSlider, 0}};
+    for (const auto& move : moves) ASSERT_TRUE(moveTrackbar(run, sliderHandle(run.controls, move.slider), move.position));
+    EXPECT_EQ(windowText(run.controls.infoLine),
+              "State B.Mediums  (-1.00 +1.00 -0.00)\nlows-below: 1.00 heights-above: 0.00");
     EXPECT_TRUE(pluginBoxes().empty()) << "a message box was shown";
 }
 
@@ -281,6 +293,21 @@ TEST_F(PluginCommands, OtherCodesAndUnknownSendersChangeNoValue) {
         ASSERT_TRUE(sendToPlugin(cyanRed, TBM_SETPOS, TRUE, 300));
         checkEverything(name, 0, 1);
     }
+
+    // A click is told by the sender's handle alone, whatever notification
+    // code it carries; a command by the low word alone, as an accelerator's
+    // (high word 1) is.
+    ASSERT_TRUE(sendToPlugin(run.window, WM_COMMAND, MAKEWPARAM(0, BN_DOUBLECLICKED),
+                             LPARAM(run.controls.rangeButtons[Heights])));
+    expected.currentRange = Heights;
+    checkEverything("range button Heights with BN_DOUBLECLICKED", 0, 0);
+    ASSERT_TRUE(sendToPlugin(run.window, WM_COMMAND, MAKEWPARAM(0, BN_KILLFOCUS),
+                             LPARAM(run.controls.stateButtons[1])));
+    expected.currentState = 1;
+    checkEverything("state button B with BN_KILLFOCUS", 0, 1);
+    ASSERT_TRUE(sendToPlugin(run.window, WM_COMMAND, MAKEWPARAM(32807, 1), 0));
+    expected.preserveBrightness = false;
+    checkEverything("Attempt Brightness Preservation as an accelerator", 0, 1);
 
     // A click from a control that is no button changes nothing and sends
     // nothing.
