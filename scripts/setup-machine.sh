@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make googletest libbenchmark-dev g++-mingw-w64-x86-64
-          wine64 xvfb x11-apps imagemagick clang xdotool)
+          wine64 xvfb x11-apps imagemagick clang xdotool python3)
 missing=()
 for package in "${packages[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")

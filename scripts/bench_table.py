@@ -1,0 +1,71 @@
+#!/usr/bin/env python3
+"""Reads the outputs of the benchmark programs (scripts/bench.sh) and prints
+one table of the figures, with the targets beside them."""
+import re
+import sys
+from pathlib import Path
+
+results = Path(sys.argv[1])
+
+
+def text(name):
+    path = results / name
+    return path.read_text(errors="replace").replace("\r", "") if path.exists() else ""
+
+
+def find(name, pattern, group=1):
+    match = re.search(pattern, text(name), re.M)
+    return match.group(group) if match else None
+
+
+rows = []
+
+
+def row(figure, value, unit="", target=""):
+    rows.append((figure, value if value is not None else "n/a", unit, target))
+
+
+for where, name in (("native", "transform-native.txt"), ("Wine", "transform-wine.txt")):
+    row(f"transform, 256 colours, preserving ({where})",
+        find(name, r"random transform preserving own pow\s+([\d.]+)"), "us")
+    row(f"transform / its 13 pow calls ({where})",
+        find(name, r"random palette, preserving transform / its 13 pows: own ([\d.]+)"), "ratio", "< 1.10")
+    row(f"power function per call ({where})", find(name, r"Per power call: own ([\d.]+) ns"), "ns")
+row("transform under Wine / native", None, "ratio", "< 1.5")
+native = find("transform-native.txt", r"random transform preserving own pow\s+([\d.]+)")
+wine = find("transform-wine.txt", r"random transform preserving own pow\s+([\d.]+)")
+if native and wine:
+    rows[-1] = (rows[-1][0], f"{float(wine) / float(native):.2f}", "ratio", "< 1.5")
+
+row("command + status request", find("host-link.txt", r"command \+ status request\s+([\d.]+)"), "ms")
+row("one apply (transform, clipboard, 2 commands)", find("host-link.txt", r"^apply \(.*\)\s+([\d.]+)"), "ms")
+row("bare DDE client, same exchange", find("host-link.txt", r"bare DDEML client, same exchange\s+([\d.]+)"), "ms")
+row("apply / bare DDE floor", find("host-link.txt", r"apply / bare floor\s+([\d.]+)"), "ratio", "< 1.25")
+row("CPU while waiting 5 s for a slow host",
+    find("host-link.txt", r"CPU during that wait\s+([\d.]+)"), "% core", "< 2")
+
+for label, name in (("real plugin, each step sent", r"ColorBalancePlugin sent"),
+                    ("probed plugin, all steps posted", r"ProbedPlugin posted"),
+                    ("probed plugin, a step every 8 ms", r"ProbedPlugin paced 8 ms")):
+    match = re.search(rf"^{name}\s+([\d.]+)\s+([\d.]+)\s+(\d+)\s+([\d.]+)\s*$", text("drag.txt"), re.M)
+    row(f"200-step drag, {label}: notifications", match.group(2) if match else None, "per s")
+    row(f"200-step drag, {label}: palettes", match.group(4) if match else None, "per s")
+
+row("start to visible window (median)",
+    find("startup.txt", r"CreateProcess to visible window\s+([\d.]+)"), "ms")
+row("soak: applies per second", find("soak.txt", r"applies\s+\d+ in [\d.]+ s: ([\d.]+) applies/s"), "per s")
+row("soak: private bytes growth", find("soak.txt", r"private bytes .*growth -?\d+ \((-?[\d.]+) KiB\)"), "KiB",
+    "< 1024")
+row("soak: growth beyond the DDE library's own", find("soak.txt", r"growth beyond them\s+-?\d+ bytes \((-?[\d.]+) KiB\)"),
+    "KiB")
+gdi = re.search(r"GDI objects\s+before (\d+), after (\d+)", text("soak.txt"))
+row("soak: GDI objects before / after", f"{gdi.group(1)}/{gdi.group(2)}" if gdi else None)
+user = re.search(r"USER objects\s+before (\d+), after (\d+)", text("soak.txt"))
+row("soak: USER objects before / after", f"{user.group(1)}/{user.group(2)}" if user else None)
+
+width = max(len(r[0]) for r in rows)
+print()
+print(f"{'figure':<{width}}  {'value':>10}  {'unit':<7} target")
+print("-" * (width + 32))
+for figure, value, unit, target in rows:
+    print(f"{figure:<{width}}  {value:>10}  {unit:<7} {target}")
