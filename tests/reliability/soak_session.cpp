@@ -1,11 +1,13 @@
 #include "soak_session.h"
 
+bool runApply(const PluginRun& run, int index) {
+    return index % 2 == 0 ? runCommand(run, kBrightnessCommand)
+                          : moveTrackbar(run, run.controls.balanceTrackbars[0], 300 + (index / 2) % 2);
+}
+
 bool runApplies(const PluginRun& run, int count) {
-    for (int i = 0; i < count; ++i) {
-        const bool answered = i % 2 == 0 ? runCommand(run, kBrightnessCommand)
-                                         : moveTrackbar(run, run.controls.balanceTrackbars[0], 300 + (i / 2) % 2);
-        if (!answered) return false;
-    }
+    for (int i = 0; i < count; ++i)
+        if (!runApply(run, i)) return false;
     return true;
 }
 

@@ -12,11 +12,14 @@
 // and runs one forced apply.
 constexpr int kBrightnessCommand = 32807;
 
-// Runs `count` applies, each sent and waited for so that it has ended before
-// the next starts: alternately the brightness command (a forced apply) and a
-// CyanRed movement (an unforced apply that also rewrites the info line),
-// moving between two neighbouring positions. Every apply sends one palette.
-// False when the plugin stops answering.
+// Runs apply number `index` of a series and waits until it has ended: even
+// numbers give the brightness command (a forced apply), odd ones move CyanRed
+// (an unforced apply that also rewrites the info line) between two
+// neighbouring positions. Every apply sends one palette. False when the
+// plugin does not answer.
+bool runApply(const PluginRun& run, int index);
+// Runs applies 0 to `count` - 1 of the series; false when the plugin stops
+// answering.
 bool runApplies(const PluginRun& run, int count);
 
 // The palettes the host has received so far ("RECEIVED" lines of its log).
