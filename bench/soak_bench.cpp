@@ -153,7 +153,8 @@ int main(int argc, char** argv) {
 
         const size_t received = palettesReceived(host);
         const long long growth = (long long)after.privateBytes - (long long)before.privateBytes;
-        printf("\napplies                %d of %d in %.1f s: %.1f applies/s\n", done, applies, seconds, done / seconds);
+        printf("\napplies                %d in %.1f s: %.1f applies/s (%d asked)\n", done, seconds, done / seconds,
+               applies);
         printf("palettes received      %zu of %zu\n", received, expected);
         printf("private bytes          before %llu, after %llu, growth %lld (%.1f KiB)\n",
                (unsigned long long)before.privateBytes, (unsigned long long)after.privateBytes, growth,
