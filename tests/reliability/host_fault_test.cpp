@@ -199,7 +199,8 @@ TEST_F(PluginHostFaults, HostAnsweringAfterTheWaitRanOutLeavesTheProgramUsable) 
     ASSERT_TRUE(waitUntil([&] { return hostExecutedCommands(host).size() > executedBefore; }, 10000))
         << "the host did not run the command it was given while stopped";
     EXPECT_EQ(hostExecutedCommands(host)[executedBefore].word, "SELECTCOLORLAYER");
-    // Let the late completion reach the plugin before the window is used.
+    // The late completion is on its way to the plugin, which keeps taking
+    // messages meanwhile.
     ASSERT_TRUE(sendToPlugin(run.window, WM_NULL, 0, 0, 10000)) << "the plugin hangs after the late completion";
     expectWindowUsable(kFaultPosition);
 
