@@ -117,16 +117,24 @@ bool allControlsFound(const PluginControls& c) {
 }
 
 bool PluginRun::start(PluginBuild build, int x, int y, DWORD timeoutMs) {
+    return launch(build, x, y) && waitForWindow(timeoutMs);
+}
+
+bool PluginRun::launch(PluginBuild build, int x, int y) {
     stop();
     process = {};
     window = nullptr;
     probe = nullptr;
     controls = {};
+    launchedBuild = build;
     SetCursorPos(x, y);
     if (!launchProcess("\"" + pluginExePath(build) + "\"", process)) return false;
     CloseHandle(process.hThread);
     process.hThread = nullptr;
+    return true;
+}
 
+bool PluginRun::waitForWindow(DWORD timeoutMs) {
     auto found = [this] { return (window = findTopLevelWindowStarting(kPluginTitle, process.dwProcessId, 0)); };
     if (!waitUntil(found, timeoutMs)) return false;
     // The info line shows the state once every control exists.
@@ -139,7 +147,7 @@ bool PluginRun::start(PluginBuild build, int x, int y, DWORD timeoutMs) {
     if (!waitUntil(filled, timeoutMs)) return false;
     // A sent message is answered only once the program takes messages again.
     if (!sendToPlugin(window, WM_NULL, 0, 0, timeoutMs)) return false;
-    if (build == PluginBuild::Probed) {
+    if (launchedBuild == PluginBuild::Probed) {
         auto probed = [this] { return (probe = findProbeWindow(process.dwProcessId)); };
         if (!waitUntil(probed, timeoutMs)) return false;
     }

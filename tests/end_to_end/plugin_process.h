@@ -68,11 +68,21 @@ struct PluginRun {
     HWND window = nullptr;
     HWND probe = nullptr;  // the probed build's probe window
     PluginControls controls;
+    PluginBuild launchedBuild = PluginBuild::Real;  // set by launch()
 
     // Launches the program with the mouse pointer at (x, y), where its
     // window will open, and waits until the window is filled and the program
-    // takes messages (and, for the probed build, the probe answers).
+    // takes messages (and, for the probed build, the probe answers):
+    // launch(), then waitForWindow().
     bool start(PluginBuild build, int x = 640, int y = 300, DWORD timeoutMs = 20000);
+    // Only launches the program (ending a previous run first), with the
+    // mouse pointer at (x, y); returns without waiting for any window, for
+    // runs whose start-up checks end the program before it opens one.
+    bool launch(PluginBuild build, int x = 640, int y = 300);
+    // The waiting part of start() for a launched program: until the window
+    // is filled and the program takes messages (and, for the probed build,
+    // the probe answers). Sets window, controls and probe.
+    bool waitForWindow(DWORD timeoutMs = 20000);
     bool waitForExit(DWORD timeoutMs, DWORD& exitCode);
     bool running();
     // Ends a running program: "E&xit Plugin" first, termination after 5 s.

@@ -14,171 +14,16 @@
 #include <string>
 #include <vector>
 
-#include "test_support.h"
+#include "plugin_process.h"
 
 namespace {
 
-const char kTitle[] = "Kavrin Color Balance Plugin (v201503b)";
-const char kAboutTitle[] = "About Kavrin Color Balance Plugin";
-const char kPluginCaption[] = "Color Balance Plugin says:";
 const char kInitialInfoLine[] = "State A.All      (+0.00 +0.00 +0.00)\nlows-below: 0.20 heights-above: 0.80";
-
-std::string pluginPath() {
-    std::string path = std::string("Z:") + PLUGIN_EXE_UNIX_PATH;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
-
-// Waits until `done` holds or `timeoutMs` runs out, taking this thread's
-// messages meanwhile. The test thread must keep taking messages while the
-// plugin runs: the plugin's DDE connect asks every top-level window, those of
-// this thread included, and waits for their answers.
-template <typename Condition>
-bool waitUntil(Condition done, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        if (done()) return true;
-        if (GetTickCount() - start >= timeoutMs) return false;
-        pumpMessagesFor(10);
-    }
-}
-
-std::string windowText(HWND window) {
-    char text[512] = "";
-    DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
-                             2000, &copied))
-        return "<no answer>";
-    return std::string(text, size_t(copied));
-}
-
-std::string className(HWND window) {
-    char name[64] = "";
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
-int trackbarPosition(HWND trackbar) {
-    DWORD_PTR position = 0;
-    SendMessageTimeoutA(trackbar, TBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 2000, &position);
-    return int(position);
-}
-
-// A window's rectangle in its parent's client coordinates.
-RECT rectInParent(HWND child, HWND parent) {
-    RECT rect;
-    GetWindowRect(child, &rect);
-    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
 
 std::string describe(const RECT& rect) {
     return "(" + std::to_string(rect.left) + ", " + std::to_string(rect.top) + ") " +
            std::to_string(rect.right - rect.left) + " x " + std::to_string(rect.bottom - rect.top);
 }
-
-std::vector<HWND> childWindows(HWND parent) {
-    std::vector<HWND> children;
-    EnumChildWindows(
-        parent,
-        [](HWND child, LPARAM list) {
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&children));
-    return children;
-}
-
-// The plugin's window handles as this process finds them.
-struct PluginControls {
-    HWND balanceTrackbars[3] = {};
-    HWND lowsBelowTrackbar = nullptr;
-    HWND heightsAboveTrackbar = nullptr;
-    HWND swatches[6] = {};  // by class name CF0..CF5
-    HWND infoLine = nullptr;
-    HWND rangeButtons[4] = {};
-    HWND stateButtons[2] = {};
-    size_t childCount = 0;
-};
-
-// Tells the controls apart by class, text and, for the trackbars, which row
-// and side they are on.
-PluginControls findControls(HWND window) {
-    PluginControls controls;
-    std::vector<HWND> children = childWindows(window);
-    controls.childCount = children.size();
-    std::vector<HWND> trackbars;
-    const char* ranges[4] = {"Lows", "Mediums", "Heights", "All"};
-    const char* states[2] = {"State A", "State B"};
-    for (HWND child : children) {
-        std::string name = className(child);
-        std::string text = windowText(child);
-        if (name == "msctls_trackbar32") trackbars.push_back(child);
-        if (name.size() == 3 && name.compare(0, 2, "CF") == 0 && name[2] >= '0' && name[2] <= '5')
-            controls.swatches[name[2] - '0'] = child;
-        if (name == "Static") controls.infoLine = child;
-        if (name == "Button") {
-            for (int r = 0; r < 4; ++r)
-                if (text == ranges[r]) controls.rangeButtons[r] = child;
-            for (int s = 0; s < 2; ++s)
-                if (text == states[s]) controls.stateButtons[s] = child;
-        }
-    }
-    std::sort(trackbars.begin(), trackbars.end(), [window](HWND a, HWND b) {
-        RECT ra = rectInParent(a, window), rb = rectInParent(b, window);
-        return ra.top != rb.top ? ra.top < rb.top : ra.left < rb.left;
-    });
-    if (trackbars.size() == 5) {
-        for (int a = 0; a < 3; ++a) controls.balanceTrackbars[a] = trackbars[a];
-        controls.lowsBelowTrackbar = trackbars[3];
-        controls.heightsAboveTrackbar = trackbars[4];
-    }
-    return controls;
-}
-
-// One run of the plugin program.
-struct PluginRun {
-    PROCESS_INFORMATION process = {};
-    HWND window = nullptr;
-
-    bool start() {
-        if (!launchProcess("\"" + pluginPath() + "\"", process)) return false;
-        CloseHandle(process.hThread);
-        process.hThread = nullptr;
-        return true;
-    }
-
-    // Waits until the window is filled and the program sits in its message
-    // loop: the info line shows the state once every control exists, and a
-    // sent message is answered only when the program takes messages again.
-    bool waitForWindow(DWORD timeoutMs = 20000) {
-        auto found = [this] { return (window = findTopLevelWindowStarting(kTitle, process.dwProcessId, 0)); };
-        if (!waitUntil(found, timeoutMs)) return false;
-        auto filled = [this] {
-            PluginControls controls = findControls(window);
-            char text[128] = "";
-            if (controls.infoLine) GetWindowTextA(controls.infoLine, text, sizeof text);
-            return std::strncmp(text, "State", 5) == 0;
-        };
-        if (!waitUntil(filled, timeoutMs)) return false;
-        DWORD_PTR ignored = 0;
-        return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &ignored) != 0;
-    }
-
-    bool waitForExit(DWORD timeoutMs, DWORD& exitCode) {
-        return waitUntil([&] { return waitForProcessExit(process.hProcess, 0, exitCode); }, timeoutMs);
-    }
-
-    ~PluginRun() {
-        if (!process.hProcess) return;
-        DWORD exitCode = 0;
-        if (!waitForProcessExit(process.hProcess, 0, exitCode)) {
-            TerminateProcess(process.hProcess, 99);
-            WaitForSingleObject(process.hProcess, 5000);
-        }
-        CloseHandle(process.hProcess);
-    }
-};
 
 // A message box as the test read it before pressing its OK button.
 struct ShownBox {
@@ -200,7 +45,7 @@ bool runUntilExit(PluginRun& run, DWORD timeoutMs, DWORD& exitCode, std::vector<
     Search search = {run.process.dwProcessId, &closing, &boxes};
     bool appeared = false;
     auto ended = [&] {
-        if (findTopLevelWindowStarting(kTitle, run.process.dwProcessId, 0)) appeared = true;
+        if (findTopLevelWindowStarting(kPluginTitle, run.process.dwProcessId, 0)) appeared = true;
         EnumWindows(
             [](HWND window, LPARAM data) {
                 Search& search = *reinterpret_cast<Search*>(data);
@@ -212,7 +57,7 @@ bool runUntilExit(PluginRun& run, DWORD timeoutMs, DWORD& exitCode, std::vector<
                     return TRUE;
                 char caption[256] = "", text[1024] = "";
                 GetWindowTextA(window, caption, sizeof caption);
-                if (std::strcmp(caption, kTitle) == 0) return TRUE;
+                if (std::strcmp(caption, kPluginTitle) == 0) return TRUE;
                 GetWindowTextA(GetDlgItem(window, 0xFFFF), text, sizeof text);  // the box's text
                 search.boxes->push_back({caption, text});
                 search.closing->push_back(window);
@@ -254,7 +99,7 @@ std::string openMessageBoxes(DWORD processId) {
             GetWindowThreadProcessId(window, &owner);
             if (owner != search.processId || !IsWindowVisible(window) || className(window) != "#32770") return TRUE;
             std::string title = windowText(window);
-            if (title != kTitle && title != kAboutTitle) search.captions += "[" + title + "]";
+            if (title != kPluginTitle && title != kAboutTitle) search.captions += "[" + title + "]";
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&search));
@@ -304,7 +149,7 @@ TEST_P(PluginStartupFailure, ShowsItsMessagesAndEndsWithItsCodeWithoutAWindow) {
     }
 
     PluginRun run;
-    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(run.launch(PluginBuild::Real));
     DWORD exitCode = 0;
     std::vector<ShownBox> boxes;
     bool windowSeen = runUntilExit(run, 30000, exitCode, boxes);
@@ -350,10 +195,9 @@ protected:
 
     // Starts the plugin with the pointer at (x, y) and waits for its window.
     void startPlugin(PluginRun& run, int x = 640, int y = 300) {
-        SetCursorPos(x, y);
-        ASSERT_TRUE(run.start());
+        ASSERT_TRUE(run.launch(PluginBuild::Real, x, y));
         ASSERT_TRUE(run.waitForWindow()) << "the plugin window did not open; " << describeRun(run);
-        controls_ = findControls(run.window);
+        controls_ = run.controls;
     }
     void startPlugin() { startPlugin(run_); }
 
@@ -428,7 +272,7 @@ TEST_F(PluginWindowWithHost, OpensTopmostWithItsTitleCentredOnThePointer) {
         SCOPED_TRACE("pointer at " + std::to_string(c.x) + ", " + std::to_string(c.y));
         PluginRun run;
         startPlugin(run, c.x, c.y);
-        EXPECT_EQ(windowText(run.window), kTitle);
+        EXPECT_EQ(windowText(run.window), kPluginTitle);
         EXPECT_TRUE(GetWindowLongA(run.window, GWL_EXSTYLE) & WS_EX_TOPMOST);
         SIZE size = expectedWindowSize(run.window);
         RECT rect;
