@@ -19,12 +19,15 @@ HostLink hostLink;
 // at the head of the conversation's queue and matches every later reply
 // against that head only, so after one asynchronous execute the next status
 // request times out and later executes never complete. Under Wine each
-// completed transaction is therefore released with DdeAbandonTransaction.
-// Wine gives the transaction id in the high word of the callback's data, and
-// its abandon loop is only safe while a single asynchronous transaction is
-// queued, so a completion that arrives while another one is still queued
-// (an execute nested through the message pump) is released when the queue is
-// down to it. Windows needs none of this.
+// finished transaction is therefore released with DdeAbandonTransaction:
+// a completed one, and one whose wait ran out (left queued, it would take
+// every later reply for its own; released, its late reply ends the wait of
+// the next command, as it would on Windows). Wine gives the transaction id in
+// the high word of the callback's data and of the result word, and its
+// abandon loop is only safe for the last transaction in the queue, so a
+// transaction that finishes while a newer one is still queued (an execute
+// nested through the message pump) is released after that one. Windows needs
+// none of this.
 namespace wine_shim {
 
 bool runningUnderWine() {
@@ -35,33 +38,38 @@ bool runningUnderWine() {
     return underWine != 0;
 }
 
-int queued = 0;               // asynchronous transactions started and not released
-DWORD completed[8];           // ids of completed ones not yet released
-int completedCount = 0;
+// The asynchronous transactions started and not yet released, and which of
+// them have finished.
+struct QueuedTransaction {
+    DWORD id;
+    bool finished;
+};
+QueuedTransaction queue[16];
+int queued = 0;
 
-void releaseCompleted(HCONV conversation) {
-    while (completedCount > 0 && queued == 1) {
-        DdeAbandonTransaction(hostLink.instance, conversation, completed[--completedCount]);
+// Releases finished transactions from the newest backwards: the newest is
+// the last in Wine's queue, which its abandon loop handles safely.
+void releaseFinished(HCONV conversation) {
+    while (queued > 0 && queue[queued - 1].finished) {
+        DdeAbandonTransaction(hostLink.instance, conversation, queue[queued - 1].id);
         --queued;
     }
 }
 
-void noteStarted() {
-    if (runningUnderWine()) ++queued;
+void noteStarted(DWORD id) {
+    if (!runningUnderWine() || queued == int(sizeof queue / sizeof queue[0])) return;
+    queue[queued++] = {id, false};
 }
 
-void noteCompleted(HCONV conversation, ULONG_PTR data1) {
+void noteFinished(HCONV conversation, DWORD id) {
     if (!runningUnderWine()) return;
-    if (completedCount < int(sizeof completed / sizeof completed[0]))
-        completed[completedCount++] = HIWORD(data1);
-    releaseCompleted(conversation);
+    for (int i = 0; i < queued; ++i)
+        if (queue[i].id == id) queue[i].finished = true;
+    releaseFinished(conversation);
 }
 
 // A closed conversation takes its transactions with it.
-void forgetAll() {
-    queued = 0;
-    completedCount = 0;
-}
+void forgetAll() { queued = 0; }
 
 }  // namespace wine_shim
 // ---------------------------------------------------------------------------
@@ -82,7 +90,7 @@ static HDDEDATA CALLBACK hostCallback(UINT type, UINT, HCONV conversation, HSZ, 
             // One flag serves every transaction: whichever completes ends the
             // wait that is running.
             hostLink.completionFlag = 1;
-            wine_shim::noteCompleted(conversation, data1);
+            wine_shim::noteFinished(conversation, HIWORD(data1));
             break;
         case XTYP_DISCONNECT:
             hostLink.conversation = 0;
@@ -154,16 +162,17 @@ static void waitForCompletion() {
 bool executeCommand(const char* command) {
     if (hostLink.quitHeld) return false;  // the program is ending
     HSZ item = DdeCreateStringHandleA(hostLink.instance, kHostItem, CP_WINANSI);
+    DWORD transaction = 0;  // only the Wine compatibility code looks at it
     DdeClientTransaction(reinterpret_cast<LPBYTE>(const_cast<char*>(command)),
                          DWORD(std::strlen(command) + 1), hostLink.conversation, item, CF_TEXT,
-                         XTYP_EXECUTE, TIMEOUT_ASYNC, nullptr);
-    if (hostLink.conversation) wine_shim::noteStarted();
+                         XTYP_EXECUTE, TIMEOUT_ASYNC, &transaction);
+    if (hostLink.conversation && transaction) wine_shim::noteStarted(HIWORD(transaction));
     hostLink.completionFlag = 0;
 
     ++hostLink.waitDepth;
     waitForCompletion();
     --hostLink.waitDepth;
-    if (hostLink.conversation) wine_shim::releaseCompleted(hostLink.conversation);
+    if (hostLink.conversation && transaction) wine_shim::noteFinished(hostLink.conversation, HIWORD(transaction));
 
     DdeFreeStringHandle(hostLink.instance, item);
     if (hostLink.waitDepth == 0 && hostLink.quitHeld) {

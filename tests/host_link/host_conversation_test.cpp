@@ -116,6 +116,18 @@ TEST_F(PluginLinkTest, CommandTheHostNeverCompletesFailsAfterTenSeconds) {
     EXPECT_TRUE(messageBoxesSeen().empty()) << "the caller decides what to show";
 }
 
+TEST_F(PluginLinkTest, CommandsAfterOneThatTimedOutCompleteAndReadTheirStatus) {
+    ASSERT_TRUE(connectPluginTo("--never-complete=SENDPALETTE"));
+    EXPECT_FALSE(executeCommand(kSendPaletteCommand));
+    // The abandoned wait must not spoil the conversation for what follows.
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(executeCommand(kSelectColorLayer));
+        EXPECT_TRUE(statusIsOk());
+        EXPECT_STREQ("OK", hostLink.replyBuffer);
+    }
+    EXPECT_TRUE(messageBoxesSeen().empty());
+}
+
 TEST_F(PluginLinkTest, HostEndingTheConversationFailsLaterCommands) {
     ASSERT_TRUE(connectPluginTo("--disconnect-after=1"));
     ASSERT_TRUE(executeCommand(kSelectColorLayer));
