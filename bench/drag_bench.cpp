@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "plugin_probe.h"
 #include "plugin_process.h"
 #include "test_support.h"
@@ -32,13 +33,6 @@ struct DragFigures {
     size_t palettes = 0;
     double palettesPerSecond = 0;
 };
-
-double secondsSince(const LARGE_INTEGER& start) {
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return double(now.QuadPart - start.QuadPart) / double(frequency.QuadPart);
-}
 
 // The position of step i: a sweep to the right from the middle and back, so
 // that neighbouring steps give different palettes.
@@ -101,19 +95,6 @@ bool dragOnce(PluginBuild build, DragKind kind, int steps, DragFigures& figures)
     run.stop();
     stopStandInHost(host);
     return measured;
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-int numberOption(int argc, char** argv, const char* name, int fallback) {
-    const size_t length = std::strlen(name);
-    for (int i = 1; i < argc; ++i)
-        if (std::strncmp(argv[i], name, length) == 0 && argv[i][length] == '=') return std::atoi(argv[i] + length + 1);
-    return fallback;
 }
 
 }  // namespace

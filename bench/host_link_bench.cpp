@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench_support.h"
 #include "apply_balance.h"
 #include "host_conversation.h"
 #include "palette_exchange.h"
@@ -28,11 +29,6 @@ double nowMs() {
     LARGE_INTEGER counter;
     QueryPerformanceCounter(&counter);
     return 1000.0 * double(counter.QuadPart) / double(frequency.QuadPart);
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 double processCpuMs() {

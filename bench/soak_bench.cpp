@@ -27,26 +27,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "bench_support.h"
 #include "plugin_process.h"
 #include "process_footprint.h"
 #include "soak_session.h"
 #include "test_support.h"
 
 namespace {
-
-int numberOption(int argc, char** argv, const char* name, int fallback) {
-    const size_t length = std::strlen(name);
-    for (int i = 1; i < argc; ++i)
-        if (std::strncmp(argv[i], name, length) == 0 && argv[i][length] == '=') return std::atoi(argv[i] + length + 1);
-    return fallback;
-}
-
-double secondsSince(const LARGE_INTEGER& start) {
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return double(now.QuadPart - start.QuadPart) / double(frequency.QuadPart);
-}
 
 // A status request made as the plugin makes it: a fresh item handle, a
 // synchronous XTYP_REQUEST, the reply read and freed.

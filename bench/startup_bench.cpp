@@ -13,24 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "plugin_process.h"
 #include "test_support.h"
 
 namespace {
-
-int numberOption(int argc, char** argv, const char* name, int fallback) {
-    const size_t length = std::strlen(name);
-    for (int i = 1; i < argc; ++i)
-        if (std::strncmp(argv[i], name, length) == 0 && argv[i][length] == '=') return std::atoi(argv[i] + length + 1);
-    return fallback;
-}
-
-double millisecondsSince(const LARGE_INTEGER& start) {
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return 1000.0 * double(now.QuadPart - start.QuadPart) / double(frequency.QuadPart);
-}
 
 // Takes this thread's messages while polling: the plugin's DDE connect asks
 // every top-level window and waits for the answers.
