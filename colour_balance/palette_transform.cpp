@@ -101,13 +101,17 @@ Rgb preservingColour(Rgb in, const SliderState& state, float full) {
 
 inline uint8_t truncateToByte(float value) { return static_cast<uint8_t>(static_cast<int>(value)); }
 
+// One colour through the mode that is on; channel values in and out on 0..255.
+inline Rgb balancedColour(Rgb colour, const SliderState& state, bool preserveBrightness, float full) {
+    return preserveBrightness ? preservingColour(colour, state, full) : plainColour(colour, state);
+}
+
 }  // namespace
 
 void rebalanceColour(const uint8_t in[3], uint8_t out[3], const SliderState& state,
                      bool preserveBrightness) {
-    const Rgb colour = {float(in[0]), float(in[1]), float(in[2])};
-    const Rgb result = preserveBrightness ? preservingColour(colour, state, fullIntensity())
-                                          : plainColour(colour, state);
+    const Rgb result = balancedColour({float(in[0]), float(in[1]), float(in[2])}, state,
+                                      preserveBrightness, fullIntensity());
     out[0] = truncateToByte(result.red);
     out[1] = truncateToByte(result.green);
     out[2] = truncateToByte(result.blue);
@@ -132,8 +136,7 @@ void rebalancePalette(const uint8_t* source, uint8_t* working, int32_t paletteBy
         const uint8_t* in = source + kPaletteHeaderBytes + kPaletteEntryBytes * i;
         uint8_t* out = working + kPaletteHeaderBytes + kPaletteEntryBytes * i;
         const Rgb colour = {float(in[2]), float(in[1]), float(in[0])};
-        const Rgb result = preserveBrightness ? preservingColour(colour, state, full)
-                                              : plainColour(colour, state);
+        const Rgb result = balancedColour(colour, state, preserveBrightness, full);
         out[2] = truncateToByte(result.red);
         out[1] = truncateToByte(result.green);
         out[0] = truncateToByte(result.blue);

@@ -183,7 +183,7 @@ bool createMainWindow(HINSTANCE instance, int showCommand) {
 // Positions set from the program send no notification, so they change no
 // value and start no apply.
 void syncSliders() {
-    const SliderState& state = balanceSettings.states[balanceSettings.currentState];
+    const SliderState& state = currentSliderState();
     const float* balance = state.balance[balanceSettings.currentRange];
     for (int axis = 0; axis < kBalanceAxisCount; ++axis)
         SendMessageA(pluginWindow.balanceTrackbars[axis], TBM_SETPOS, TRUE, balanceToPosition(balance[axis]));
@@ -195,7 +195,7 @@ void syncSliders() {
 // balance values, then the two thresholds.
 void refreshInfoLine() {
     if (!pluginWindow.infoLine) return;
-    const SliderState& state = balanceSettings.states[balanceSettings.currentState];
+    const SliderState& state = currentSliderState();
     const float* balance = state.balance[balanceSettings.currentRange];
     snprintf(infoText, sizeof infoText,
              "%s.%-8s (%+3.2f %+3.2f %+3.2f)\nlows-below: %3.2f heights-above: %3.2f",
