@@ -21,14 +21,16 @@ struct MessageBoxWatcher {
 
 MessageBoxWatcher watcher;
 
-std::string windowText(HWND window) {
-    char text[4096] = "";
+// False when the window's thread did not answer in time (it may be busy
+// for a moment, for instance right after a long wait for the host).
+bool windowText(HWND window, std::string& text) {
+    char buffer[4096] = "";
     DWORD_PTR copied = 0;
-    // The box's thread may be busy for a moment; a sent message waits for it.
-    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer),
                              SMTO_ABORTIFHUNG, 1000, &copied))
-        return std::string();
-    return std::string(text, size_t(copied));
+        return false;
+    text.assign(buffer, size_t(copied));
+    return true;
 }
 
 // A message box is a dialog with its text in the static control 0xFFFF and
@@ -49,10 +51,10 @@ BOOL CALLBACK inspectWindow(HWND window, LPARAM) {
     if (std::find(watcher.closing.begin(), watcher.closing.end(), window) != watcher.closing.end())
         return TRUE;
     SeenMessageBox box;
-    box.caption = windowText(window);
-    // A message box's text is the static control with id 0xFFFF.
+    // A message box's text is the static control with id 0xFFFF. A box whose
+    // thread does not answer yet is read again on the next round.
     HWND text = GetDlgItem(window, 0xFFFF);
-    box.text = text ? windowText(text) : std::string();
+    if (!windowText(window, box.caption) || !text || !windowText(text, box.text)) return TRUE;
     box.processId = processId;
     {
         std::lock_guard<std::mutex> guard(watcher.lock);
