@@ -12,6 +12,8 @@
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+
+#include "start_process.h"
 #else
 #include <sys/wait.h>
 #endif
@@ -80,8 +82,7 @@ int runProcess(const std::vector<std::string>& arguments, const std::string& out
     PROCESS_INFORMATION process = {};
     int exitCode = -1;
     if (out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
-        CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                       &startup, &process)) {
+        startProcessRetrying(buffer.data(), true, startup, process)) {
         DWORD code = 0;
         if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0 &&
             GetExitCodeProcess(process.hProcess, &code))

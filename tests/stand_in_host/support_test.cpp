@@ -2,6 +2,7 @@
 // exercise: the message-box watcher, process running and window finding.
 #include <gtest/gtest.h>
 
+#include "start_process.h"
 #include "test_support.h"
 
 TEST(MessageBoxWatcher, ClosesAndRecordsThisProcesssBoxes) {
@@ -63,8 +64,7 @@ TEST(MessageBoxWatcher, ClosesAnotherProcesssBoxOnlyWhenAsked) {
     startup.dwFlags = STARTF_USESTDHANDLES;
     PROCESS_INFORMATION started = {};
     std::string line = "\"" + standInHostPath() + "\" --help";
-    ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &started));
+    ASSERT_TRUE(startProcessRetrying(&line[0], false, startup, started));
     CloseHandle(started.hThread);
 
     ASSERT_TRUE(startMessageBoxWatcher(false));

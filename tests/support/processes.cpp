@@ -1,6 +1,8 @@
 // Windows, processes and the message pump for tests.
 #include "test_support.h"
 
+#include "start_process.h"
+
 namespace {
 
 struct WindowSearch {
@@ -63,8 +65,7 @@ bool launchProcess(const std::string& commandLine, PROCESS_INFORMATION& started)
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     std::string line = commandLine;  // CreateProcessA may write into it
-    return CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &started) != 0;
+    return startProcessRetrying(&line[0], false, startup, started);
 }
 
 bool waitForProcessExit(HANDLE process, DWORD timeoutMs, DWORD& exitCode) {
@@ -88,8 +89,7 @@ bool runProcess(const std::string& commandLine, DWORD timeoutMs, DWORD& exitCode
     startup.hStdError = writeEnd;
     PROCESS_INFORMATION started = {};
     std::string line = commandLine;
-    const bool launched = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                         nullptr, &startup, &started) != 0;
+    const bool launched = startProcessRetrying(&line[0], true, startup, started);
     CloseHandle(writeEnd);  // the pipe ends when the child's copy closes
     bool ended = false;
     if (launched) {
