@@ -152,11 +152,20 @@ static HDDEDATA CALLBACK ddeCallback(UINT type, UINT format, HCONV conversation,
 bool startDdeServer() {
     const DWORD flags = APPCLASS_STANDARD | CBF_FAIL_ADVISES | CBF_FAIL_POKES |
                         CBF_SKIP_REGISTRATIONS | CBF_SKIP_UNREGISTRATIONS;
-    if (DdeInitializeA(&host.ddeInstance, ddeCallback, flags, 0) != DMLERR_NO_ERROR) return false;
+    const UINT initialised = DdeInitializeA(&host.ddeInstance, ddeCallback, flags, 0);
+    if (initialised != DMLERR_NO_ERROR) {
+        logLine("FAILED DDE initialisation error=" + std::to_string(initialised));
+        host.ddeInstance = 0;
+        return false;
+    }
     host.service = DdeCreateStringHandleA(host.ddeInstance, kServiceName, CP_WINANSI);
     host.topic = DdeCreateStringHandleA(host.ddeInstance, kTopicName, CP_WINANSI);
     host.item = DdeCreateStringHandleA(host.ddeInstance, kItemName, CP_WINANSI);
-    return DdeNameService(host.ddeInstance, host.service, nullptr, DNS_REGISTER) != nullptr;
+    if (DdeNameService(host.ddeInstance, host.service, nullptr, DNS_REGISTER)) return true;
+    logLine("FAILED DDE service registration error=" +
+            std::to_string(DdeGetLastError(host.ddeInstance)));
+    stopDdeServer();
+    return false;
 }
 
 void stopDdeServer() {

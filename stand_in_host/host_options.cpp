@@ -61,7 +61,7 @@ static const char kHelpText[] =
     "Quoted texts escape \\\" \\\\ \\r \\n and other bytes as \\xNN.\n"
     "\n"
     "Exit codes: 0 window closed, 2 bad command line, 3 --exit-after,\n"
-    "4 picture not readable.\n";
+    "4 picture not readable, 5 window or DDE service not made.\n";
 
 const char* hostHelpText() { return kHelpText; }
 

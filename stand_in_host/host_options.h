@@ -39,6 +39,7 @@ constexpr int kExitNormal = 0;
 constexpr int kExitBadCommandLine = 2;
 constexpr int kExitAbrupt = 3;    // --exit-after
 constexpr int kExitNoPicture = 4; // the BMP could not be opened or read
+constexpr int kExitNoWindowOrService = 5;  // the window or the DDE service could not be made
 
 // Fills `options` from the arguments that follow the program name. False,
 // with `problem` saying which argument and why, for an unknown option, a

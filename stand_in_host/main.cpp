@@ -71,10 +71,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
         closeEventLog();
         return kExitNoPicture;
     }
-    if (!createHostWindow(show) || !startDdeServer()) {
-        logLine("FAILED window or DDE service");
+    if (!createHostWindow(show)) {
+        logLine("FAILED window error=" + std::to_string(GetLastError()));
         closeEventLog();
-        return 1;
+        return kExitNoWindowOrService;
+    }
+    if (!startDdeServer()) {  // it logs which step failed
+        closeEventLog();
+        return kExitNoWindowOrService;
     }
     logLine("READY picture=" + host.picture.name + " colours=" +
             std::to_string(paletteEntryCount(host.picture)) + " width=" +

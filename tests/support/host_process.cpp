@@ -45,6 +45,47 @@ static std::string newLogPath() {
     return path;
 }
 
+// The host's exit code when its window or DDE service could not be made.
+// Under Wine on a busy machine that has been seen once in a whole test run,
+// with the same host starting normally a moment later.
+static const DWORD kHostExitNoWindowOrService = 5;
+
+enum class HostStart { Ready, Failed, FailedTryAgain };
+
+static HostStart startHostOnce(StandInHost& host, const char* options) {
+    host.logPath = newLogPath();
+    DeleteFileA(host.logPath.c_str());
+    const std::string commandLine = "\"" + standInHostPath() + "\" \"--log=" + host.logPath + "\" " +
+                                    (options ? options : "");
+    PROCESS_INFORMATION started = {};
+    if (!launchProcess(commandLine, started)) {
+        fprintf(stderr, "startStandInHost: cannot start %s (error %lu)\n", commandLine.c_str(),
+                GetLastError());
+        return HostStart::Failed;
+    }
+    CloseHandle(started.hThread);
+    host.process = started.hProcess;
+    host.processId = started.dwProcessId;
+
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 10000) {
+        DWORD exitCode = 0;
+        if (waitForProcessExit(host.process, 0, exitCode)) {
+            fprintf(stderr, "startStandInHost: the host exited with code %lu at start\n", exitCode);
+            for (const std::string& line : hostLogLinesStarting(host, "FAILED"))
+                fprintf(stderr, "startStandInHost: host log: %s\n", line.c_str());
+            stopStandInHost(host);
+            return exitCode == kHostExitNoWindowOrService ? HostStart::FailedTryAgain
+                                                          : HostStart::Failed;
+        }
+        if (waitForHostLogLine(host, "READY", 50) && hostServiceAnswers()) return HostStart::Ready;
+    }
+    fprintf(stderr, "startStandInHost: the host did not answer on DDE (options: %s)\n",
+            options ? options : "");
+    stopStandInHost(host);
+    return HostStart::Failed;
+}
+
 bool startStandInHost(StandInHost& host, const char* options) {
     stopStandInHost(host);
     // A host left over from an earlier test would answer in place of ours.
@@ -55,36 +96,13 @@ bool startStandInHost(StandInHost& host, const char* options) {
         }
         Sleep(50);
     }
-    host.logPath = newLogPath();
-    DeleteFileA(host.logPath.c_str());
-    const std::string commandLine = "\"" + standInHostPath() + "\" \"--log=" + host.logPath + "\" " +
-                                    (options ? options : "");
-    PROCESS_INFORMATION started = {};
-    if (!launchProcess(commandLine, started)) {
-        fprintf(stderr, "startStandInHost: cannot start %s (error %lu)\n", commandLine.c_str(),
-                GetLastError());
-        return false;
+    for (int attempt = 1;; ++attempt) {
+        const HostStart result = startHostOnce(host, options);
+        if (result == HostStart::Ready) return true;
+        if (result == HostStart::Failed || attempt == 3) return false;
+        fprintf(stderr, "startStandInHost: starting the host again\n");
+        Sleep(500);
     }
-    CloseHandle(started.hThread);
-    host.process = started.hProcess;
-    host.processId = started.dwProcessId;
-
-    const DWORD start = GetTickCount();
-    bool ready = false;
-    while (!ready && GetTickCount() - start < 10000) {
-        DWORD exitCode = 0;
-        if (waitForProcessExit(host.process, 0, exitCode)) {
-            fprintf(stderr, "startStandInHost: the host exited with code %lu at start\n", exitCode);
-            break;
-        }
-        ready = waitForHostLogLine(host, "READY", 50) && hostServiceAnswers();
-    }
-    if (!ready) {
-        fprintf(stderr, "startStandInHost: the host did not answer on DDE (options: %s)\n",
-                options ? options : "");
-        stopStandInHost(host);
-    }
-    return ready;
 }
 
 HWND standInHostWindow(const StandInHost& host) {
