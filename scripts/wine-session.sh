@@ -36,6 +36,13 @@ wine_session_start() {
   # Start Wine's background services now, detached from the test runner's
   # output pipes; otherwise the first test inherits them and hangs.
   wine wineboot </dev/null >/dev/null 2>&1 || true
+  # One desktop for the whole session: without a program holding it, Wine
+  # closes the desktop after each test program and reopens it for the next,
+  # and a program started during that change now and then fails to start.
+  local keeper="$build/tests/support/desktop_keeper.exe"
+  if [ -f "$keeper" ]; then
+    wine "$keeper" </dev/null >/dev/null 2>&1 &
+  fi
 }
 
 wine_session_stop() {
