@@ -55,47 +55,21 @@ inline float pushAmount(float first, float second, float third) {
     return toFloat(double(toFloat(double(first) + second + third)) / 3.0);
 }
 
-// What one pass of the brightness-preserving mode takes from a range's three
-// balance values. It depends on the sliders only, so a palette works it out
-// once per range instead of once per colour.
-struct ShiftPlan {
-    float push[3];   // how far each channel moves towards full intensity
-    double keep[3];  // the share of each channel kept before the push
-};
-
-ShiftPlan planShift(const float values[3]) {
-    const float cr = values[CyanRed], mg = values[MagentaGreen], yb = values[YellowBlue];
-    ShiftPlan plan = {{pushAmount(negativePart(mg), positivePart(cr), negativePart(yb)),
-                       pushAmount(negativePart(cr), positivePart(mg), negativePart(yb)),
-                       pushAmount(negativePart(cr), positivePart(yb), negativePart(mg))},
-                      {}};
-    for (int c = 0; c < 3; ++c) plan.keep[c] = values[c] < 0 ? 1.0 + 0.5 * values[c] : 1.0;
-    return plan;
-}
-
-// Everything about the current sliders that is the same for every colour.
-struct PreservingPlan {
-    float full;                 // W, full intensity on the linear scale
-    ShiftPlan range[kToneRangeCount];
-};
-
-inline float fullIntensity() { return toFloat(balancePow(255.0, kLinearisingExponent)); }
-
-PreservingPlan planPreserving(const SliderState& state) {
-    PreservingPlan plan;
-    plan.full = fullIntensity();
-    for (int r = 0; r < kToneRangeCount; ++r) plan.range[r] = planShift(state.balance[r]);
-    return plan;
-}
-
 // Reduce, push towards full intensity, rescale to the target luminance and
 // re-encode: one pass of the brightness-preserving mode over linear values.
-Rgb shiftPass(Rgb linear, float target, const ShiftPlan& shift, float full) {
+Rgb shiftPass(Rgb linear, float target, const float values[3], float full) {
+    const float cr = values[CyanRed], mg = values[MagentaGreen], yb = values[YellowBlue];
+    const float push[3] = {
+        pushAmount(negativePart(mg), positivePart(cr), negativePart(yb)),
+        pushAmount(negativePart(cr), positivePart(mg), negativePart(yb)),
+        pushAmount(negativePart(cr), positivePart(yb), negativePart(mg)),
+    };
     const float channels[3] = {linear.red, linear.green, linear.blue};
     float moved[3];
     for (int c = 0; c < 3; ++c) {
-        const float s = toFloat(shift.keep[c] * channels[c]);
-        moved[c] = toFloat(s + (double(full) - s) * shift.push[c]);
+        const double k = values[c] < 0 ? 1.0 + 0.5 * values[c] : 1.0;
+        const float s = toFloat(k * channels[c]);
+        moved[c] = toFloat(s + (double(full) - s) * push[c]);
     }
     const float shifted = luminance(moved[0], moved[1], moved[2], full);
     const float ratio = shifted == 0.0f ? 0.0f : toFloat(double(target) / shifted);
@@ -114,21 +88,22 @@ inline Rgb linearise(Rgb c) {
             toFloat(balancePow(c.blue, kLinearisingExponent))};
 }
 
-Rgb preservingColour(Rgb in, const SliderState& state, const PreservingPlan& plan) {
+inline float fullIntensity() { return toFloat(balancePow(255.0, kLinearisingExponent)); }
+
+Rgb preservingColour(Rgb in, const SliderState& state, float full) {
     const Rgb linear = linearise(in);
-    const float target = luminance(linear.red, linear.green, linear.blue, plan.full);
+    const float target = luminance(linear.red, linear.green, linear.blue, full);
     const float perceived = toFloat(balancePow(target, kEncodingExponent));
     const int range = classify(perceived, state);
-    const Rgb first = shiftPass(linear, target, plan.range[range], plan.full);
-    return shiftPass(linearise(first), target, plan.range[All], plan.full);
+    const Rgb first = shiftPass(linear, target, state.balance[range], full);
+    return shiftPass(linearise(first), target, state.balance[All], full);
 }
 
 inline uint8_t truncateToByte(float value) { return static_cast<uint8_t>(static_cast<int>(value)); }
 
 // One colour through the mode that is on; channel values in and out on 0..255.
-inline Rgb balancedColour(Rgb colour, const SliderState& state, bool preserveBrightness,
-                          const PreservingPlan& plan) {
-    return preserveBrightness ? preservingColour(colour, state, plan) : plainColour(colour, state);
+inline Rgb balancedColour(Rgb colour, const SliderState& state, bool preserveBrightness, float full) {
+    return preserveBrightness ? preservingColour(colour, state, full) : plainColour(colour, state);
 }
 
 }  // namespace
@@ -136,7 +111,7 @@ inline Rgb balancedColour(Rgb colour, const SliderState& state, bool preserveBri
 void rebalanceColour(const uint8_t in[3], uint8_t out[3], const SliderState& state,
                      bool preserveBrightness) {
     const Rgb result = balancedColour({float(in[0]), float(in[1]), float(in[2])}, state,
-                                      preserveBrightness, planPreserving(state));
+                                      preserveBrightness, fullIntensity());
     out[0] = truncateToByte(result.red);
     out[1] = truncateToByte(result.green);
     out[2] = truncateToByte(result.blue);
@@ -155,13 +130,13 @@ int toneRangeOf(float luminance, const SliderState& state) { return classify(lum
 
 void rebalancePalette(const uint8_t* source, uint8_t* working, int32_t paletteBytes,
                       const SliderState& state, bool preserveBrightness) {
-    const PreservingPlan plan = planPreserving(state);
+    const float full = fullIntensity();
     const uint32_t count = usablePaletteEntries(source, paletteBytes);
     for (uint32_t i = 0; i < count; ++i) {
         const uint8_t* in = source + kPaletteHeaderBytes + kPaletteEntryBytes * i;
         uint8_t* out = working + kPaletteHeaderBytes + kPaletteEntryBytes * i;
         const Rgb colour = {float(in[2]), float(in[1]), float(in[0])};
-        const Rgb result = balancedColour(colour, state, preserveBrightness, plan);
+        const Rgb result = balancedColour(colour, state, preserveBrightness, full);
         out[2] = truncateToByte(result.red);
         out[1] = truncateToByte(result.green);
         out[0] = truncateToByte(result.blue);
