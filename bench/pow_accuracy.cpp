@@ -19,18 +19,9 @@
 
 #include "balance_pow.h"
 #include "palette_transform.h"
+#include "seeded_random.h"
 
 namespace {
-
-// splitmix64, so that every run draws the same bases.
-uint64_t nextRandom(uint64_t& seed) {
-    uint64_t z = (seed += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-}
-
-double unitRandom(uint64_t& seed) { return double(nextRandom(seed) >> 11) * 0x1p-53; }
 
 struct Tally {
     const char* name;

@@ -6,6 +6,7 @@
 #include "balance_pow.h"
 #include "palette_image.h"
 #include "palette_transform.h"
+#include "seeded_random.h"
 
 namespace {
 
@@ -25,14 +26,6 @@ void setColour(BenchPalette& palette, int index, uint8_t red, uint8_t green, uin
     entry[0] = blue;
     entry[1] = green;
     entry[2] = red;
-}
-
-// splitmix64, so that the palette is the same on every platform.
-uint64_t nextRandom(uint64_t& seed) {
-    uint64_t z = (seed += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
 }
 
 template <double (*Power)(double, double)>
@@ -62,7 +55,7 @@ struct SweepBases {
     SweepBases() {
         uint64_t seed = 77;
         for (int i = 0; i < kSweepBases; ++i) {
-            const double unit = double(nextRandom(seed) >> 11) * 0x1p-53;
+            const double unit = unitRandom(seed);
             switch (i % 4) {
                 case 0: bases[i] = float(255.0 * unit); break;          // channel, exponent 2.2
                 case 1: bases[i] = float(200000.0 * unit); break;       // linear, exponent 1/2.2

@@ -8,16 +8,9 @@
 
 #include "palette_image.h"
 #include "palette_transform.h"
+#include "seeded_random.h"
 
 namespace {
-
-// splitmix64: fully specified, so the sweep is the same on every platform.
-uint64_t nextRandom(uint64_t& seed) {
-    uint64_t z = (seed += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-}
 
 // A balance value as the sliders make it (a multiple of 1/256), or now and
 // then an arbitrary float in [-1, +1], or 0.
