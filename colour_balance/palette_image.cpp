@@ -1,13 +1,11 @@
 #include "palette_image.h"
 
-static uint32_t readU32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
+#include "byte_fields.h"
 
-int32_t paletteHeaderSize(const uint8_t* block) { return int32_t(readU32(block + 0)); }
-int32_t paletteWidth(const uint8_t* block) { return int32_t(readU32(block + 4)); }
-int32_t paletteHeight(const uint8_t* block) { return int32_t(readU32(block + 8)); }
-uint32_t paletteColourCount(const uint8_t* block) { return readU32(block + 32); }
+int32_t paletteHeaderSize(const uint8_t* block) { return readS32LE(block + 0); }
+int32_t paletteWidth(const uint8_t* block) { return readS32LE(block + 4); }
+int32_t paletteHeight(const uint8_t* block) { return readS32LE(block + 8); }
+uint32_t paletteColourCount(const uint8_t* block) { return readU32LE(block + 32); }
 
 int64_t paletteSizeRule(const uint8_t* block) {
     // |width * height| < 2^62, so the product and the sum with the colour
