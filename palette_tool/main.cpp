@@ -1,7 +1,10 @@
 // palette-balance: applies the plugin's colour balance to palette files, for
 // making palette variants in batches and from scripts.
+#include <cstdint>
 #include <cstdio>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "file_access.h"
@@ -17,21 +20,49 @@ constexpr int kExitBadOptions = 2;
 
 const char kProgramName[] = "palette-balance";
 
+// A file name as a message shows it: a control character (a line break in
+// the name, say) as an escape, so that the message stays on one line.
+void printPath(const std::string& path) {
+    for (char c : path) {
+        if (uint8_t(c) < 0x20 || uint8_t(c) == 0x7F)
+            std::fprintf(stderr, "\\x%02x", unsigned(uint8_t(c)));
+        else
+            std::fputc(c, stderr);
+    }
+}
+
 // Every failure is one line on stderr: the program, the file when there is
-// one, and what is wrong.
-int fail(int exitCode, const std::string& path, const std::string& reason) {
-    if (path.empty())
-        std::fprintf(stderr, "%s: %s\n", kProgramName, reason.c_str());
-    else
-        std::fprintf(stderr, "%s: %s: %s\n", kProgramName, path.c_str(), reason.c_str());
+// one, and what is wrong. It allocates nothing, so it can also report that
+// memory ran out.
+int fail(int exitCode, const std::string& path, const char* reason) {
+    std::fprintf(stderr, "%s: ", kProgramName);
+    if (!path.empty()) {
+        printPath(path);
+        std::fputs(": ", stderr);
+    }
+    std::fprintf(stderr, "%s\n", reason);
     return exitCode;
+}
+
+int fail(int exitCode, const std::string& path, const std::string& reason) {
+    return fail(exitCode, path, reason.c_str());
+}
+
+// The output file as pieces of the input file and of the new bytes.
+std::vector<ByteSpan> outputSpans(const PaletteFile& palette, const PaletteOutput& output) {
+    std::vector<ByteSpan> spans;
+    for (const OutputPiece& piece : output.pieces)
+        spans.push_back({(piece.kept ? palette.bytes : output.fresh).data() + piece.offset,
+                         piece.size});
+    return spans;
 }
 
 int runTool(const ToolOptions& options) {
     std::string error;
     std::vector<uint8_t> bytes;
     PaletteFile palette;
-    if (!readWholeFile(options.inputPath, bytes, error) || !parsePalette(bytes, palette, error))
+    if (!readWholeFile(options.inputPath, bytes, error) ||
+        !parsePalette(std::move(bytes), palette, error))
         return fail(kExitFileProblem, options.inputPath, error);
 
     if (options.showRanges) {
@@ -46,10 +77,10 @@ int runTool(const ToolOptions& options) {
         return fail(kExitBadOptions, options.outputPath, error);
     const std::vector<PaletteColour> colours =
         rebalanceColours(palette.colours, options.state, options.preserveBrightness);
-    std::vector<uint8_t> out;
-    if (!writePalette(palette, colours, format, paletteNameFromPath(options.outputPath), out,
-                      error) ||
-        !writeFileReplacing(options.outputPath, out, error))
+    PaletteOutput output;
+    if (!composePalette(palette, colours, format, paletteNameFromPath(options.outputPath), output,
+                        error) ||
+        !writeFileReplacing(options.outputPath, outputSpans(palette, output), error))
         return fail(kExitFileProblem, options.outputPath, error);
     return kExitDone;
 }
@@ -57,14 +88,21 @@ int runTool(const ToolOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
     ToolOptions options;
-    std::string error;
-    if (!parseToolOptions(arguments, options, error))
-        return fail(kExitBadOptions, "", error + " (see --help)");
-    if (options.showHelp) {
-        std::fputs(toolHelpText().c_str(), stdout);
-        return kExitDone;
+    // Allocation failures are the one exception the tool meets; the output
+    // file and its temporary file are then as the atomic write leaves them
+    // (see writeFileReplacing).
+    try {
+        const std::vector<std::string> arguments(argv + 1, argv + argc);
+        std::string error;
+        if (!parseToolOptions(arguments, options, error))
+            return fail(kExitBadOptions, "", error + " (see --help)");
+        if (options.showHelp) {
+            std::fputs(toolHelpText().c_str(), stdout);
+            return kExitDone;
+        }
+        return runTool(options);
+    } catch (const std::bad_alloc&) {
+        return fail(kExitFileProblem, options.inputPath, "not enough memory");
     }
-    return runTool(options);
 }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -35,10 +36,6 @@ bool startsWith(const std::vector<uint8_t>& bytes, const char* magic) {
     return bytes.size() >= length && std::memcmp(bytes.data(), magic, length) == 0;
 }
 
-bool startsWith(const std::string& text, const char* prefix) {
-    return text.compare(0, std::strlen(prefix), prefix) == 0;
-}
-
 // A four-character code for a message, with anything unprintable as '?'.
 std::string fourCharacterCode(const std::vector<uint8_t>& bytes, size_t at) {
     std::string code;
@@ -51,54 +48,47 @@ std::string number(uint64_t value) { return std::to_string(value); }
 
 // ---- Text lines ------------------------------------------------------------
 
+// Text palettes are read in place, one line at a time: a line is a view into
+// PaletteFile::bytes, and only the colour lines leave a record behind.
+using Text = std::string_view;
+
+Text textOf(const std::vector<uint8_t>& bytes) {
+    return Text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
-// Splits the file at LF, taking a CR before each LF as part of the line end.
-void splitLines(const std::vector<uint8_t>& bytes, PaletteFile& palette) {
-    palette.lines.clear();
-    palette.crlfLineEnds = false;
-    palette.finalLineEnd = !bytes.empty() && bytes.back() == '\n';
-    size_t begin = 0;
-    while (begin < bytes.size()) {
-        size_t end = begin;
-        while (end < bytes.size() && bytes[end] != '\n') ++end;
-        size_t textEnd = end;
-        const bool hasLineEnd = end < bytes.size();
-        if (hasLineEnd && textEnd > begin && bytes[textEnd - 1] == '\r') {
-            --textEnd;
-            if (palette.lines.empty()) palette.crlfLineEnds = true;
-        }
-        palette.lines.push_back(
-            {std::string(bytes.begin() + begin, bytes.begin() + textEnd), -1, 0});
-        begin = end + 1;
-    }
+// Walks a file from line to line. Lines end at LF; a CR right before the LF
+// belongs to the line end.
+struct LineReader {
+    Text file;
+    size_t next = 0;    // where the next line begins
+    size_t number = 0;  // of the line last read, from 1
+};
+
+bool readLine(LineReader& reader, Text& line, size_t& start) {
+    if (reader.next >= reader.file.size()) return false;
+    start = reader.next;
+    const size_t lineFeed = reader.file.find('\n', start);
+    size_t end = lineFeed == Text::npos ? reader.file.size() : lineFeed;
+    reader.next = lineFeed == Text::npos ? reader.file.size() : lineFeed + 1;
+    if (lineFeed != Text::npos && end > start && reader.file[end - 1] == '\r') --end;
+    line = reader.file.substr(start, end - start);
+    ++reader.number;
+    return true;
 }
 
-std::string joinLines(const PaletteFile& layout, const std::vector<std::string>& texts) {
-    const char* lineEnd = layout.crlfLineEnds ? "\r\n" : "\n";
-    std::string joined;
-    for (size_t i = 0; i < texts.size(); ++i) {
-        joined += texts[i];
-        if (i + 1 < texts.size() || layout.finalLineEnd) joined += lineEnd;
-    }
-    return joined;
-}
-
-std::string trimmedRight(const std::string& text) {
+Text trimmedRight(Text text) {
     size_t end = text.size();
     while (end > 0 && isBlank(text[end - 1])) --end;
     return text.substr(0, end);
 }
 
-bool isBlankLine(const std::string& text) {
-    for (char c : text)
-        if (!isBlank(c)) return false;
-    return true;
-}
+bool isBlankLine(Text text) { return trimmedRight(text).empty(); }
 
 // Finds the next whitespace-separated token at or after `from`; false when
 // only blanks are left.
-bool nextToken(const std::string& text, size_t from, size_t& begin, size_t& end) {
+bool nextToken(Text text, size_t from, size_t& begin, size_t& end) {
     begin = from;
     while (begin < text.size() && isBlank(text[begin])) ++begin;
     if (begin == text.size()) return false;
@@ -107,49 +97,61 @@ bool nextToken(const std::string& text, size_t from, size_t& begin, size_t& end)
     return true;
 }
 
-std::string linePrefix(size_t lineIndex) { return "line " + number(lineIndex + 1) + ": "; }
+std::string quoted(Text text) { return quotedText(text.data(), text.size()); }
+
+std::string linePrefix(size_t lineNumber) { return "line " + number(lineNumber) + ": "; }
 
 // A colour value: decimal digits only, 0 to 255.
-bool parseColourValue(const std::string& token, size_t lineIndex, uint8_t& value,
-                      std::string& error) {
+bool parseColourValue(Text token, size_t lineNumber, uint8_t& value, std::string& error) {
     unsigned long parsed = 0;
     for (char c : token) {
         if (c < '0' || c > '9') {
-            error = linePrefix(lineIndex) + "'" + token +
+            error = linePrefix(lineNumber) + "'" + quoted(token) +
                     "' is not a colour value (a whole number from 0 to 255)";
             return false;
         }
         if (parsed <= 255) parsed = parsed * 10 + unsigned(c - '0');
     }
     if (parsed > 255) {
-        error = linePrefix(lineIndex) + "colour value " + token + " is out of range (0 to 255)";
+        error = linePrefix(lineNumber) + "colour value " + quoted(token) +
+                " is out of range (0 to 255)";
         return false;
     }
     value = uint8_t(parsed);
     return true;
 }
 
-// Reads "red green blue" at the start of a line; `restStart` is where the
+// Reads "red green blue" at the start of a line; `valuesEnd` is where the
 // text after the third value begins.
-bool parseColourLine(const std::string& text, size_t lineIndex, PaletteColour& colour,
-                     size_t& restStart, std::string& error) {
+bool parseColourLine(Text text, size_t lineNumber, PaletteColour& colour, size_t& valuesEnd,
+                     std::string& error) {
     uint8_t values[3];
     size_t begin = 0, end = 0;
     for (uint8_t& value : values) {
         if (!nextToken(text, end, begin, end)) {
-            error = linePrefix(lineIndex) + "expected red, green and blue values";
+            error = linePrefix(lineNumber) + "expected red, green and blue values";
             return false;
         }
-        if (!parseColourValue(text.substr(begin, end - begin), lineIndex, value, error))
+        if (!parseColourValue(text.substr(begin, end - begin), lineNumber, value, error))
             return false;
     }
     colour = {values[0], values[1], values[2]};
-    restStart = end;
+    valuesEnd = end;
     return true;
 }
 
 bool sameColour(const PaletteColour& a, const PaletteColour& b) {
     return a.red == b.red && a.green == b.green && a.blue == b.blue;
+}
+
+bool startsWith(Text text, const char* prefix) {
+    return text.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+void addColourLine(PaletteFile& palette, const PaletteColour& colour, size_t start,
+                   size_t valuesEnd) {
+    palette.colours.push_back(colour);
+    palette.colourLines.push_back({start, start + valuesEnd});
 }
 
 // ---- GIMP palettes ----------------------------------------------------------
@@ -158,29 +160,29 @@ const char kGimpMagic[] = "GIMP Palette";
 
 // After the magic line: "Name:" and "Columns:" lines before the first colour,
 // comments ('#') and blank lines anywhere, and colour lines "R G B name".
-bool parseGimp(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::string& error) {
-    splitLines(bytes, palette);
-    if (trimmedRight(palette.lines[0].text) != kGimpMagic) {
+bool parseGimp(PaletteFile& palette, std::string& error) {
+    LineReader reader{textOf(palette.bytes)};
+    Text line;
+    size_t start = 0;
+    if (!readLine(reader, line, start) || trimmedRight(line) != kGimpMagic) {
         error = "line 1: expected 'GIMP Palette'";
         return false;
     }
     bool inHeader = true;
-    for (size_t i = 1; i < palette.lines.size(); ++i) {
-        PaletteTextLine& line = palette.lines[i];
+    while (readLine(reader, line, start)) {
         size_t first = 0;
-        while (first < line.text.size() && isBlank(line.text[first])) ++first;
-        if (first == line.text.size() || line.text[first] == '#') continue;
-        if (inHeader && (startsWith(line.text, "Name:") || startsWith(line.text, "Columns:")))
-            continue;
+        while (first < line.size() && isBlank(line[first])) ++first;
+        if (first == line.size() || line[first] == '#') continue;
+        if (inHeader && (startsWith(line, "Name:") || startsWith(line, "Columns:"))) continue;
         inHeader = false;
         PaletteColour colour;
-        if (!parseColourLine(line.text, i, colour, line.nameStart, error)) return false;
+        size_t valuesEnd = 0;
+        if (!parseColourLine(line, reader.number, colour, valuesEnd, error)) return false;
         if (palette.colours.size() == kMaxPaletteColours) {
             error = "more than " + number(kMaxPaletteColours) + " colours";
             return false;
         }
-        line.colour = long(palette.colours.size());
-        palette.colours.push_back(colour);
+        addColourLine(palette, colour, start, valuesEnd);
     }
     return true;
 }
@@ -191,8 +193,17 @@ std::string gimpColourText(const PaletteColour& colour) {
     return text;
 }
 
+// A name on the "Name:" line: no line break nor other control character may
+// reach the file, where it would start a line of its own.
+std::string printableName(const std::string& name) {
+    std::string printable;
+    for (char c : name)
+        if (uint8_t(c) >= 0x20 && uint8_t(c) != 0x7F) printable += c;
+    return printable;
+}
+
 std::vector<uint8_t> freshGimp(const std::vector<PaletteColour>& colours, const std::string& name) {
-    std::string text = std::string(kGimpMagic) + "\nName: " + name + "\n#\n";
+    std::string text = std::string(kGimpMagic) + "\nName: " + printableName(name) + "\n#\n";
     for (size_t i = 0; i < colours.size(); ++i)
         text += gimpColourText(colours[i]) + "\tIndex " + number(i) + "\n";
     return std::vector<uint8_t>(text.begin(), text.end());
@@ -202,68 +213,70 @@ std::vector<uint8_t> freshGimp(const std::vector<PaletteColour>& colours, const 
 
 const char kJascMagic[] = "JASC-PAL";
 const char kJascVersion[] = "0100";
-constexpr size_t kJascHeaderLines = 3;  // magic, version, colour count
 
 // "JASC-PAL", "0100", the colour count, then exactly that many "R G B"
 // lines; only blank lines may follow them.
-bool parseJasc(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::string& error) {
-    splitLines(bytes, palette);
-    std::vector<PaletteTextLine>& lines = palette.lines;
-    if (trimmedRight(lines[0].text) != kJascMagic) {
+bool parseJasc(PaletteFile& palette, std::string& error) {
+    LineReader reader{textOf(palette.bytes)};
+    Text line;
+    size_t start = 0;
+    if (!readLine(reader, line, start) || trimmedRight(line) != kJascMagic) {
         error = "line 1: expected 'JASC-PAL'";
         return false;
     }
-    if (lines.size() < kJascHeaderLines) {
-        error = lines.size() < 2 ? "truncated: the version line is missing"
-                                 : "truncated: the colour count line is missing";
+    if (!readLine(reader, line, start)) {
+        error = "truncated: the version line is missing";
         return false;
     }
-    const std::string version = trimmedRight(lines[1].text);
-    if (version != kJascVersion) {
-        error = "line 2: unsupported JASC-PAL version '" + version + "' (expected 0100)";
+    if (trimmedRight(line) != kJascVersion) {
+        error = "line 2: unsupported JASC-PAL version '" + quoted(trimmedRight(line)) +
+                "' (expected 0100)";
+        return false;
+    }
+    if (!readLine(reader, line, start)) {
+        error = "truncated: the colour count line is missing";
         return false;
     }
     size_t begin = 0, end = 0, after = 0, dummy = 0;
-    const std::string& countText = lines[2].text;
-    bool countOk = nextToken(countText, 0, begin, end) && !nextToken(countText, end, after, dummy);
+    bool countOk = nextToken(line, 0, begin, end) && !nextToken(line, end, after, dummy);
     unsigned long count = 0;
     for (size_t i = begin; countOk && i < end; ++i) {
-        if (countText[i] < '0' || countText[i] > '9')
+        if (line[i] < '0' || line[i] > '9')
             countOk = false;
         else if (count <= kMaxPaletteColours)
-            count = count * 10 + unsigned(countText[i] - '0');
+            count = count * 10 + unsigned(line[i] - '0');
     }
     if (!countOk) {
-        error = "line 3: colour count '" + trimmedRight(countText) + "' is not a number";
+        error = "line 3: colour count '" + quoted(trimmedRight(line)) + "' is not a number";
         return false;
     }
     if (count > kMaxPaletteColours) {
-        error = "line 3: colour count " + countText.substr(begin, end - begin) + " is more than " +
-                number(kMaxPaletteColours);
+        error = "line 3: colour count " + quoted(line.substr(begin, end - begin)) +
+                " is more than " + number(kMaxPaletteColours);
         return false;
     }
-    const size_t present = lines.size() - kJascHeaderLines;
-    if (present < count) {
-        error = "truncated: the count says " + number(count) + " colours, the file has " +
-                number(present) + " colour lines";
-        return false;
-    }
-    for (size_t i = kJascHeaderLines; i < kJascHeaderLines + count; ++i) {
-        PaletteColour colour;
-        size_t rest = 0;
-        if (!parseColourLine(lines[i].text, i, colour, rest, error)) return false;
-        if (nextToken(lines[i].text, rest, begin, end)) {
-            error = linePrefix(i) + "expected only red, green and blue values, found '" +
-                    lines[i].text.substr(begin, end - begin) + "' after them";
+    palette.colours.reserve(count);
+    palette.colourLines.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        if (!readLine(reader, line, start)) {
+            error = "truncated: the count says " + number(count) + " colours, the file has " +
+                    number(i) + " colour lines";
             return false;
         }
-        lines[i].colour = long(palette.colours.size());
-        lines[i].nameStart = rest;
-        palette.colours.push_back(colour);
+        PaletteColour colour;
+        size_t valuesEnd = 0;
+        if (!parseColourLine(line, reader.number, colour, valuesEnd, error)) return false;
+        if (nextToken(line, valuesEnd, begin, end)) {
+            error = linePrefix(reader.number) + "expected only red, green and blue values, found '" +
+                    quoted(line.substr(begin, end - begin)) + "' after them";
+            return false;
+        }
+        addColourLine(palette, colour, start, valuesEnd);
     }
-    for (size_t i = kJascHeaderLines + count; i < lines.size(); ++i)
-        if (!isBlankLine(lines[i].text)) {
-            error = linePrefix(i) + "more colour lines than the count " + number(count) + " says";
+    while (readLine(reader, line, start))
+        if (!isBlankLine(line)) {
+            error = linePrefix(reader.number) + "more colour lines than the count " +
+                    number(count) + " says";
             return false;
         }
     return true;
@@ -280,23 +293,50 @@ std::vector<uint8_t> freshJasc(const std::vector<PaletteColour>& colours) {
     return std::vector<uint8_t>(text.begin(), text.end());
 }
 
-// Both text formats written back in their own layout: lines without a colour
-// and lines whose colour is unchanged stay as they were.
-std::vector<uint8_t> rewriteTextPalette(const PaletteFile& original,
-                                        const std::vector<PaletteColour>& colours) {
-    std::vector<std::string> texts;
-    for (const PaletteTextLine& line : original.lines) {
-        if (line.colour < 0 || sameColour(colours[line.colour], original.colours[line.colour])) {
-            texts.push_back(line.text);
-            continue;
-        }
-        const PaletteColour& colour = colours[line.colour];
-        texts.push_back(
-            (original.format == GimpPalette ? gimpColourText(colour) : jascColourText(colour)) +
-            line.text.substr(line.nameStart));
+// ---- Output pieces ------------------------------------------------------------
+
+void keepRun(PaletteOutput& output, size_t from, size_t to) {
+    if (to > from) output.pieces.push_back({true, from, to - from});
+}
+
+void addFresh(PaletteOutput& output, const std::string& text) {
+    output.pieces.push_back({false, output.fresh.size(), text.size()});
+    output.fresh.insert(output.fresh.end(), text.begin(), text.end());
+}
+
+// Both text formats written back in their own layout: the values of a
+// changed colour line are written anew, every other byte is kept.
+void rewriteTextPalette(const PaletteFile& original, const std::vector<PaletteColour>& colours,
+                        PaletteOutput& output) {
+    size_t keptFrom = 0;
+    for (size_t i = 0; i < colours.size(); ++i) {
+        if (sameColour(colours[i], original.colours[i])) continue;
+        const PaletteColourLine& line = original.colourLines[i];
+        keepRun(output, keptFrom, line.start);
+        addFresh(output, original.format == GimpPalette ? gimpColourText(colours[i])
+                                                        : jascColourText(colours[i]));
+        keptFrom = line.valuesEnd;
     }
-    const std::string text = joinLines(original, texts);
-    return std::vector<uint8_t>(text.begin(), text.end());
+    keepRun(output, keptFrom, original.bytes.size());
+}
+
+// RIFF palettes and BMP images written back: the colour table anew (its
+// flag or reserved bytes as they were), the rest kept.
+void rewriteColourTable(const PaletteFile& original, const std::vector<PaletteColour>& colours,
+                        PaletteOutput& output) {
+    const size_t tableBytes = 4 * colours.size();
+    keepRun(output, 0, original.tableOffset);
+    output.fresh.assign(original.bytes.begin() + original.tableOffset,
+                        original.bytes.begin() + original.tableOffset + tableBytes);
+    const bool blueFirst = original.format == IndexedBitmap;
+    for (size_t i = 0; i < colours.size(); ++i) {
+        uint8_t* entry = &output.fresh[4 * i];
+        entry[0] = blueFirst ? colours[i].blue : colours[i].red;
+        entry[1] = colours[i].green;
+        entry[2] = blueFirst ? colours[i].red : colours[i].blue;
+    }
+    if (tableBytes > 0) output.pieces.push_back({false, 0, tableBytes});
+    keepRun(output, original.tableOffset + tableBytes, original.bytes.size());
 }
 
 // ---- RIFF palettes --------------------------------------------------------------
@@ -507,63 +547,56 @@ const char* formatDisplayName(PaletteFormat format) {
     return "";
 }
 
-bool parsePalette(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::string& error) {
+std::string quotedText(const char* text, size_t length) {
+    static const char kHexDigits[] = "0123456789abcdef";
+    std::string quoted;
+    for (size_t i = 0; i < length && i < kQuotedTextLength; ++i) {
+        const uint8_t byte = uint8_t(text[i]);
+        if (byte == '\\')
+            quoted += "\\\\";
+        else if (byte >= 0x20 && byte < 0x7F)
+            quoted += char(byte);
+        else
+            quoted += {'\\', 'x', kHexDigits[byte >> 4], kHexDigits[byte & 15]};
+    }
+    if (length > kQuotedTextLength) quoted += "...";
+    return quoted;
+}
+
+bool parsePalette(std::vector<uint8_t> bytes, PaletteFile& palette, std::string& error) {
     palette = PaletteFile();
     if (bytes.empty()) {
         error = "empty file";
         return false;
     }
-    if (startsWith(bytes, kGimpMagic)) {
+    // The palette holds the file from here on; each reader works on it there.
+    palette.bytes = std::move(bytes);
+    const std::vector<uint8_t>& file = palette.bytes;
+    if (startsWith(file, kGimpMagic)) {
         palette.format = GimpPalette;
-        return parseGimp(bytes, palette, error);
+        return parseGimp(palette, error);
     }
-    if (startsWith(bytes, kJascMagic)) {
+    if (startsWith(file, kJascMagic)) {
         palette.format = JascPalette;
-        return parseJasc(bytes, palette, error);
+        return parseJasc(palette, error);
     }
-    if (startsWith(bytes, "RIFF")) {
+    if (startsWith(file, "RIFF")) {
         palette.format = RiffPalette;
-        return parseRiff(bytes, palette, error);
+        return parseRiff(file, palette, error);
     }
-    if (startsWith(bytes, "BM")) {
+    if (startsWith(file, "BM")) {
         palette.format = IndexedBitmap;
-        return parseBitmap(bytes, palette, error);
+        return parseBitmap(file, palette, error);
     }
     error = "not a palette file (expected 'GIMP Palette', 'JASC-PAL', 'RIFF' or 'BM' at the start)";
     return false;
 }
 
-bool writePalette(const PaletteFile& original, const std::vector<PaletteColour>& colours,
-                  PaletteFormat format, const std::string& paletteName, std::vector<uint8_t>& out,
-                  std::string& error) {
-    if (colours.size() != original.colours.size()) {
-        error = "the number of colours changed";
-        return false;
-    }
-    if (format == original.format) {
-        switch (format) {
-            case GimpPalette:
-            case JascPalette: out = rewriteTextPalette(original, colours); return true;
-            case RiffPalette:
-                out = original.bytes;
-                for (size_t i = 0; i < colours.size(); ++i) {
-                    uint8_t* entry = &out[original.tableOffset + 4 * i];
-                    entry[0] = colours[i].red;
-                    entry[1] = colours[i].green;
-                    entry[2] = colours[i].blue;
-                }
-                return true;
-            case IndexedBitmap:
-                out = original.bytes;
-                for (size_t i = 0; i < colours.size(); ++i) {
-                    uint8_t* entry = &out[original.tableOffset + 4 * i];
-                    entry[0] = colours[i].blue;
-                    entry[1] = colours[i].green;
-                    entry[2] = colours[i].red;
-                }
-                return true;
-        }
-    }
+namespace {
+
+// A fresh file of `format` holding `colours`.
+bool freshPalette(const std::vector<PaletteColour>& colours, PaletteFormat format,
+                  const std::string& paletteName, std::vector<uint8_t>& out, std::string& error) {
     switch (format) {
         case GimpPalette: out = freshGimp(colours, paletteName); return true;
         case JascPalette: out = freshJasc(colours); return true;
@@ -585,4 +618,40 @@ bool writePalette(const PaletteFile& original, const std::vector<PaletteColour>&
             return true;
     }
     return false;
+}
+
+}  // namespace
+
+bool composePalette(const PaletteFile& original, const std::vector<PaletteColour>& colours,
+                    PaletteFormat format, const std::string& paletteName, PaletteOutput& output,
+                    std::string& error) {
+    output = PaletteOutput();
+    if (colours.size() != original.colours.size()) {
+        error = "the number of colours changed";
+        return false;
+    }
+    if (format == original.format) {
+        switch (format) {
+            case GimpPalette:
+            case JascPalette: rewriteTextPalette(original, colours, output); return true;
+            case RiffPalette:
+            case IndexedBitmap: rewriteColourTable(original, colours, output); return true;
+        }
+    }
+    if (!freshPalette(colours, format, paletteName, output.fresh, error)) return false;
+    output.pieces.push_back({false, 0, output.fresh.size()});
+    return true;
+}
+
+bool writePalette(const PaletteFile& original, const std::vector<PaletteColour>& colours,
+                  PaletteFormat format, const std::string& paletteName, std::vector<uint8_t>& out,
+                  std::string& error) {
+    PaletteOutput output;
+    if (!composePalette(original, colours, format, paletteName, output, error)) return false;
+    out.clear();
+    for (const OutputPiece& piece : output.pieces) {
+        const uint8_t* from = (piece.kept ? original.bytes : output.fresh).data() + piece.offset;
+        out.insert(out.end(), from, from + piece.size);
+    }
+    return true;
 }

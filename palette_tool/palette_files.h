@@ -21,12 +21,13 @@ constexpr size_t kMaxPaletteColours = 65536;
 // An 8-bit BMP colour table holds at most 256 entries.
 constexpr size_t kMaxBitmapColours = 256;
 
-// One line of a GIMP or JASC palette, kept as read so that writing the file
-// back in its own format changes only the lines whose colour changed.
-struct PaletteTextLine {
-    std::string text;  // without its line end
-    long colour;       // index into PaletteFile::colours, or -1 for a line without one
-    size_t nameStart;  // GIMP colour lines: where the part after the three values begins
+// A colour line of a GIMP or JASC palette: where it begins and where its
+// three values end. Writing the file back in its own format replaces just
+// those bytes when the colour changed and keeps every other byte, line ends
+// included, as it was.
+struct PaletteColourLine {
+    size_t start;      // first byte of the line
+    size_t valuesEnd;  // first byte after the third value
 };
 
 // A palette file as read: its colours, plus what writing it back in its own
@@ -35,23 +36,45 @@ struct PaletteFile {
     PaletteFormat format = GimpPalette;
     std::vector<PaletteColour> colours;
 
-    // GIMP and JASC palettes.
-    std::vector<PaletteTextLine> lines;
-    bool crlfLineEnds = false;  // the first line ended in CR LF
-    bool finalLineEnd = true;   // the last line had a line end
-
-    // RIFF palettes and BMP images: the whole file; the colour table of
-    // four-byte entries at tableOffset is rewritten in place.
+    // The whole file as read: the one copy of it that the tool holds.
     std::vector<uint8_t> bytes;
+
+    // GIMP and JASC palettes: one entry per colour, in colour order.
+    std::vector<PaletteColourLine> colourLines;
+
+    // RIFF palettes and BMP images: the colour table of four-byte entries at
+    // tableOffset is rewritten in place.
     size_t tableOffset = 0;
 };
+
+// A file to write, as pieces in file order: runs of the original file's bytes
+// kept as they were, and runs of bytes made anew. An unchanged run of a large
+// file is thus never copied on its way to the disk.
+struct OutputPiece {
+    bool kept;      // from PaletteFile::bytes; otherwise from PaletteOutput::fresh
+    size_t offset;  // where the run begins in its source
+    size_t size;
+};
+
+struct PaletteOutput {
+    std::vector<uint8_t> fresh;
+    std::vector<OutputPiece> pieces;
+};
+
+// Messages quote text from a file through this: at most kQuotedTextLength
+// bytes followed by "..." when there were more, with the backslash and every
+// byte outside printable ASCII written as an escape such as \x1b, so that a
+// message stays one short line and sends nothing to the terminal.
+constexpr size_t kQuotedTextLength = 40;
+std::string quotedText(const char* text, size_t length);
 
 const char* formatDisplayName(PaletteFormat format);  // "GIMP palette", ...
 
 // Recognises the format by the file's first bytes (never by its name) and
 // reads it. Returns false with a one-line reason in `error` for anything
-// malformed; the reason does not name the file.
-bool parsePalette(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::string& error);
+// malformed; the reason does not name the file. The palette keeps `bytes`
+// (pass them with std::move to hold just one copy of the file).
+bool parsePalette(std::vector<uint8_t> bytes, PaletteFile& palette, std::string& error);
 
 // Writes `colours` as a palette file of `format`. When `format` is the one
 // `original` was read in, the file is `original` with its colours replaced and
@@ -59,7 +82,14 @@ bool parsePalette(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::
 // was); otherwise a fresh file is made: `paletteName` names a new GIMP palette,
 // and a new BMP is a one-row image with one pixel per colour.
 // `colours` has as many entries as `original.colours`. Returns false with a
-// reason when the colours cannot be stored in that format.
+// reason when the colours cannot be stored in that format. A new GIMP palette
+// keeps only the printable characters of `paletteName`.
 bool writePalette(const PaletteFile& original, const std::vector<PaletteColour>& colours,
                   PaletteFormat format, const std::string& paletteName, std::vector<uint8_t>& out,
                   std::string& error);
+
+// What writePalette writes, as pieces that point into original.bytes and
+// output.fresh.
+bool composePalette(const PaletteFile& original, const std::vector<PaletteColour>& colours,
+                    PaletteFormat format, const std::string& paletteName, PaletteOutput& output,
+                    std::string& error);
