@@ -55,6 +55,8 @@ TEST(PaletteFiles, EachFormatWrittenBackUnchanged) {
         {"GIMP, CR LF, comments between colours, no final line end", textBytes(kOddGimp),
          GimpPalette, 4},
         {"GIMP, no colours", textBytes("GIMP Palette\nName: empty\n"), GimpPalette, 0},
+        {"GIMP, LF then CR LF line ends, a lone CR inside a name",
+         textBytes("GIMP Palette\n1 2 3\r\n\r\n4 5 6\r7 8 9\n"), GimpPalette, 2},
         {"JASC, LF, extra blanks", textBytes(kPlainJasc), JascPalette, 2},
         {"RIFF", sampleRiff(dusk), RiffPalette, dusk.size()},
         {"RIFF with chunks around the data", sampleRiff(dusk, true), RiffPalette, dusk.size()},
@@ -173,7 +175,8 @@ TEST(PaletteFiles, FreshFilesHaveTheExpectedLayout) {
     ASSERT_TRUE(parsePalette(sampleRiff({{1, 2, 3}, {250, 128, 0}}), palette, error)) << error;
     std::vector<uint8_t> out;
 
-    ASSERT_TRUE(writePalette(palette, palette.colours, GimpPalette, "night", out, error));
+    // Only the printable characters of the name reach the "Name:" line.
+    ASSERT_TRUE(writePalette(palette, palette.colours, GimpPalette, "ni\ng\r\x1b\th\x7ft", out, error));
     EXPECT_EQ("GIMP Palette\nName: night\n#\n  1   2   3\tIndex 0\n250 128   0\tIndex 1\n",
               std::string(out.begin(), out.end()));
 

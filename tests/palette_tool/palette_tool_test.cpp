@@ -18,6 +18,7 @@
 #include <sys/wait.h>
 #endif
 
+#include "file_access.h"
 #include "palette_files.h"
 #include "palette_image.h"
 #include "palette_transform.h"
@@ -101,9 +102,11 @@ std::string shellQuoted(const std::string& argument) {
     return quoted + "'";
 }
 
+// With `memoryLimitKiB`, the tool runs with that much address space at most.
 int runProcess(const std::vector<std::string>& arguments, const std::string& outPath,
-               const std::string& errPath) {
-    std::string command = shellQuoted(kToolPath);
+               const std::string& errPath, size_t memoryLimitKiB = 0) {
+    std::string command = memoryLimitKiB ? "ulimit -v " + std::to_string(memoryLimitKiB) + " && " : "";
+    command += shellQuoted(kToolPath);
     for (const std::string& argument : arguments) command += " " + shellQuoted(argument);
     command += " </dev/null >" + shellQuoted(outPath) + " 2>" + shellQuoted(errPath);
     const int status = std::system(command.c_str());
@@ -133,9 +136,14 @@ protected:
 
     std::string work(const std::string& name) const { return folder + "/work/" + name; }
 
-    ToolRun run(const std::vector<std::string>& arguments) const {
+    ToolRun run(const std::vector<std::string>& arguments, size_t memoryLimitKiB = 0) const {
         const std::string outPath = folder + "/stdout.txt", errPath = folder + "/stderr.txt";
+#ifdef _WIN32
+        EXPECT_EQ(0u, memoryLimitKiB) << "no memory limit under Windows";
         const int exitCode = runProcess(arguments, outPath, errPath);
+#else
+        const int exitCode = runProcess(arguments, outPath, errPath, memoryLimitKiB);
+#endif
         return {exitCode, withoutCarriageReturns(readFileBytes(outPath)),
                 withoutCarriageReturns(readFileBytes(errPath))};
     }
@@ -355,20 +363,36 @@ TEST_F(PaletteToolTest, KnownPaletteFixedSamplesInBothModes) {
     }
 }
 
-// Each malformed input gives exit code 1 and one line naming the file and
-// what is wrong, and leaves no output file nor temporary file.
-TEST_F(PaletteToolTest, MalformedEachBadFileGivesOneLineAndLeavesNoOutput) {
+// Each malformed or hostile input gives exit code 1 and one short line naming
+// the file and what is wrong, with text from the file cut short and escaped,
+// and leaves no output file nor temporary file. The hostile inputs that are
+// fine (a line break in the output name, mixed line ends) give exit code 0
+// and exactly the expected output.
+TEST_F(PaletteToolTest, MalformedEachBadFileGivesItsMessageAndExitCode) {
     const std::vector<PaletteColour> dusk = duskColours();
     const std::vector<uint8_t> bitmap = sampleBitmap(dusk, 4, 4);
     const std::vector<uint8_t> riff = sampleRiff(dusk);
     std::vector<uint8_t> wave = riff;
     std::copy_n("WAVE", 4, wave.begin() + 8);
 
-    // input file | bytes | the reason after "palette-balance: FILE: ", or its start
+    const std::string manyNines(100000, '9');
+    const uint64_t pastTheLimit = kMaxInputBytes + 1;
+    const std::string fortyNines(40, '9');
+
+    // input file | bytes | the reason after "palette-balance: FILE: ", or its
+    // start, "" for success | then, where they differ from the usual: the
+    // output, its expected bytes, the options, the file's size when it is
+    // grown to a sparse file, a memory limit, the input path
     const struct {
         const char* file;
         std::vector<uint8_t> bytes;
         std::string reason;
+        std::string output = "out.gpl";
+        std::string expected = "";
+        std::vector<std::string> options = {"--mediums=0.5,0,0"};
+        uint64_t sparseSize = 0;
+        size_t memoryLimitKiB = 0;
+        std::string path = "";
     } samples[] = {
         {"empty.gpl", {}, "empty file"},
         {"unknown.gpl", textBytes("Hello\n1 2 3\n"), "not a palette file"},
@@ -426,23 +450,59 @@ TEST_F(PaletteToolTest, MalformedEachBadFileGivesOneLineAndLeavesNoOutput) {
          "truncated: the pixel data needs 16 bytes from byte 182, the file has 197"},
         {"zero-width.bmp", withU32(bitmap, 18, 0), "bad image size 0 x 4"},
         {"missing.gpl", {}, "cannot open"},
+        // hostile inputs
+        {"escape.gpl", textBytes("GIMP Palette\n12 \x1b[31mred\\ 3\n"),
+         "line 2: '\\x1b[31mred\\\\' is not a colour value (a whole number from 0 to 255)\n"},
+        {"long-number.gpl", textBytes("GIMP Palette\n" + manyNines + " 0 0\n"),
+         "line 2: colour value " + fortyNines + "... is out of range (0 to 255)\n"},
+        {"long-count.pal", textBytes("JASC-PAL\n0100\n" + manyNines + "\n"),
+         "line 3: colour count " + fortyNines + "... is more than 65536\n"},
+        {"utf8-version.pal", textBytes("JASC-PAL\n\xc3\xa9\x7f\n"),
+         "line 2: unsupported JASC-PAL version '\\xc3\\xa9\\x7f' (expected 0100)\n"},
+        {"huge.gpl", textBytes("GIMP Palette\n"), "larger than 64 MiB, the limit for a palette file\n",
+         "out.gpl", "", {"--mediums=0.5,0,0"}, pastTheLimit},
+        {"mixed-ends.gpl", textBytes("GIMP Palette\nName: m\r\n0 0 0\n\r\n# c\r\n128 128 128"), "",
+         "out.gpl", "GIMP Palette\nName: m\r\n0 0 0\n\r\n# c\r\n164 115 115", {"--mediums=1,0,0"}},
+        {"mixed-ends.pal", textBytes("JASC-PAL\r\n0100\n2\n128 128 128\n50 50 50\r\n"), "",
+         "out.pal", "JASC-PAL\r\n0100\n2\n164 115 115\n50 50 50\r\n", {"--mediums=1,0,0"}},
+#ifndef _WIN32
+        {"name.pal", textBytes("JASC-PAL\r\n0100\r\n2\r\n0 0 0\r\n50 50 50\r\n"), "",
+         "x\n0 0 0.gpl", "GIMP Palette\nName: x0 0 0\n#\n  0   0   0\tIndex 0\n 50  50  50\tIndex 1\n"},
+        {"zero-device.gpl", {}, "a device, not a file", "out.gpl", "", {"--mediums=0.5,0,0"}, 0, 0,
+         "/dev/zero"},
+        {"no-memory.gpl", textBytes("GIMP Palette\n"), "not enough memory\n", "out.gpl", "",
+         {"--mediums=0.5,0,0"}, 60 << 20, 40 << 10},
+#endif
     };
     for (const auto& sample : samples) {
         SCOPED_TRACE(sample.file);
         std::error_code ignored;
         for (const fs::directory_entry& entry : fs::directory_iterator(folder + "/work"))
             fs::remove(entry.path(), ignored);
-        const std::string input = work(sample.file);
-        const bool missing = std::string(sample.file) == "missing.gpl";
+        const std::string input = sample.path.empty() ? work(sample.file) : sample.path;
+        const bool missing = std::string(sample.file) == "missing.gpl" || !sample.path.empty();
         if (!missing) writeFileBytes(input, sample.bytes);
-        const ToolRun result = run({"--mediums=0.5,0,0", input, work("out.gpl")});
-        EXPECT_EQ(1, result.exitCode);
-        EXPECT_TRUE(isOneLine(result.err)) << result.err;
-        EXPECT_EQ(0u, result.err.rfind("palette-balance: " + input + ": " + sample.reason, 0))
-            << result.err;
+        if (sample.sparseSize) fs::resize_file(input, sample.sparseSize);
+        std::vector<std::string> arguments = sample.options;
+        arguments.push_back(input);
+        arguments.push_back(work(sample.output));
+        const ToolRun result = run(arguments, sample.memoryLimitKiB);
+        std::set<std::string> files;
+        if (!missing) files.insert(sample.file);
+        if (sample.reason.empty()) {
+            EXPECT_EQ(0, result.exitCode) << result.err;
+            EXPECT_EQ("", result.err);
+            const std::vector<uint8_t> written = readFileBytes(work(sample.output));
+            EXPECT_EQ(sample.expected, std::string(written.begin(), written.end()));
+            files.insert(sample.output);
+        } else {
+            EXPECT_EQ(1, result.exitCode);
+            EXPECT_TRUE(isOneLine(result.err)) << result.err;
+            EXPECT_EQ(0u, result.err.rfind("palette-balance: " + input + ": " + sample.reason, 0))
+                << result.err;
+        }
         EXPECT_EQ("", result.out);
-        EXPECT_EQ(missing ? std::set<std::string>{} : std::set<std::string>{sample.file},
-                  workFiles());
+        EXPECT_EQ(files, workFiles());
     }
 }
 
