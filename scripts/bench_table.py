@@ -63,6 +63,15 @@ row("soak: GDI objects before / after", f"{gdi.group(1)}/{gdi.group(2)}" if gdi 
 user = re.search(r"USER objects\s+before (\d+), after (\d+)", text("soak.txt"))
 row("soak: USER objects before / after", f"{user.group(1)}/{user.group(2)}" if user else None)
 
+for case in ("GIMP, 1M blank lines", "GIMP, 10M blank lines", "JASC, 10M blank lines",
+             "GIMP, largest accepted"):
+    match = re.search(rf"^{re.escape(case)}\s+(\d+)\s+(\d+)\s+([\d.]+)\s+(-?\d+)\s+(-?[\d.]+)\s+(\d+)\s*$",
+                      text("palette-memory.txt"), re.M)
+    row(f"palette-balance peak memory, {case}",
+        f"{int(match.group(2)) / 1024:.1f}" if match else None, "MiB", "< 64")
+    row(f"palette-balance peak memory / file size, {case}", match.group(3) if match else None,
+        "ratio", "< 2")
+
 width = max(len(r[0]) for r in rows)
 print()
 print(f"{'figure':<{width}}  {'value':>10}  {'unit':<7} target")

@@ -26,10 +26,14 @@ fi
 if [ -z "${SKIP_FUZZ:-}" ]; then
   echo "== Fuzzing clipboard palette blocks (${FUZZ_RUNS:=200000} runs from the checked-in corpus)"
   CC=clang CXX=clang++ cmake -S . -B "$build/fuzz" -DCOLOUR_BALANCE_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build "$build/fuzz" -j"$jobs" --target palette_block_fuzz
+  cmake --build "$build/fuzz" -j"$jobs" --target palette_block_fuzz palette_file_fuzz
   rm -rf "$build/fuzz/corpus" && cp -r fuzz/corpus "$build/fuzz/corpus"
   "$build/fuzz/fuzz/palette_block_fuzz" -runs="$FUZZ_RUNS" -seed=1 -artifact_prefix="$build/fuzz/" \
     "$build/fuzz/corpus" 2>&1 | tail -n 2
+  echo "== Fuzzing palette files ($FUZZ_RUNS runs from the checked-in corpus)"
+  rm -rf "$build/fuzz/file-corpus" && cp -r fuzz/file-corpus "$build/fuzz/file-corpus"
+  "$build/fuzz/fuzz/palette_file_fuzz" -runs="$FUZZ_RUNS" -seed=1 -artifact_prefix="$build/fuzz/" \
+    "$build/fuzz/file-corpus" 2>&1 | tail -n 2
 fi
 
 echo "== Windows build"
