@@ -34,8 +34,9 @@ void checkWrittenAndReadBack(const PaletteFile& palette, const std::vector<Palet
     std::string error;
     if (!writePalette(palette, colours, format, name, out, error)) {
         checkReason(error);
-        const bool countRefused = (format == IndexedBitmap && (colours.empty() || colours.size() > 256)) ||
-                                  (format == RiffPalette && colours.size() > 65535);
+        const bool countRefused =
+            (format == IndexedBitmap && (colours.empty() || colours.size() > 256)) ||
+            (format == RiffPalette && colours.size() > 65535);
         if (!countRefused) std::abort();
         return;
     }
@@ -55,7 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     std::vector<uint8_t> out;
-    if (!writePalette(palette, palette.colours, palette.format, "unused", out, error) || out != input)
+    if (!writePalette(palette, palette.colours, palette.format, "unused", out, error) ||
+        out != input)
         std::abort();
 
     // Some colours changed, some not, so that both kinds of line are written;

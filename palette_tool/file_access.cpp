@@ -130,7 +130,8 @@ bool writeFileReplacing(const std::string& path, const std::vector<ByteSpan>& sp
     errno = 0;
     bool written = true;
     for (const ByteSpan& span : spans)
-        if (written && span.size > 0) written = std::fwrite(span.data, 1, span.size, file) == span.size;
+        if (written && span.size > 0)
+            written = std::fwrite(span.data, 1, span.size, file) == span.size;
     const int writeCode = errno;
     written = std::fclose(file) == 0 && written;
     const int code = writeCode != 0 ? writeCode : errno;

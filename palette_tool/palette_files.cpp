@@ -267,7 +267,8 @@ bool parseJasc(PaletteFile& palette, std::string& error) {
         size_t valuesEnd = 0;
         if (!parseColourLine(line, reader.number, colour, valuesEnd, error)) return false;
         if (nextToken(line, valuesEnd, begin, end)) {
-            error = linePrefix(reader.number) + "expected only red, green and blue values, found '" +
+            error = linePrefix(reader.number) +
+                    "expected only red, green and blue values, found '" +
                     quoted(line.substr(begin, end - begin)) + "' after them";
             return false;
         }

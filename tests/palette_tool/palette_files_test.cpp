@@ -176,7 +176,8 @@ TEST(PaletteFiles, FreshFilesHaveTheExpectedLayout) {
     std::vector<uint8_t> out;
 
     // Only the printable characters of the name reach the "Name:" line.
-    ASSERT_TRUE(writePalette(palette, palette.colours, GimpPalette, "ni\ng\r\x1b\th\x7ft", out, error));
+    ASSERT_TRUE(
+        writePalette(palette, palette.colours, GimpPalette, "ni\ng\r\x1b\th\x7ft", out, error));
     EXPECT_EQ("GIMP Palette\nName: night\n#\n  1   2   3\tIndex 0\n250 128   0\tIndex 1\n",
               std::string(out.begin(), out.end()));
 
