@@ -1,5 +1,7 @@
 #include "host_conversation.h"
 
+#include <dde.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -71,6 +73,74 @@ void noteFinished(HCONV conversation, DWORD id) {
 // A closed conversation takes its transactions with it.
 void forgetAll() { queued = 0; }
 
+// Wine's DDEML also keeps one movable memory block for every status request:
+// the copy of the host's WM_DDE_DATA block that unpack_dde_message
+// (message.c) makes when the message comes from another process.
+// WDML_HandleRequestReply (dde_client.c) takes the reply out of it but frees
+// it only when its fRelease bit is set, and a Wine server's reply never has
+// it (WDML_DataHandle2Global, dde_misc.c). A process has room for 65,536
+// movable blocks; after that every transaction fails. So a message hook
+// notes such copies (fResponse set, fRelease clear, from another process's
+// window) as DDEML's wait takes them from the queue, and they are freed once
+// the request has returned, when DDEML is done with them: each only if it
+// still has the size and header it had, so that a wrong guess only leaks.
+struct ReplyCopy {
+    HGLOBAL block;
+    SIZE_T size;
+    DWORD header;  // the flag bits and the clipboard format
+};
+ReplyCopy replyCopies[8];
+int replyCopyCount = 0;
+HHOOK replyHook = nullptr;
+
+bool readReplyHeader(HGLOBAL block, ReplyCopy& copy) {
+    copy = {block, GlobalSize(block), 0};
+    if (copy.size < sizeof copy.header) return false;
+    const void* data = GlobalLock(block);
+    if (!data) return false;
+    std::memcpy(&copy.header, data, sizeof copy.header);
+    GlobalUnlock(block);
+    return true;
+}
+
+LRESULT CALLBACK noteReplyCopy(int code, WPARAM removal, LPARAM data) {
+    const MSG& message = *reinterpret_cast<const MSG*>(data);
+    DWORD sender = 0;
+    UINT_PTR block = 0, item = 0;
+    ReplyCopy copy;
+    if (code == HC_ACTION && removal == PM_REMOVE && message.message == WM_DDE_DATA &&
+        replyCopyCount < int(sizeof replyCopies / sizeof replyCopies[0]) &&
+        GetWindowThreadProcessId(reinterpret_cast<HWND>(message.wParam), &sender) &&
+        sender != GetCurrentProcessId() && UnpackDDElParam(WM_DDE_DATA, message.lParam, &block, &item) &&
+        block && readReplyHeader(HGLOBAL(block), copy)) {
+        DDEDATA flags = {};
+        std::memcpy(&flags, &copy.header, sizeof copy.header);
+        if (flags.fResponse && !flags.fRelease) replyCopies[replyCopyCount++] = copy;
+    }
+    return CallNextHookEx(nullptr, code, removal, data);
+}
+
+void startNotingReplyCopies() {
+    if (runningUnderWine() && !replyHook)
+        replyHook = SetWindowsHookExA(WH_GETMESSAGE, noteReplyCopy, nullptr, GetCurrentThreadId());
+}
+
+void freeReplyCopies() {
+    for (int i = 0; i < replyCopyCount; ++i) {
+        ReplyCopy now;
+        if (readReplyHeader(replyCopies[i].block, now) && now.size == replyCopies[i].size &&
+            now.header == replyCopies[i].header)
+            GlobalFree(replyCopies[i].block);
+    }
+    replyCopyCount = 0;
+}
+
+void stopNotingReplyCopies() {
+    if (replyHook) UnhookWindowsHookEx(replyHook);
+    replyHook = nullptr;
+    replyCopyCount = 0;
+}
+
 }  // namespace wine_shim
 // ---------------------------------------------------------------------------
 
@@ -110,7 +180,10 @@ bool connectHost() {
     hostLink.service = DdeCreateStringHandleA(hostLink.instance, kHostService, CP_WINANSI);
     hostLink.topic = DdeCreateStringHandleA(hostLink.instance, kHostTopic, CP_WINANSI);
     hostLink.conversation = DdeConnect(hostLink.instance, hostLink.service, hostLink.topic, nullptr);
-    if (hostLink.conversation) return true;
+    if (hostLink.conversation) {
+        wine_shim::startNotingReplyCopies();
+        return true;
+    }
     freeNameHandles();
     return false;
 }
@@ -122,6 +195,7 @@ void disconnectHost() {
     }
     freeNameHandles();
     wine_shim::forgetAll();
+    wine_shim::stopNotingReplyCopies();
     DdeUninitialize(hostLink.instance);
 }
 
@@ -191,6 +265,7 @@ bool requestStatus() {
     for (int attempt = 0; attempt < kStatusAttempts; ++attempt) {
         data = DdeClientTransaction(nullptr, 0, hostLink.conversation, item, CF_TEXT, XTYP_REQUEST,
                                     kStatusRequestTimeoutMs, nullptr);
+        wine_shim::freeReplyCopies();
         if (data) {
             error = 0;
             break;

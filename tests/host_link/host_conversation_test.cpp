@@ -1,9 +1,12 @@
 // The plugin's DDE conversation with the host: connecting, commands and
 // their completion, status replies and how they are judged and shown, the
-// host ending the conversation, and the quit message taken by a wait.
+// host ending the conversation, the quit message taken by a wait, and what a
+// long session leaves behind.
 #include "plugin_link_fixture.h"
 
 #include <cstring>
+
+#include "process_footprint.h"
 
 TEST_F(PluginLinkTest, ConnectFailsWithoutAHostAndShowsNothing) {
     EXPECT_FALSE(connectHost());
@@ -195,4 +198,29 @@ TEST_F(PluginLinkTest, QuitMessageInANestedWaitIsPostedOnceTheOutermostEnds) {
     WPARAM code = 0;
     EXPECT_EQ(1, takeQuitMessages(code)) << "exactly one quit message, after the outer wait";
     EXPECT_EQ(7u, code);
+}
+
+// Wine's DDEML keeps movable memory blocks on both sides of an exchange,
+// which the plugin's and the host's Wine compatibility code free; a process
+// has room for 65,536. After 2,000 exchanges each process holds exactly as
+// many as before. The count itself is checked first on blocks made here.
+TEST_F(PluginLinkTest, ExchangesLeaveNoMovableMemoryBlocksInThePluginOrTheHost) {
+    if (!runningUnderWine()) GTEST_SKIP() << "the count reads Wine's table of movable handles";
+    ASSERT_TRUE(connectPluginTo());
+    const auto exchange = [] { return executeCommand(kSelectColorLayer) && statusIsOk(); };
+    for (int i = 0; i < 20; ++i) ASSERT_TRUE(exchange()) << "warm-up exchange " << i;
+
+    const long pluginBefore = countMovableHandles(GetCurrentProcess());
+    const long hostBefore = countMovableHandles(host.process);
+    ASSERT_GE(pluginBefore, 0) << "the plugin's movable handles cannot be counted";
+    ASSERT_GE(hostBefore, 0) << "the host's movable handles cannot be counted";
+    std::vector<HGLOBAL> blocks;
+    for (int i = 0; i < 10; ++i) blocks.push_back(GlobalAlloc(GMEM_MOVEABLE, 16));
+    EXPECT_EQ(pluginBefore + 10, countMovableHandles(GetCurrentProcess())) << "10 blocks made here";
+    for (HGLOBAL block : blocks) GlobalFree(block);
+
+    for (int i = 0; i < 2000; ++i) ASSERT_TRUE(exchange()) << "exchange " << i;
+    EXPECT_EQ(pluginBefore, countMovableHandles(GetCurrentProcess())) << "movable blocks left in the plugin";
+    EXPECT_EQ(hostBefore, countMovableHandles(host.process)) << "movable blocks left in the host";
+    EXPECT_TRUE(messageBoxesSeen().empty());
 }
