@@ -1,5 +1,7 @@
 #include "host_conversation.h"
 
+#include <dde.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -71,6 +73,95 @@ void noteFinished(HCONV conversation, DWORD id) {
 // A closed conversation takes its transactions with it.
 void forgetAll() { queued = 0; }
 
+// Each status request also leaves two things behind in Wine's DDEML, which
+// WDML_HandleRequestReply (dde_client.c) makes from every WM_DDE_DATA it reads
+// and never frees:
+// - the copy of the host's WM_DDE_DATA block that unpack_dde_message
+//   (message.c) makes when the message comes from another process; it is
+//   freed only when its fRelease bit is set, and a Wine server's reply never
+//   has it (WDML_DataHandle2Global, dde_misc.c). A process has room for
+//   65,536 movable blocks; after that every transaction fails.
+// - a string handle of the reply's item name (WDML_MakeHszFromAtom): a
+//   record on the process heap and a reference to the item's atom.
+// So a message hook notes the WM_DDE_DATA messages from another process's
+// window as the request's wait takes them from the queue. Once the request
+// has returned, DDEML is done with them: each copy with fResponse set and
+// fRelease clear is freed if it still has the size and head it had (a wrong
+// guess only leaks), and for each reply the item's string handle is freed
+// once more (Wine keeps a record for every string handle made; freeing one
+// releases the newest record of that name).
+struct ReplyCopy {
+    HGLOBAL block;
+    SIZE_T size;
+    DWORD head;  // the flag bits and the clipboard format
+};
+ReplyCopy replyCopies[8];
+int replyCopyCount = 0;
+int repliesRead = 0;          // WM_DDE_DATA messages taken during the request
+bool requestRunning = false;  // inside DdeClientTransaction(XTYP_REQUEST)
+HHOOK replyHook = nullptr;
+
+bool readReplyHead(HGLOBAL block, ReplyCopy& copy) {
+    copy = {block, GlobalSize(block), 0};
+    if (copy.size < sizeof copy.head) return false;
+    const void* data = GlobalLock(block);
+    if (!data) return false;
+    std::memcpy(&copy.head, data, sizeof copy.head);
+    GlobalUnlock(block);
+    return true;
+}
+
+void noteReply(const MSG& message) {
+    DWORD sender = 0;
+    if (!requestRunning || !GetWindowThreadProcessId(reinterpret_cast<HWND>(message.wParam), &sender) ||
+        sender == GetCurrentProcessId())
+        return;
+    ++repliesRead;
+    UINT_PTR block = 0, item = 0;
+    ReplyCopy copy;
+    if (replyCopyCount == int(sizeof replyCopies / sizeof replyCopies[0]) ||
+        !UnpackDDElParam(WM_DDE_DATA, message.lParam, &block, &item) || !block ||
+        !readReplyHead(HGLOBAL(block), copy))
+        return;
+    DDEDATA flags = {};
+    std::memcpy(&flags, &copy.head, sizeof copy.head);
+    if (flags.fResponse && !flags.fRelease) replyCopies[replyCopyCount++] = copy;
+}
+
+LRESULT CALLBACK watchForReplies(int code, WPARAM removal, LPARAM data) {
+    const MSG& message = *reinterpret_cast<const MSG*>(data);
+    if (code == HC_ACTION && removal == PM_REMOVE && message.message == WM_DDE_DATA) noteReply(message);
+    return CallNextHookEx(nullptr, code, removal, data);
+}
+
+void startWatchingForReplies() {
+    if (runningUnderWine() && !replyHook)
+        replyHook = SetWindowsHookExA(WH_GETMESSAGE, watchForReplies, nullptr, GetCurrentThreadId());
+}
+
+void stopWatchingForReplies() {
+    if (replyHook) UnhookWindowsHookEx(replyHook);
+    replyHook = nullptr;
+}
+
+// Runs the status request on `item`.
+HDDEDATA requestOnItem(HSZ item) {
+    requestRunning = replyHook != nullptr;
+    replyCopyCount = 0;
+    repliesRead = 0;
+    HDDEDATA data = DdeClientTransaction(nullptr, 0, hostLink.conversation, item, CF_TEXT, XTYP_REQUEST,
+                                         kStatusRequestTimeoutMs, nullptr);
+    requestRunning = false;
+    for (int i = 0; i < replyCopyCount; ++i) {
+        ReplyCopy now;
+        if (readReplyHead(replyCopies[i].block, now) && now.size == replyCopies[i].size &&
+            now.head == replyCopies[i].head)
+            GlobalFree(replyCopies[i].block);
+    }
+    for (int i = 0; i < repliesRead; ++i) DdeFreeStringHandle(hostLink.instance, item);
+    return data;
+}
+
 }  // namespace wine_shim
 // ---------------------------------------------------------------------------
 
@@ -110,7 +201,10 @@ bool connectHost() {
     hostLink.service = DdeCreateStringHandleA(hostLink.instance, kHostService, CP_WINANSI);
     hostLink.topic = DdeCreateStringHandleA(hostLink.instance, kHostTopic, CP_WINANSI);
     hostLink.conversation = DdeConnect(hostLink.instance, hostLink.service, hostLink.topic, nullptr);
-    if (hostLink.conversation) return true;
+    if (hostLink.conversation) {
+        wine_shim::startWatchingForReplies();
+        return true;
+    }
     freeNameHandles();
     return false;
 }
@@ -122,6 +216,7 @@ void disconnectHost() {
     }
     freeNameHandles();
     wine_shim::forgetAll();
+    wine_shim::stopWatchingForReplies();
     DdeUninitialize(hostLink.instance);
 }
 
@@ -189,8 +284,7 @@ bool requestStatus() {
     HDDEDATA data = nullptr;
     UINT error = 0;
     for (int attempt = 0; attempt < kStatusAttempts; ++attempt) {
-        data = DdeClientTransaction(nullptr, 0, hostLink.conversation, item, CF_TEXT, XTYP_REQUEST,
-                                    kStatusRequestTimeoutMs, nullptr);
+        data = wine_shim::requestOnItem(item);
         if (data) {
             error = 0;
             break;

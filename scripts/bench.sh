@@ -3,7 +3,7 @@
 # Wine, the host link against the stand-in host, a 200-step drag, start-up
 # time, a soak of applies and palette-balance's peak memory on padded palettes. Each program takes its own medians over
 # several runs or rounds, and takes its ratios within one run.
-#   BUILD_DIR=build (default)   SOAK_APPLIES=10000 (default)
+#   BUILD_DIR=build (default)   SOAK_APPLIES=100000 (default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -31,7 +31,7 @@ echo "== Transform, under Wine";   run_wine "$build/windows/bench/transform_timi
 echo "== Host link";               run_wine "$build/windows/bench/host_link_bench.exe" 60 >"$results/host-link.txt"
 echo "== Drag of 200 steps";       run_wine "$build/windows/bench/drag_bench.exe" --steps=200 --runs=5 >"$results/drag.txt"
 echo "== Start-up";                run_wine "$build/windows/bench/startup_bench.exe" >"$results/startup.txt"
-echo "== Soak of ${SOAK_APPLIES:=10000} applies"
+echo "== Soak of ${SOAK_APPLIES:=100000} applies (about 15 minutes on an idle machine)"
 run_wine "$build/windows/bench/soak_bench.exe" --applies="$SOAK_APPLIES" >"$results/soak.txt"
 
 python3 scripts/bench_table.py "$results"

@@ -54,14 +54,18 @@ for label, name in (("real plugin, each step sent", r"ColorBalancePlugin sent"),
 row("start to visible window (median)",
     find("startup.txt", r"CreateProcess to visible window\s+([\d.]+)"), "ms")
 row("soak: applies per second", find("soak.txt", r"applies\s+\d+ in [\d.]+ s: ([\d.]+) applies/s"), "per s")
-row("soak: private bytes growth", find("soak.txt", r"private bytes .*growth -?\d+ \((-?[\d.]+) KiB\)"), "KiB",
-    "< 1024")
-row("soak: growth beyond the DDE library's own", find("soak.txt", r"growth beyond them\s+-?\d+ bytes \((-?[\d.]+) KiB\)"),
-    "KiB")
-gdi = re.search(r"GDI objects\s+before (\d+), after (\d+)", text("soak.txt"))
-row("soak: GDI objects before / after", f"{gdi.group(1)}/{gdi.group(2)}" if gdi else None)
-user = re.search(r"USER objects\s+before (\d+), after (\d+)", text("soak.txt"))
-row("soak: USER objects before / after", f"{user.group(1)}/{user.group(2)}" if user else None)
+row("soak: applies run (the run stops at a failure)", find("soak.txt", r"^applies\s+(\d+) in"), "", "100000")
+row("soak: first failure", find("soak.txt", r"^first failure\s+(.*)$"))
+for who in ("plugin", "host"):
+    row(f"soak: {who} private bytes growth per 100,000 applies",
+        find("soak.txt", rf"^{who}\s+private bytes .*per 100,000 applies (-?[\d.]+) KiB"), "KiB", "< 1024")
+    handles = re.search(rf"^{who}\s+movable handles\s+before (-?\d+), after (-?\d+)", text("soak.txt"), re.M)
+    row(f"soak: {who} movable handles before / after",
+        f"{handles.group(1)}/{handles.group(2)}" if handles else None, "", "equal")
+gdi = re.search(r"plugin GDI objects\s+before (-?\d+), after (-?\d+)", text("soak.txt"))
+row("soak: plugin GDI objects before / after", f"{gdi.group(1)}/{gdi.group(2)}" if gdi else None)
+user = re.search(r"plugin USER objects\s+before (-?\d+), after (-?\d+)", text("soak.txt"))
+row("soak: plugin USER objects before / after", f"{user.group(1)}/{user.group(2)}" if user else None)
 
 for case in ("GIMP, 1M blank lines", "GIMP, 10M blank lines", "JASC, 10M blank lines",
              "GIMP, largest accepted"):
