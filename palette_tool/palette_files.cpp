@@ -3,6 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "colour_table_files.h"
+#include "gif_palette.h"
+#include "png_palette.h"
+
 namespace {
 
 // ---- Bytes ---------------------------------------------------------------
@@ -503,6 +507,10 @@ const char* formatDisplayName(PaletteFormat format) {
         case JascPalette: return "JASC palette";
         case RiffPalette: return "RIFF palette";
         case IndexedBitmap: return "8-bit BMP image";
+        case IndexedPng: return "indexed PNG image";
+        case IndexedGif: return "GIF image";
+        case HexPalette: return "hex colour list";
+        case ActPalette: return "colour table file";
     }
     return "";
 }
@@ -529,7 +537,29 @@ bool parsePalette(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::
         palette.format = IndexedBitmap;
         return parseBitmap(bytes, palette, error);
     }
-    error = "not a palette file (expected 'GIMP Palette', 'JASC-PAL', 'RIFF' or 'BM' at the start)";
+    if (hasPngSignature(bytes)) {
+        palette.format = IndexedPng;
+        return parsePng(bytes, palette, error);
+    }
+    if (hasGifSignature(bytes)) {
+        palette.format = IndexedGif;
+        return parseGif(bytes, palette, error);
+    }
+    // A 768-byte colour table can begin with bytes that read as a hex line;
+    // it is a hex list only when every line is one.
+    if (looksLikeHexPalette(bytes)) {
+        palette.format = HexPalette;
+        if (parseHexPalette(bytes, palette, error)) return true;
+        if (!hasColourTableSize(bytes)) return false;
+        palette = PaletteFile();
+    }
+    if (hasColourTableSize(bytes)) {
+        palette.format = ActPalette;
+        return parseColourTable(bytes, palette, error);
+    }
+    error =
+        "not a palette file (expected 'GIMP Palette', 'JASC-PAL', 'RIFF', 'BM', a PNG or GIF "
+        "signature, RRGGBB lines, or a colour table of 768 or 772 bytes)";
     return false;
 }
 
@@ -562,6 +592,10 @@ bool writePalette(const PaletteFile& original, const std::vector<PaletteColour>&
                     entry[2] = colours[i].red;
                 }
                 return true;
+            case IndexedPng: out = rewritePng(original, colours); return true;
+            case IndexedGif:
+            case ActPalette: out = rewriteRgbTables(original, colours); return true;
+            case HexPalette: out = rewriteHexPalette(original, colours); return true;
         }
     }
     switch (format) {
@@ -583,6 +617,10 @@ bool writePalette(const PaletteFile& original, const std::vector<PaletteColour>&
             }
             out = freshBitmap(colours);
             return true;
+        case IndexedPng: return freshPng(colours, out, error);
+        case IndexedGif: return freshGif(colours, out, error);
+        case HexPalette: out = freshHexPalette(colours); return true;
+        case ActPalette: return freshColourTable(colours, out, error);
     }
     return false;
 }

@@ -467,7 +467,7 @@ TEST_F(PaletteToolTest, MalformedBadOptionsGiveOneLineAndLeaveNoOutput) {
         {{"--lows=1.5,0,0"}, "out.gpl", "--lows=1.5,0,0: 1.5 is outside -1 to 1 (see --help)"},
         {{"--mediums=nan,0,0"}, "out.gpl", "--mediums=nan,0,0: 'nan' is not a number (see --help)"},
         {{"--heights-above=2"}, "out.gpl", "--heights-above=2: 2 is outside 0 to 1 (see --help)"},
-        {{"--format=png"}, "out.gpl", "--format=png: unknown format 'png'"},
+        {{"--format=tga"}, "out.gpl", "--format=tga: unknown format 'tga'"},
         {{"--brightness"}, "out.gpl", "unknown option '--brightness' (see --help)"},
         {{}, "out.txt", "OUTPUT: cannot tell the output format from the file name"},
     };
