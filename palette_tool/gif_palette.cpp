@@ -220,9 +220,7 @@ bool freshGif(const std::vector<PaletteColour>& colours, std::vector<uint8_t>& o
     unsigned sizeBits = 0;  // the table holds 2 << sizeBits entries
     while ((size_t(2) << sizeBits) < colours.size()) ++sizeBits;
     const uint16_t width = uint16_t(colours.size());
-    out.clear();
-    const char signature[] = "GIF89a";
-    out.insert(out.end(), signature, signature + 6);
+    out = {'G', 'I', 'F', '8', '9', 'a'};
     appendU16LE(out, width);
     appendU16LE(out, 1);
     out.push_back(uint8_t(kHasColourTable | 0x70 | sizeBits));  // 8-bit colour resolution

@@ -7,6 +7,7 @@
 #include "file_access.h"
 #include "palette_balance.h"
 #include "palette_files.h"
+#include "palette_preview.h"
 #include "tool_options.h"
 
 namespace {
@@ -27,6 +28,22 @@ int fail(int exitCode, const std::string& path, const std::string& reason) {
     return exitCode;
 }
 
+// Draws the --preview picture in memory, before anything is written, so that
+// an input picture that cannot be decoded stops the run with nothing written.
+bool makeToolPreview(const ToolOptions& options, const PaletteFile& palette,
+                     const std::vector<PaletteColour>& colours, std::vector<uint8_t>& preview,
+                     std::string& error) {
+    return options.previewPath.empty() ||
+           makePreview(palette, colours, options.state, options.preserveBrightness, preview, error);
+}
+
+int writeToolPreview(const ToolOptions& options, const std::vector<uint8_t>& preview) {
+    std::string error;
+    if (!options.previewPath.empty() && !writeFileReplacing(options.previewPath, preview, error))
+        return fail(kExitFileProblem, options.previewPath, error);
+    return kExitDone;
+}
+
 int runTool(const ToolOptions& options) {
     std::string error;
     std::vector<uint8_t> bytes;
@@ -34,11 +51,18 @@ int runTool(const ToolOptions& options) {
     if (!readWholeFile(options.inputPath, bytes, error) || !parsePalette(bytes, palette, error))
         return fail(kExitFileProblem, options.inputPath, error);
 
+    std::vector<uint8_t> preview;
     if (options.showRanges) {
         const std::string table =
             rangesTable(palette.colours, options.state, options.preserveBrightness);
+        if (!options.previewPath.empty() &&
+            !makeToolPreview(options, palette,
+                             rebalanceColours(palette.colours, options.state,
+                                              options.preserveBrightness),
+                             preview, error))
+            return fail(kExitFileProblem, options.inputPath, error);
         std::fputs(table.c_str(), stdout);
-        return kExitDone;
+        return writeToolPreview(options, preview);
     }
 
     PaletteFormat format;
@@ -46,12 +70,14 @@ int runTool(const ToolOptions& options) {
         return fail(kExitBadOptions, options.outputPath, error);
     const std::vector<PaletteColour> colours =
         rebalanceColours(palette.colours, options.state, options.preserveBrightness);
+    if (!makeToolPreview(options, palette, colours, preview, error))
+        return fail(kExitFileProblem, options.inputPath, error);
     std::vector<uint8_t> out;
     if (!writePalette(palette, colours, format, paletteNameFromPath(options.outputPath), out,
                       error) ||
         !writeFileReplacing(options.outputPath, out, error))
         return fail(kExitFileProblem, options.outputPath, error);
-    return kExitDone;
+    return writeToolPreview(options, preview);
 }
 
 }  // namespace
