@@ -80,8 +80,8 @@ bool parseHexPalette(const std::vector<uint8_t>& bytes, PaletteFile& palette, st
             if (text.size() > 40) text = text.substr(0, 40) + "...";
             for (char& c : text)
                 if (uint8_t(c) < 0x20 || uint8_t(c) >= 0x7F) c = '?';
-            error = "line " + number(line + 1) + ": expected a colour as RRGGBB, found '" + text +
-                    "'";
+            error =
+                "line " + number(line + 1) + ": expected a colour as RRGGBB, found '" + text + "'";
             return false;
         }
         begin = end + 1;

@@ -42,7 +42,8 @@ bool addTable(const std::vector<uint8_t>& bytes, size_t at, size_t count, const 
     }
     palette.rgbTables.push_back({at, count});
     for (size_t i = 0; i < count; ++i)
-        palette.colours.push_back({bytes[at + 3 * i], bytes[at + 3 * i + 1], bytes[at + 3 * i + 2]});
+        palette.colours.push_back(
+            {bytes[at + 3 * i], bytes[at + 3 * i + 1], bytes[at + 3 * i + 2]});
     return true;
 }
 
@@ -138,8 +139,8 @@ bool decodeLzw(const std::vector<uint8_t>& data, unsigned minimumCodeSize, size_
 }  // namespace
 
 bool hasGifSignature(const std::vector<uint8_t>& bytes) {
-    return bytes.size() >= 6 &&
-           (std::memcmp(bytes.data(), "GIF87a", 6) == 0 || std::memcmp(bytes.data(), "GIF89a", 6) == 0);
+    return bytes.size() >= 6 && (std::memcmp(bytes.data(), "GIF87a", 6) == 0 ||
+                                 std::memcmp(bytes.data(), "GIF89a", 6) == 0);
 }
 
 bool parseGif(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::string& error) {
@@ -168,7 +169,8 @@ bool parseGif(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::stri
                 error = "truncated: the extension at byte " + number(at) + " is cut short";
                 return false;
             }
-            const std::string what = "extension " + hexByte(bytes[at + 1]) + " at byte " + number(at);
+            const std::string what =
+                "extension " + hexByte(bytes[at + 1]) + " at byte " + number(at);
             at += 2;
             if (!skipSubBlocks(bytes, at, what, error)) return false;
             continue;
@@ -224,8 +226,8 @@ bool freshGif(const std::vector<PaletteColour>& colours, std::vector<uint8_t>& o
     appendU16LE(out, width);
     appendU16LE(out, 1);
     out.push_back(uint8_t(kHasColourTable | 0x70 | sizeBits));  // 8-bit colour resolution
-    out.push_back(0);                                             // background colour
-    out.push_back(0);                                             // aspect ratio
+    out.push_back(0);                                           // background colour
+    out.push_back(0);                                           // aspect ratio
     for (size_t i = 0; i < (size_t(2) << sizeBits); ++i) {
         const PaletteColour colour = i < colours.size() ? colours[i] : PaletteColour{0, 0, 0};
         out.push_back(colour.red);

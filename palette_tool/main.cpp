@@ -56,10 +56,10 @@ int runTool(const ToolOptions& options) {
         const std::string table =
             rangesTable(palette.colours, options.state, options.preserveBrightness);
         if (!options.previewPath.empty() &&
-            !makeToolPreview(options, palette,
-                             rebalanceColours(palette.colours, options.state,
-                                              options.preserveBrightness),
-                             preview, error))
+            !makeToolPreview(
+                options, palette,
+                rebalanceColours(palette.colours, options.state, options.preserveBrightness),
+                preview, error))
             return fail(kExitFileProblem, options.inputPath, error);
         std::fputs(table.c_str(), stdout);
         return writeToolPreview(options, preview);

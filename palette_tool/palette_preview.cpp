@@ -32,7 +32,7 @@ constexpr int kMargin = 12;
 constexpr int kTextScale = 2;
 constexpr int kCell = kPreviewSwatchSize + 2 * kPreviewFrameWidth;
 constexpr int kPitch = kCell + 4;
-constexpr int kBlockGap = 10;                   // between one input/output pair of rows and the next
+constexpr int kBlockGap = 10;  // between one input/output pair of rows and the next
 constexpr int kLabelWidth = 6 * 6 * kTextScale + 8;  // "Output"
 constexpr int kTextHeight = kGlyphRows * kTextScale;
 constexpr int kPictureTarget = 256;  // small pictures are scaled up towards this size
@@ -204,8 +204,8 @@ bool makePreview(const PaletteFile& input, const std::vector<PaletteColour>& out
         drawText(canvas, kMargin, pictureTop, "Before");
         drawText(canvas, kMargin + fit.width + kPictureGap, pictureTop, "After");
         // A BMP's pixels select from its whole colour table.
-        const size_t count = input.format == IndexedBitmap ? input.colours.size()
-                                                           : input.pictureColourCount;
+        const size_t count =
+            input.format == IndexedBitmap ? input.colours.size() : input.pictureColourCount;
         drawPicture(canvas, kMargin, top, picture, fit, input.colours, input.pictureColourStart,
                     count);
         drawPicture(canvas, kMargin + fit.width + kPictureGap, top, picture, fit, output,

@@ -18,9 +18,9 @@ constexpr uint8_t kColourTypeIndexed = 3;
 
 struct PngChunk {
     uint32_t length;
-    std::string type;      // printable, unprintable bytes as '?'
-    const uint8_t* data;   // `length` bytes
-    size_t next;           // offset of the chunk after this one
+    std::string type;     // printable, unprintable bytes as '?'
+    const uint8_t* data;  // `length` bytes
+    size_t next;          // offset of the chunk after this one
 };
 
 std::string number(uint64_t value) { return std::to_string(value); }
@@ -219,8 +219,8 @@ bool freshPng(const std::vector<PaletteColour>& colours, std::vector<uint8_t>& o
         return false;
     }
     std::vector<uint8_t> header;
-    appendU32BE(header, uint32_t(colours.size()));  // width
-    appendU32BE(header, 1);                         // height
+    appendU32BE(header, uint32_t(colours.size()));             // width
+    appendU32BE(header, 1);                                    // height
     const uint8_t rest[5] = {8, kColourTypeIndexed, 0, 0, 0};  // depth, type, methods
     header.insert(header.end(), rest, rest + 5);
     std::vector<uint8_t> table;

@@ -120,7 +120,9 @@ bool parseBalanceTriple(const std::string& text, float triple[kBalanceAxisCount]
 std::string formatNameList() {
     std::string list;
     for (size_t i = 0; i < kToolFormatCount; ++i)
-        list += std::string(i == 0 ? "" : i + 1 == kToolFormatCount ? " or " : ", ") +
+        list += std::string(i == 0                      ? ""
+                            : i + 1 == kToolFormatCount ? " or "
+                                                        : ", ") +
                 kToolFormats[i].name;
     return list;
 }
@@ -365,8 +367,11 @@ bool chooseOutputFormat(const ToolOptions& options, PaletteFormat inputFormat,
     static const struct {
         const char* extension;
         PaletteFormat format;
-    } kByExtension[] = {{".bmp", IndexedBitmap}, {".png", IndexedPng}, {".gif", IndexedGif},
-                        {".hex", HexPalette},    {".act", ActPalette}};
+    } kByExtension[] = {{".bmp", IndexedBitmap},
+                        {".png", IndexedPng},
+                        {".gif", IndexedGif},
+                        {".hex", HexPalette},
+                        {".act", ActPalette}};
     for (const auto& known : kByExtension)
         if (extension == known.extension) {
             format = known.format;

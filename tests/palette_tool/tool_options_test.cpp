@@ -100,7 +100,8 @@ TEST(ToolOptions, BadOptionsAreRefusedWithTheirReason) {
         {{"--heights-above=-0.1", "a", "b"}, "--heights-above=-0.1: -0.1 is outside 0 to 1"},
         {{"--heights-above=0.8.1", "a", "b"}, "--heights-above=0.8.1: '0.8.1' is not a number"},
         {{"--format=tga", "a", "b"},
-         "--format=tga: unknown format 'tga' (expected gpl, jasc, riff, bmp, png, gif, hex or act)"},
+         "--format=tga: unknown format 'tga' (expected gpl, jasc, riff, bmp, png, gif, hex or "
+         "act)"},
         {{"--preview=", "a", "b"}, "--preview=: expected the name of the picture to write"},
         {{"--preview=b", "a", "b"}, "--preview and OUTPUT name the same file"},
         {{"--plain=1", "a", "b"}, "--plain takes no value"},
