@@ -284,7 +284,7 @@ bool decodeGifPixels(const PaletteFile& palette, PicturePixels& picture, std::st
         error = "the first frame's LZW code size " + number(minimumCodeSize) + " is not 1 to 8";
         return false;
     }
-    if (width == 0 || height == 0) return true;
+    if (width == 0 || height == 0 || uint64_t(width) * height > kMaxPicturePixels) return true;
     std::vector<uint8_t> pixels;
     if (!decodeLzw(joinSubBlocks(bytes, at), minimumCodeSize, size_t(width) * height, pixels,
                    error))

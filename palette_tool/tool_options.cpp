@@ -172,6 +172,17 @@ bool applyOption(const ToolOption& option, const std::string& value, ToolOptions
     return false;
 }
 
+// The preview picture must not replace INPUT or OUTPUT.
+bool previewNamesNoOtherFile(const ToolOptions& options, std::string& error) {
+    const std::string& preview = options.previewPath;
+    if (!preview.empty() && (preview == options.inputPath || preview == options.outputPath)) {
+        error = std::string("--preview and ") + (preview == options.inputPath ? "INPUT" : "OUTPUT") +
+                " name the same file";
+        return false;
+    }
+    return true;
+}
+
 bool isHelpArgument(const std::string& argument) {
     return argument == "--help" || argument == "-h";
 }
@@ -286,7 +297,7 @@ bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& op
             return false;
         }
         options.inputPath = files[0];
-        return true;
+        return previewNamesNoOtherFile(options, error);
     }
     if (files.size() != 2) {
         error = files.size() < 2 ? "expected INPUT and OUTPUT files"
@@ -295,11 +306,7 @@ bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& op
     }
     options.inputPath = files[0];
     options.outputPath = files[1];
-    if (options.previewPath == options.outputPath) {
-        error = "--preview and OUTPUT name the same file";
-        return false;
-    }
-    return true;
+    return previewNamesNoOtherFile(options, error);
 }
 
 std::string toolHelpText() {

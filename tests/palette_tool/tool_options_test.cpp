@@ -104,6 +104,7 @@ TEST(ToolOptions, BadOptionsAreRefusedWithTheirReason) {
          "act)"},
         {{"--preview=", "a", "b"}, "--preview=: expected the name of the picture to write"},
         {{"--preview=b", "a", "b"}, "--preview and OUTPUT name the same file"},
+        {{"--ranges", "--preview=a", "a"}, "--preview and INPUT name the same file"},
         {{"--plain=1", "a", "b"}, "--plain takes no value"},
         {{"a", "b", "--lows"}, "--lows needs a value: --lows=CR,MG,YB"},
         {{"--bogus", "a", "b"}, "unknown option '--bogus'"},
