@@ -60,7 +60,7 @@ const ToolFormat kToolFormats[] = {
      "image data and extensions stay as they were.",
      "palette-balance --mediums=-0.25,0,0.5 walk.gif walk-underwater.gif"},
     {"hex", HexPalette, "Hex list (.hex): one RRGGBB colour per line.",
-     "palette-balance --heights=0.25,0,0 lospec.hex lospec-warm.hex"},
+     "palette-balance --heights=0.25,0,0 pastel.hex pastel-warm.hex"},
     {"act", ActPalette,
      "Colour table (.act): 256 RGB triples, optionally with a colour count and a transparent "
      "index.",
