@@ -77,17 +77,28 @@ struct PictureFit {
     int scale = 1, step = 1, width = 0, height = 0;
 };
 
-PictureFit fitPicture(const PicturePixels& picture) {
+PictureFit fitPicture(uint32_t width, uint32_t height) {
     PictureFit fit;
-    const uint32_t longest = std::max(picture.width, picture.height);
+    const uint32_t longest = std::max(width, height);
     if (longest == 0) return fit;
     if (longest > uint32_t(kPictureLargest))
         fit.step = int((longest + kPictureLargest - 1) / kPictureLargest);
     else
         fit.scale = std::max(1, std::min(kPictureMaxScale, kPictureTarget / int(longest)));
-    fit.width = int((picture.width + fit.step - 1) / fit.step) * fit.scale;
-    fit.height = int((picture.height + fit.step - 1) / fit.step) * fit.scale;
+    fit.width = int((width + fit.step - 1) / fit.step) * fit.scale;
+    fit.height = int((height + fit.step - 1) / fit.step) * fit.scale;
     return fit;
+}
+
+int legendTopFor(size_t colourCount) {
+    const size_t shown = std::min(colourCount, kPreviewMostSwatches);
+    const int blocks = int((shown + kPreviewSwatchesPerRow - 1) / kPreviewSwatchesPerRow);
+    return kMargin + blocks * (2 * kPitch + kBlockGap);
+}
+
+// The top of the "Before" and "After" labels; the pictures lie below them.
+int pictureLabelTop(size_t colourCount) {
+    return legendTopFor(colourCount) + kCell + 2 * kBlockGap;
 }
 
 void drawPicture(Canvas& canvas, int x, int y, const PicturePixels& picture, const PictureFit& fit,
@@ -135,6 +146,15 @@ void previewSwatchPlace(size_t index, bool output, int& x, int& y) {
     y = kMargin + block * (2 * kPitch + kBlockGap) + (output ? kPitch : 0) + kPreviewFrameWidth;
 }
 
+void previewPicturePlace(size_t colourCount, uint32_t width, uint32_t height, bool after, int& x,
+                         int& y, int& scale, int& step) {
+    const PictureFit fit = fitPicture(width, height);
+    x = kMargin + (after ? fit.width + kPictureGap : 0);
+    y = pictureLabelTop(colourCount) + kTextHeight + 4;
+    scale = fit.scale;
+    step = fit.step;
+}
+
 bool decodeBitmapPixels(const PaletteFile& palette, PicturePixels& picture) {
     picture = PicturePixels();
     const std::vector<uint8_t>& bytes = palette.bytes;  // checked by parsePalette
@@ -159,16 +179,15 @@ bool makePreview(const PaletteFile& input, const std::vector<PaletteColour>& out
                  std::string& error) {
     PicturePixels picture;
     if (!decodePicture(input, picture, error)) return false;
-    const PictureFit fit = fitPicture(picture);
+    const PictureFit fit = fitPicture(picture.width, picture.height);
     const size_t shown = std::min(input.colours.size(), kPreviewMostSwatches);
-    const int blocks = int((shown + kPreviewSwatchesPerRow - 1) / kPreviewSwatchesPerRow);
     const int columns = int(std::min(shown, kPreviewSwatchesPerRow));
 
-    const int legendTop = kMargin + blocks * (2 * kPitch + kBlockGap);
+    const int legendTop = legendTopFor(input.colours.size());
     int legendWidth = 0;
     for (const char* name : kRangeNames)
         legendWidth += kCell + 6 + textColumns(name) * kTextScale + 20;
-    const int pictureTop = legendTop + kCell + 2 * kBlockGap;
+    const int pictureTop = pictureLabelTop(input.colours.size());
     Canvas canvas;
     canvas.width = 2 * kMargin + std::max({kLabelWidth + columns * kPitch, legendWidth,
                                            2 * fit.width + kPictureGap});
@@ -200,16 +219,19 @@ bool makePreview(const PaletteFile& input, const std::vector<PaletteColour>& out
         x += kCell + 6 + textColumns(kRangeNames[range]) * kTextScale + 20;
     }
     if (fit.width > 0) {
-        const int top = pictureTop + kTextHeight + 4;
-        drawText(canvas, kMargin, pictureTop, "Before");
-        drawText(canvas, kMargin + fit.width + kPictureGap, pictureTop, "After");
+        int left, right, top, scale, step;
+        previewPicturePlace(input.colours.size(), picture.width, picture.height, false, left, top,
+                            scale, step);
+        previewPicturePlace(input.colours.size(), picture.width, picture.height, true, right, top,
+                            scale, step);
+        drawText(canvas, left, pictureTop, "Before");
+        drawText(canvas, right, pictureTop, "After");
         // A BMP's pixels select from its whole colour table.
         const size_t count =
             input.format == IndexedBitmap ? input.colours.size() : input.pictureColourCount;
-        drawPicture(canvas, kMargin, top, picture, fit, input.colours, input.pictureColourStart,
+        drawPicture(canvas, left, top, picture, fit, input.colours, input.pictureColourStart,
                     count);
-        drawPicture(canvas, kMargin + fit.width + kPictureGap, top, picture, fit, output,
-                    input.pictureColourStart, count);
+        drawPicture(canvas, right, top, picture, fit, output, input.pictureColourStart, count);
     }
     png.clear();
     if (!stbi_write_png_to_func(appendBytes, &png, canvas.width, canvas.height, 3,

@@ -26,6 +26,13 @@ extern const uint8_t kToneRangeFrameColours[kToneRangeCount - 1][3];
 // (output false) or the output row.
 void previewSwatchPlace(size_t index, bool output, int& x, int& y);
 
+// Where the top-left pixel of a width x height picture lies in the preview of
+// a palette of `colourCount` colours, before (after false) or after: each
+// shown pixel is `scale` preview pixels wide and high, and every `step`-th
+// pixel of a large picture is shown.
+void previewPicturePlace(size_t colourCount, uint32_t width, uint32_t height, bool after, int& x,
+                         int& y, int& scale, int& step);
+
 // The palette index of every pixel of an uncompressed 8-bit BMP read by
 // parsePalette; other BMPs give an empty picture.
 bool decodeBitmapPixels(const PaletteFile& palette, PicturePixels& picture);

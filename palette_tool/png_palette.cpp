@@ -101,6 +101,14 @@ void appendChunk(std::vector<uint8_t>& out, const char* type, const std::vector<
     appendU32BE(out, crcOf(&out[typeAt], data.size() + 4));
 }
 
+// Where the pixels of one pass of rows begin and how far apart they lie.
+struct PngPass {
+    uint32_t x, y, dx, dy;
+};
+const PngPass kWholePicture = {0, 0, 1, 1};
+const PngPass kAdam7Passes[7] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                 {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+
 // Paeth's predictor as PNG filter type 4 uses it.
 uint8_t paeth(int left, int up, int upLeft) {
     const int estimate = left + up - upLeft;
@@ -112,7 +120,7 @@ uint8_t paeth(int left, int up, int upLeft) {
 
 // Undoes the filter of each row in place; rows are `stride` bytes after their
 // filter byte, and an indexed pixel never spans more than one byte.
-bool unfilterRows(std::vector<uint8_t>& rows, size_t stride, size_t height, std::string& error) {
+bool unfilterRows(uint8_t* rows, size_t stride, size_t height, std::string& error) {
     for (size_t y = 0; y < height; ++y) {
         uint8_t* row = &rows[y * (stride + 1)];
         const uint8_t* above = y ? row - (stride + 1) : nullptr;
@@ -252,9 +260,20 @@ bool decodePngPixels(const PaletteFile& palette, PicturePixels& picture, std::st
     const uint8_t* header = &bytes[palette.pictureOffset];
     const uint32_t width = readU32BE(header), height = readU32BE(header + 4);
     const unsigned depth = header[8];
-    if (header[12] != 0 || uint64_t(width) * height > kMaxPicturePixels) return true;
-    const size_t stride = (size_t(width) * depth + 7) / 8;
-    std::vector<uint8_t> rows((stride + 1) * height);
+    const bool interlaced = header[12] != 0;
+    if (uint64_t(width) * height > kMaxPicturePixels) return true;
+    // The rows of each pass: the whole picture, or Adam7's seven passes.
+    const PngPass* passes = interlaced ? kAdam7Passes : &kWholePicture;
+    const int passCount = interlaced ? 7 : 1;
+    size_t passWidth[7], passHeight[7], passStride[7], total = 0;
+    for (int pass = 0; pass < passCount; ++pass) {
+        const PngPass& p = passes[pass];
+        passWidth[pass] = width > p.x ? (width - p.x + p.dx - 1) / p.dx : 0;
+        passHeight[pass] = height > p.y ? (height - p.y + p.dy - 1) / p.dy : 0;
+        passStride[pass] = (passWidth[pass] * depth + 7) / 8;
+        if (passWidth[pass] > 0) total += (passStride[pass] + 1) * passHeight[pass];
+    }
+    std::vector<uint8_t> rows(total);
 
     z_stream stream = {};
     if (inflateInit(&stream) != Z_OK) {
@@ -281,18 +300,25 @@ bool decodePngPixels(const PaletteFile& palette, PicturePixels& picture, std::st
         error = "the image data is damaged or cut short";
         return false;
     }
-    if (!unfilterRows(rows, stride, height, error)) return false;
-
     picture.width = width;
     picture.height = height;
     picture.values.resize(size_t(width) * height);
     const unsigned perByte = 8 / depth, mask = (1u << depth) - 1;
-    for (size_t y = 0; y < height; ++y) {
-        const uint8_t* row = &rows[y * (stride + 1) + 1];
-        for (size_t x = 0; x < width; ++x) {
-            const unsigned shift = 8 - depth * (1 + unsigned(x % perByte));
-            picture.values[y * width + x] = uint8_t((row[x / perByte] >> shift) & mask);
+    uint8_t* passRows = rows.data();
+    for (int pass = 0; pass < passCount; ++pass) {
+        if (passWidth[pass] == 0 || passHeight[pass] == 0) continue;
+        const size_t stride = passStride[pass];
+        if (!unfilterRows(passRows, stride, passHeight[pass], error)) return false;
+        const PngPass& p = passes[pass];
+        for (size_t y = 0; y < passHeight[pass]; ++y) {
+            const uint8_t* row = passRows + y * (stride + 1) + 1;
+            uint8_t* out = &picture.values[(p.y + y * p.dy) * size_t(width) + p.x];
+            for (size_t x = 0; x < passWidth[pass]; ++x) {
+                const unsigned shift = 8 - depth * (1 + unsigned(x % perByte));
+                out[x * p.dx] = uint8_t((row[x / perByte] >> shift) & mask);
+            }
         }
+        passRows += (stride + 1) * passHeight[pass];
     }
     return true;
 }

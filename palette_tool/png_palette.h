@@ -24,5 +24,5 @@ bool freshPng(const std::vector<PaletteColour>& colours, std::vector<uint8_t>& o
               std::string& error);
 
 // The palette index of every pixel of a PNG read by parsePng (inflated and
-// unfiltered). An interlaced PNG gives an empty picture.
+// unfiltered, interlaced passes put in place).
 bool decodePngPixels(const PaletteFile& palette, PicturePixels& picture, std::string& error);

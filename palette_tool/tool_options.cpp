@@ -176,8 +176,8 @@ bool applyOption(const ToolOption& option, const std::string& value, ToolOptions
 bool previewNamesNoOtherFile(const ToolOptions& options, std::string& error) {
     const std::string& preview = options.previewPath;
     if (!preview.empty() && (preview == options.inputPath || preview == options.outputPath)) {
-        error = std::string("--preview and ") + (preview == options.inputPath ? "INPUT" : "OUTPUT") +
-                " name the same file";
+        error = std::string("--preview and ") +
+                (preview == options.inputPath ? "INPUT" : "OUTPUT") + " name the same file";
         return false;
     }
     return true;

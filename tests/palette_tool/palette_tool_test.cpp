@@ -750,19 +750,24 @@ TEST_F(PaletteToolTest, PreviewSwatchesHoldTheColoursFramedByRange) {
 }
 
 #ifdef IMAGEMAGICK_CONVERT
-// Pictures written by ImageMagick come out with the plugin's colours, every
-// byte outside their colour tables (and PLTE's CRC) as it was, and still
-// readable by ImageMagick; their preview decodes.
+// Pictures written by ImageMagick come out with the plugin's colours and
+// every byte outside their colour tables (and PLTE's CRC) as it was; the
+// preview draws them as ImageMagick reads them, before and after.
 TEST_F(PaletteToolTest, OutsidePicturesFromImageMagickComeOutRight) {
     const struct {
         const char* name;
         const char* making;  // ImageMagick's arguments before the output name
         const char* prefix;  // before the output name
+        uint32_t width, height;
     } samples[] = {
-        {"plasma.png", "-seed 7 -size 48x32 plasma:fractal -colors 60", "PNG8:"},
-        {"few.png", "-seed 7 -size 30x20 plasma:fractal -colors 9", "PNG8:"},
-        {"plasma.gif", "-seed 7 -size 48x32 plasma:fractal -colors 60", ""},
-        {"frames.gif", "-seed 7 -size 24x16 plasma:fractal plasma:fractal -colors 20", ""},
+        {"plasma.png", "-seed 7 -size 48x32 plasma:fractal -colors 60", "PNG8:", 48, 32},
+        {"depth-4.png", "-seed 7 -size 30x20 plasma:fractal -colors 9 -define png:bit-depth=4",
+         "PNG8:", 30, 20},
+        {"interlaced.png", "-seed 7 -size 30x20 plasma:fractal -colors 3 -interlace PNG",
+         "PNG8:", 30, 20},
+        {"plasma.gif", "-seed 7 -size 48x32 plasma:fractal -colors 60", "", 48, 32},
+        {"interlaced.gif",
+         "-seed 7 -size 24x16 plasma:fractal plasma:fractal -colors 20 -interlace GIF", "", 24, 16},
     };
     SliderState state = defaultState();
     state.balance[Lows][YellowBlue] = 0.5f;
@@ -785,12 +790,35 @@ TEST_F(PaletteToolTest, OutsidePicturesFromImageMagickComeOutRight) {
             std::fill_n(table.begin() + span.offset,
                         3 * span.count + (before.format == IndexedPng ? 4 : 0), true);
         ASSERT_EQ(before.bytes.size(), after.bytes.size()) << sample.name;
-        for (size_t i = 0; i < table.size(); ++i)
-            if (!table[i])
-                ASSERT_EQ(before.bytes[i], after.bytes[i]) << sample.name << ", byte " << i;
-        const std::string reading =
-            shellQuoted(IMAGEMAGICK_CONVERT) + " " + shellQuoted(output) + " info:- >/dev/null";
-        EXPECT_EQ(0, std::system(reading.c_str())) << reading;
+        for (size_t i = 0; i < table.size(); ++i) {
+            if (table[i]) continue;
+            ASSERT_EQ(before.bytes[i], after.bytes[i]) << sample.name << ", byte " << i;
+        }
+        // The preview shows the first frame before and after as ImageMagick
+        // sees the two files.
+        uint32_t width = 0, height = 0;
+        std::vector<uint8_t> preview;
+        ASSERT_TRUE(readRgbPng(readFileBytes(work("preview.png")), width, height, preview));
+        for (bool isAfter : {false, true}) {
+            const std::string dump = shellQuoted(IMAGEMAGICK_CONVERT) + " " +
+                                     shellQuoted((isAfter ? output : input) + "[0]") +
+                                     " -depth 8 " + shellQuoted("rgb:" + work("pixels.rgb"));
+            ASSERT_EQ(0, std::system(dump.c_str())) << dump;
+            const std::vector<uint8_t> pixels = readFileBytes(work("pixels.rgb"));
+            ASSERT_EQ(3u * sample.width * sample.height, pixels.size()) << dump;
+            int x = 0, y = 0, scale = 0, step = 0;
+            previewPicturePlace(before.colours.size(), sample.width, sample.height, isAfter, x, y,
+                                scale, step);
+            ASSERT_EQ(1, step);
+            size_t wrong = 0;
+            for (uint32_t row = 0; row < sample.height; ++row)
+                for (uint32_t column = 0; column < sample.width; ++column) {
+                    const uint8_t* want = &pixels[3 * (row * sample.width + column)];
+                    const size_t at = 3 * ((size_t(y) + row * scale) * width + x + column * scale);
+                    wrong += !std::equal(want, want + 3, &preview[at]);
+                }
+            EXPECT_EQ(0u, wrong) << sample.name << (isAfter ? ", after" : ", before");
+        }
     }
 }
 #endif
