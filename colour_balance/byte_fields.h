@@ -1,5 +1,6 @@
 // Reading and writing fixed-size integer fields in file and clipboard bytes.
-// BMP, DIB and RIFF fields are little-endian; PNG fields are big-endian.
+// BMP, DIB, RIFF and GIF fields are little-endian; PNG and binary colour
+// table (.act) fields are big-endian.
 // The callers check bounds before they read; these only assemble bytes, so
 // the results are the same on every host, whatever its own byte order.
 #pragma once
@@ -14,6 +15,8 @@ inline uint32_t readU32LE(const uint8_t* p) {
 }
 
 inline int32_t readS32LE(const uint8_t* p) { return int32_t(readU32LE(p)); }
+
+inline uint16_t readU16BE(const uint8_t* p) { return uint16_t(p[0] << 8 | p[1]); }
 
 inline uint32_t readU32BE(const uint8_t* p) {
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
@@ -41,6 +44,11 @@ inline void appendU16LE(std::vector<uint8_t>& bytes, uint16_t value) {
 inline void appendU32LE(std::vector<uint8_t>& bytes, uint32_t value) {
     appendU16LE(bytes, uint16_t(value));
     appendU16LE(bytes, uint16_t(value >> 16));
+}
+
+inline void appendU16BE(std::vector<uint8_t>& bytes, uint16_t value) {
+    bytes.push_back(uint8_t(value >> 8));
+    bytes.push_back(uint8_t(value));
 }
 
 inline void appendU32BE(std::vector<uint8_t>& bytes, uint32_t value) {

@@ -10,6 +10,7 @@
 #include "file_access.h"
 #include "palette_balance.h"
 #include "palette_files.h"
+#include "palette_preview.h"
 #include "tool_options.h"
 
 namespace {
@@ -57,6 +58,22 @@ std::vector<ByteSpan> outputSpans(const PaletteFile& palette, const PaletteOutpu
     return spans;
 }
 
+// Draws the --preview picture in memory, before anything is written, so that
+// an input picture that cannot be decoded stops the run with nothing written.
+bool makeToolPreview(const ToolOptions& options, const PaletteFile& palette,
+                     const std::vector<PaletteColour>& colours, std::vector<uint8_t>& preview,
+                     std::string& error) {
+    return options.previewPath.empty() ||
+           makePreview(palette, colours, options.state, options.preserveBrightness, preview, error);
+}
+
+int writeToolPreview(const ToolOptions& options, const std::vector<uint8_t>& preview) {
+    std::string error;
+    if (!options.previewPath.empty() && !writeFileReplacing(options.previewPath, preview, error))
+        return fail(kExitFileProblem, options.previewPath, error);
+    return kExitDone;
+}
+
 int runTool(const ToolOptions& options) {
     std::string error;
     std::vector<uint8_t> bytes;
@@ -65,11 +82,18 @@ int runTool(const ToolOptions& options) {
         !parsePalette(std::move(bytes), palette, error))
         return fail(kExitFileProblem, options.inputPath, error);
 
+    std::vector<uint8_t> preview;
     if (options.showRanges) {
         const std::string table =
             rangesTable(palette.colours, options.state, options.preserveBrightness);
+        if (!options.previewPath.empty() &&
+            !makeToolPreview(
+                options, palette,
+                rebalanceColours(palette.colours, options.state, options.preserveBrightness),
+                preview, error))
+            return fail(kExitFileProblem, options.inputPath, error);
         std::fputs(table.c_str(), stdout);
-        return kExitDone;
+        return writeToolPreview(options, preview);
     }
 
     PaletteFormat format;
@@ -77,12 +101,14 @@ int runTool(const ToolOptions& options) {
         return fail(kExitBadOptions, options.outputPath, error);
     const std::vector<PaletteColour> colours =
         rebalanceColours(palette.colours, options.state, options.preserveBrightness);
+    if (!makeToolPreview(options, palette, colours, preview, error))
+        return fail(kExitFileProblem, options.inputPath, error);
     PaletteOutput output;
     if (!composePalette(palette, colours, format, paletteNameFromPath(options.outputPath), output,
                         error) ||
         !writeFileReplacing(options.outputPath, outputSpans(palette, output), error))
         return fail(kExitFileProblem, options.outputPath, error);
-    return kExitDone;
+    return writeToolPreview(options, preview);
 }
 
 }  // namespace

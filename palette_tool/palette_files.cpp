@@ -4,6 +4,10 @@
 #include <cstring>
 #include <string_view>
 
+#include "colour_table_files.h"
+#include "gif_palette.h"
+#include "png_palette.h"
+
 namespace {
 
 // ---- Bytes ---------------------------------------------------------------
@@ -387,7 +391,6 @@ bool parseRiff(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::str
                         " does not fit in the 'data' chunk of " + number(size) + " bytes";
                 return false;
             }
-            palette.bytes = bytes;
             palette.tableOffset = size_t(body + kLogPaletteHeaderBytes);
             for (uint32_t i = 0; i < count; ++i) {
                 const uint8_t* entry = &bytes[palette.tableOffset + 4 * i];
@@ -496,7 +499,6 @@ bool parseBitmap(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::s
                 number(pixelOffset) + ", the file has " + number(bytes.size());
         return false;
     }
-    palette.bytes = bytes;
     palette.tableOffset = size_t(tableOffset);
     for (size_t i = 0; i < count; ++i) {
         const uint8_t* entry = &bytes[palette.tableOffset + 4 * i];
@@ -544,6 +546,10 @@ const char* formatDisplayName(PaletteFormat format) {
         case JascPalette: return "JASC palette";
         case RiffPalette: return "RIFF palette";
         case IndexedBitmap: return "8-bit BMP image";
+        case IndexedPng: return "indexed PNG image";
+        case IndexedGif: return "GIF image";
+        case HexPalette: return "hex colour list";
+        case ActPalette: return "colour table file";
     }
     return "";
 }
@@ -589,7 +595,31 @@ bool parsePalette(std::vector<uint8_t> bytes, PaletteFile& palette, std::string&
         palette.format = IndexedBitmap;
         return parseBitmap(file, palette, error);
     }
-    error = "not a palette file (expected 'GIMP Palette', 'JASC-PAL', 'RIFF' or 'BM' at the start)";
+    if (hasPngSignature(file)) {
+        palette.format = IndexedPng;
+        return parsePng(file, palette, error);
+    }
+    if (hasGifSignature(file)) {
+        palette.format = IndexedGif;
+        return parseGif(file, palette, error);
+    }
+    // A 768-byte colour table can begin with bytes that read as a hex line;
+    // it is a hex list only when every line is one.
+    if (looksLikeHexPalette(file)) {
+        palette.format = HexPalette;
+        if (parseHexPalette(file, palette, error)) return true;
+        if (!hasColourTableSize(file)) return false;
+        std::vector<uint8_t> kept = std::move(palette.bytes);
+        palette = PaletteFile();
+        palette.bytes = std::move(kept);
+    }
+    if (hasColourTableSize(file)) {
+        palette.format = ActPalette;
+        return parseColourTable(file, palette, error);
+    }
+    error =
+        "not a palette file (expected 'GIMP Palette', 'JASC-PAL', 'RIFF', 'BM', a PNG or GIF "
+        "signature, RRGGBB lines, or a colour table of 768 or 772 bytes)";
     return false;
 }
 
@@ -617,6 +647,10 @@ bool freshPalette(const std::vector<PaletteColour>& colours, PaletteFormat forma
             }
             out = freshBitmap(colours);
             return true;
+        case IndexedPng: return freshPng(colours, out, error);
+        case IndexedGif: return freshGif(colours, out, error);
+        case HexPalette: out = freshHexPalette(colours); return true;
+        case ActPalette: return freshColourTable(colours, out, error);
     }
     return false;
 }
@@ -637,6 +671,16 @@ bool composePalette(const PaletteFile& original, const std::vector<PaletteColour
             case JascPalette: rewriteTextPalette(original, colours, output); return true;
             case RiffPalette:
             case IndexedBitmap: rewriteColourTable(original, colours, output); return true;
+            // Pictures, hex lists and binary tables are written as one new
+            // copy of the file, which the input limit keeps bounded.
+            case IndexedPng: output.fresh = rewritePng(original, colours); break;
+            case IndexedGif:
+            case ActPalette: output.fresh = rewriteRgbTables(original, colours); break;
+            case HexPalette: output.fresh = rewriteHexPalette(original, colours); break;
+        }
+        if (!output.fresh.empty()) {
+            output.pieces.push_back({false, 0, output.fresh.size()});
+            return true;
         }
     }
     if (!freshPalette(colours, format, paletteName, output.fresh, error)) return false;

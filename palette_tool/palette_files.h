@@ -1,7 +1,9 @@
 // Palette files that the palette tool reads and writes: GIMP palettes (.gpl),
-// JASC palettes ("JASC-PAL"), Microsoft RIFF palettes ("RIFF" "PAL ") and
-// 8-bit indexed BMP images, whose colour table is the palette. Everything here
-// works on bytes in memory; file_access.h moves them to and from disk.
+// JASC palettes ("JASC-PAL"), Microsoft RIFF palettes ("RIFF" "PAL "), 8-bit
+// indexed BMP images, whose colour table is the palette, indexed PNG and GIF
+// pictures (png_palette.h, gif_palette.h), hex lists and binary colour tables
+// (colour_table_files.h). Everything here works on bytes in memory;
+// file_access.h moves them to and from disk.
 #pragma once
 
 #include <cstddef>
@@ -9,7 +11,16 @@
 #include <string>
 #include <vector>
 
-enum PaletteFormat { GimpPalette, JascPalette, RiffPalette, IndexedBitmap };
+enum PaletteFormat {
+    GimpPalette,
+    JascPalette,
+    RiffPalette,
+    IndexedBitmap,
+    IndexedPng,
+    IndexedGif,
+    HexPalette,
+    ActPalette
+};
 
 struct PaletteColour {
     uint8_t red, green, blue;
@@ -18,8 +29,16 @@ struct PaletteColour {
 // Text formats hold at most this many colours; RIFF palettes count them in
 // 16 bits, and the balance works on one in-memory palette image of them all.
 constexpr size_t kMaxPaletteColours = 65536;
-// An 8-bit BMP colour table holds at most 256 entries.
+// An 8-bit BMP colour table holds at most 256 entries, as do a PNG's PLTE
+// chunk, each GIF colour table and a binary colour table file.
 constexpr size_t kMaxBitmapColours = 256;
+
+// Red-green-blue triples lying one after another in a file's bytes: a PNG's
+// PLTE chunk, a GIF colour table, a binary colour table.
+struct RgbTableSpan {
+    size_t offset;  // of the first triple
+    size_t count;   // of triples
+};
 
 // A colour line of a GIMP or JASC palette: where it begins and where its
 // three values end. Writing the file back in its own format replaces just
@@ -45,6 +64,22 @@ struct PaletteFile {
     // RIFF palettes and BMP images: the colour table of four-byte entries at
     // tableOffset is rewritten in place.
     size_t tableOffset = 0;
+
+    // PNG, GIF and colour table files: every table of triples, in the order
+    // their colours appear in `colours` (a GIF's global table, then the local
+    // table of each frame that has one).
+    std::vector<RgbTableSpan> rgbTables;
+    size_t paletteChunkOffset = 0;  // PNG: the PLTE chunk's length field, to redo its CRC
+
+    // Hex lists: where each colour's six digits begin.
+    std::vector<size_t> hexDigitOffsets;
+
+    // Pictures (BMP, PNG, GIF): where the preview finds the picture to draw
+    // (BMP: unused; PNG: the IHDR chunk's data; GIF: the first frame's image
+    // descriptor) and which entries of `colours` its pixel values select.
+    size_t pictureOffset = 0;
+    size_t pictureColourStart = 0;
+    size_t pictureColourCount = 0;
 };
 
 // A file to write, as pieces in file order: runs of the original file's bytes

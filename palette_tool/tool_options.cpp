@@ -25,25 +25,50 @@ const ToolOption kToolOptions[] = {
      "Turn brightness preservation off; it is on by default, as in the plugin.",
      "palette-balance --plain --all=0.25,0,0 dawn.pal warm.pal"},
     {"--format", "F", FormatOption, 0,
-     "Output format: gpl, jasc, riff or bmp. Without it the output file's name decides: .gpl, "
-     ".bmp, and .pal keeps the input's kind when that is a JASC or RIFF palette, JASC otherwise.",
+     "Output format: gpl, jasc, riff, bmp, png, gif, hex or act (see Formats below). Without it "
+     "the output file's name decides: .gpl, .bmp, .png, .gif, .hex, .act, and .pal keeps the "
+     "input's kind when that is a JASC or RIFF palette, JASC otherwise.",
      "palette-balance --format=riff --mediums=0,0,0.25 dawn.gpl dawn-blue.pal"},
     {"--ranges", nullptr, RangesOption, 0,
      "Print which entries of INPUT fall into Lows, Mediums and Heights, with their luminance, "
      "and write nothing. The luminance follows the mode: add --plain for the plain one.",
      "palette-balance --ranges --lows-below=0.25 --heights-above=0.75 dawn.gpl"},
+    {"--preview", "FILE.png", PreviewOption, 0,
+     "Also draw a PNG picture of the change: the input colours in one row and the output "
+     "colours below, each framed in its tone range's colour, and for an indexed picture as "
+     "INPUT the picture before and after. Works with --ranges too.",
+     "palette-balance --preview=night-preview.png --lows=0,0,0.5 town.png town-night.png"},
     {"--help", nullptr, HelpOption, 0, "Show this help and exit.", "palette-balance --help"},
 };
 const size_t kToolOptionCount = sizeof kToolOptions / sizeof kToolOptions[0];
 
-namespace {
-
-struct FormatName {
-    const char* name;
-    PaletteFormat format;
+const ToolFormat kToolFormats[] = {
+    {"gpl", GimpPalette, "GIMP palette (.gpl): text, one 'R G B name' line per colour.",
+     "palette-balance --lows=0,0,0.5 dawn.gpl night.gpl"},
+    {"jasc", JascPalette, "JASC palette (.pal, JASC-PAL): text with a colour count.",
+     "palette-balance --mediums=0.25,0,0 dawn.pal warm.pal"},
+    {"riff", RiffPalette, "Microsoft RIFF palette (.pal, RIFF PAL).",
+     "palette-balance --heights=0,0,0.5 dawn-riff.pal cold-riff.pal"},
+    {"bmp", IndexedBitmap, "8-bit indexed BMP image: its colour table is rewritten.",
+     "palette-balance --all=0,0,0.375 sprites.bmp sprites-night.bmp"},
+    {"png", IndexedPng,
+     "Indexed PNG image (bit depth 1 to 8): only the PLTE chunk's colours change; every other "
+     "chunk stays as it was.",
+     "palette-balance --lows=0,0,0.5 tiles.png tiles-night.png"},
+    {"gif", IndexedGif,
+     "GIF image (87a, 89a): the global colour table and every frame's local table change; "
+     "image data and extensions stay as they were.",
+     "palette-balance --mediums=-0.25,0,0.5 walk.gif walk-underwater.gif"},
+    {"hex", HexPalette, "Hex list (.hex): one RRGGBB colour per line.",
+     "palette-balance --heights=0.25,0,0 pastel.hex pastel-warm.hex"},
+    {"act", ActPalette,
+     "Colour table (.act): 256 RGB triples, optionally with a colour count and a transparent "
+     "index.",
+     "palette-balance --all=0,0,0.25 swatches.act swatches-cold.act"},
 };
-const FormatName kFormatNames[] = {
-    {"gpl", GimpPalette}, {"jasc", JascPalette}, {"riff", RiffPalette}, {"bmp", IndexedBitmap}};
+const size_t kToolFormatCount = sizeof kToolFormats / sizeof kToolFormats[0];
+
+namespace {
 
 // A decimal number and nothing else (no blanks, no hex, no nan or inf),
 // read as a float and within [low, high].
@@ -91,6 +116,17 @@ bool parseBalanceTriple(const std::string& text, float triple[kBalanceAxisCount]
     return true;
 }
 
+// "gpl, jasc, ... or act"
+std::string formatNameList() {
+    std::string list;
+    for (size_t i = 0; i < kToolFormatCount; ++i)
+        list += std::string(i == 0                      ? ""
+                            : i + 1 == kToolFormatCount ? " or "
+                                                        : ", ") +
+                kToolFormats[i].name;
+    return list;
+}
+
 const ToolOption* findOption(const std::string& name) {
     for (size_t i = 0; i < kToolOptionCount; ++i)
         if (name == kToolOptions[i].name) return &kToolOptions[i];
@@ -113,13 +149,20 @@ bool applyOption(const ToolOption& option, const std::string& value, ToolOptions
             break;
         }
         case FormatOption:
-            for (const FormatName& format : kFormatNames)
+            for (const ToolFormat& format : kToolFormats)
                 if (value == format.name) {
                     options.formatGiven = true;
                     options.outputFormat = format.format;
                     return true;
                 }
-            reason = "unknown format '" + value + "' (expected gpl, jasc, riff or bmp)";
+            reason = "unknown format '" + value + "' (expected " + formatNameList() + ")";
+            break;
+        case PreviewOption:
+            if (!value.empty()) {
+                options.previewPath = value;
+                return true;
+            }
+            reason = "expected the name of the picture to write";
             break;
         case PlainOption: options.preserveBrightness = false; return true;
         case RangesOption: options.showRanges = true; return true;
@@ -127,6 +170,17 @@ bool applyOption(const ToolOption& option, const std::string& value, ToolOptions
     }
     error = std::string(option.name) + "=" + value + ": " + reason;
     return false;
+}
+
+// The preview picture must not replace INPUT or OUTPUT.
+bool previewNamesNoOtherFile(const ToolOptions& options, std::string& error) {
+    const std::string& preview = options.previewPath;
+    if (!preview.empty() && (preview == options.inputPath || preview == options.outputPath)) {
+        error = std::string("--preview and ") +
+                (preview == options.inputPath ? "INPUT" : "OUTPUT") + " name the same file";
+        return false;
+    }
+    return true;
 }
 
 bool isHelpArgument(const std::string& argument) {
@@ -243,7 +297,7 @@ bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& op
             return false;
         }
         options.inputPath = files[0];
-        return true;
+        return previewNamesNoOtherFile(options, error);
     }
     if (files.size() != 2) {
         error = files.size() < 2 ? "expected INPUT and OUTPUT files"
@@ -252,21 +306,21 @@ bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& op
     }
     options.inputPath = files[0];
     options.outputPath = files[1];
-    return true;
+    return previewNamesNoOtherFile(options, error);
 }
 
 std::string toolHelpText() {
     std::string text =
-        "Usage: palette-balance [OPTIONS] INPUT OUTPUT\n"
-        "       palette-balance --ranges [--lows-below=X] [--heights-above=X] [--plain] INPUT\n"
+        "Usage: palette-balance [OPTIONS] [--preview=FILE.png] INPUT OUTPUT\n"
+        "       palette-balance --ranges [--lows-below=X] [--heights-above=X] [--plain]\n"
+        "                       [--preview=FILE.png] INPUT\n"
         "\n";
     appendWrapped(text,
                   "Rebalances the colours of a palette file exactly as the Kavrin Color Balance "
                   "Plugin does with the same settings, byte for byte, and writes the result to "
-                  "OUTPUT. INPUT is a GIMP palette (.gpl), a JASC palette (.pal, JASC-PAL), a "
-                  "Microsoft RIFF palette (.pal, RIFF PAL) or an 8-bit indexed BMP image, whose "
-                  "colour table is rewritten so that the picture comes out recoloured; its kind "
-                  "is recognised by its content.",
+                  "OUTPUT. INPUT is a palette file or an indexed picture of one of the formats "
+                  "below; a picture's palette is rewritten so that it comes out recoloured. The "
+                  "kind of INPUT is recognised by its content.",
                   0);
     text += "\n";
     appendWrapped(text,
@@ -291,6 +345,13 @@ std::string toolHelpText() {
         appendWrapped(text, option.description, 6);
         text += "      Example: " + std::string(option.example) + "\n";
     }
+    text += "\nFormats:\n";
+    for (size_t i = 0; i < kToolFormatCount; ++i) {
+        const ToolFormat& format = kToolFormats[i];
+        text += "  " + std::string(format.name) + "\n";
+        appendWrapped(text, format.description, 6);
+        text += "      Example: " + std::string(format.example) + "\n";
+    }
     text += "\n";
     appendWrapped(text,
                   "Exit status: 0 when done, 1 when a file cannot be read, understood or "
@@ -310,16 +371,25 @@ bool chooseOutputFormat(const ToolOptions& options, PaletteFormat inputFormat,
         format = GimpPalette;
         return true;
     }
-    if (extension == ".bmp") {
-        format = IndexedBitmap;
-        return true;
-    }
+    static const struct {
+        const char* extension;
+        PaletteFormat format;
+    } kByExtension[] = {{".bmp", IndexedBitmap},
+                        {".png", IndexedPng},
+                        {".gif", IndexedGif},
+                        {".hex", HexPalette},
+                        {".act", ActPalette}};
+    for (const auto& known : kByExtension)
+        if (extension == known.extension) {
+            format = known.format;
+            return true;
+        }
     if (extension == ".pal") {
         format =
             (inputFormat == JascPalette || inputFormat == RiffPalette) ? inputFormat : JascPalette;
         return true;
     }
-    error = "cannot tell the output format from the file name; use --format=gpl, jasc, riff or bmp";
+    error = "cannot tell the output format from the file name; use --format=" + formatNameList();
     return false;
 }
 

@@ -17,7 +17,8 @@ struct ToolOptions {
     bool formatGiven;
     PaletteFormat outputFormat;
     std::string inputPath;
-    std::string outputPath;  // empty with --ranges
+    std::string outputPath;   // empty with --ranges
+    std::string previewPath;  // --preview: where the before/after picture goes, or empty
 };
 
 enum OptionKind {
@@ -26,6 +27,7 @@ enum OptionKind {
     PlainOption,
     FormatOption,
     RangesOption,
+    PreviewOption,
     HelpOption
 };
 
@@ -43,6 +45,17 @@ struct ToolOption {
 extern const ToolOption kToolOptions[];
 extern const size_t kToolOptionCount;
 
+// One file format as --format names it and --help lists it.
+struct ToolFormat {
+    const char* name;  // "gpl"
+    PaletteFormat format;
+    const char* description;
+    const char* example;  // a complete command line
+};
+
+extern const ToolFormat kToolFormats[];
+extern const size_t kToolFormatCount;
+
 // The settings of a fresh run: the plugin's defaults.
 ToolOptions defaultToolOptions();
 
@@ -57,8 +70,8 @@ bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& op
 std::string toolHelpText();
 
 // The output format: --format when given, else from the output file's
-// extension (.gpl, .bmp; .pal keeps a JASC or RIFF input's kind and is JASC
-// otherwise). Returns false with a reason when the name does not tell.
+// extension (.gpl, .bmp, .png, .gif, .hex, .act; .pal keeps a JASC or RIFF
+// input's kind and is JASC otherwise). Returns false with a reason when the name does not tell.
 bool chooseOutputFormat(const ToolOptions& options, PaletteFormat inputFormat,
                         PaletteFormat& format, std::string& error);
 

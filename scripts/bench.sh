@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every benchmark and prints one table: the transform natively and under
 # Wine, the host link against the stand-in host, a 200-step drag, start-up
-# time, a soak of applies and palette-balance's peak memory on padded palettes. Each program takes its own medians over
+# time, a soak of applies, palette-balance's peak memory on padded palettes and
+# palette-balance on indexed PNGs. Each program takes its own medians over
 # several runs or rounds, and takes its ratios within one run.
 #   BUILD_DIR=build (default)   SOAK_APPLIES=100000 (default)
 set -euo pipefail
@@ -13,7 +14,7 @@ bash scripts/setup-machine.sh
 
 echo "== Building the benchmarks (native and Windows)"
 cmake -S . -B "$build/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build/native" -j"$jobs" --target transform_timing palette_memory_bench
+cmake --build "$build/native" -j"$jobs" --target transform_timing palette_memory_bench palette_balance
 cmake -S . -B "$build/windows" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" >/dev/null
 cmake --build "$build/windows" -j"$jobs" --target transform_timing host_link_bench drag_bench \
   startup_bench soak_bench
@@ -33,5 +34,10 @@ echo "== Drag of 200 steps";       run_wine "$build/windows/bench/drag_bench.exe
 echo "== Start-up";                run_wine "$build/windows/bench/startup_bench.exe" >"$results/startup.txt"
 echo "== Soak of ${SOAK_APPLIES:=100000} applies (about 15 minutes on an idle machine)"
 run_wine "$build/windows/bench/soak_bench.exe" --applies="$SOAK_APPLIES" >"$results/soak.txt"
+
+echo "== palette-balance on indexed PNGs"
+bash scripts/bench-palette-tool.sh "$build/native/palette_tool/palette-balance" "$results/palette-tool-work" \
+  >"$results/palette-tool.txt"
+rm -rf "$results/palette-tool-work"
 
 python3 scripts/bench_table.py "$results"

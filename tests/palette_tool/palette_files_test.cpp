@@ -1,6 +1,7 @@
 // Reading and writing the four palette file formats, in memory.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,16 @@ std::vector<PaletteColour> someColours(size_t count) {
     for (size_t i = 0; i < count; ++i)
         colours.push_back({uint8_t(i * 7), uint8_t(255 - i), uint8_t(i * 13 + 5)});
     return colours;
+}
+
+std::string hexList(const std::vector<PaletteColour>& colours) {
+    std::string text;
+    char line[8];
+    for (const PaletteColour& colour : colours) {
+        std::snprintf(line, sizeof line, "%02x%02x%02x", colour.red, colour.green, colour.blue);
+        text += std::string(line) + "\n";
+    }
+    return text;
 }
 
 }  // namespace
@@ -64,6 +75,16 @@ TEST(PaletteFiles, EachFormatWrittenBackUnchanged) {
         {"BMP 124-byte header, top-down", sampleBitmap(dusk, 8, -2, 124), IndexedBitmap,
          dusk.size()},
         {"BMP colour count 0 meaning 256", sampleBitmap(full, 3, 3, 40, true), IndexedBitmap, 256},
+        {"PNG 1-bit", samplePng(someColours(2), 1, 13, 3), IndexedPng, 2},
+        {"PNG 4-bit with tRNS", samplePng(someColours(16), 4, 7, 5, true), IndexedPng, 16},
+        {"PNG 8-bit, 256 colours", samplePng(full, 8, 20, 20), IndexedPng, 256},
+        {"GIF, global and local tables", sampleGif(dusk, someColours(4)), IndexedGif, 36},
+        {"hex, LF", textBytes("1a2b3c\nFFEEDD\n000000\n"), HexPalette, 3},
+        {"hex, CR LF, '#', blanks, no final line end",
+         textBytes("#1a2b3c\r\n\r\n  FFeedd \r\n0a0B0c"), HexPalette, 3},
+        {"ACT, 256 colours", sampleColourTable(full, false), ActPalette, 256},
+        {"ACT with count and transparent index", sampleColourTable(dusk, true), ActPalette,
+         dusk.size()},
     };
     for (const auto& sample : samples) {
         PaletteFile palette;
@@ -130,12 +151,24 @@ TEST(PaletteFiles, BinaryFormatsRewriteOnlyColourBytes) {
     };
     Sample riff = {"RIFF", sampleRiff(dusk, true), sampleRiff(changed, true)};
     Sample bitmap = {"BMP", sampleBitmap(dusk, 7, 5, 108), sampleBitmap(changed, 7, 5, 108)};
-    for (const Sample& sample : {riff, bitmap}) {
+    Sample png = {"PNG", samplePng(dusk, 8, 9, 4, true), samplePng(changed, 8, 9, 4, true)};
+    std::vector<PaletteColour> local(changed.end() - 4, changed.end());
+    Sample gif = {"GIF", sampleGif(dusk, {dusk.end() - 4, dusk.end()}),
+                  sampleGif(changed, {changed.end() - 4, changed.end()})};
+    changed.insert(changed.end(), local.begin(), local.end());  // the GIF's local table
+    Sample table = {"ACT", sampleColourTable(dusk, true),
+                    sampleColourTable({changed.begin(), changed.begin() + 32}, true)};
+    Sample hex = {"hex", textBytes("#22aa33\r\n\r\nFF00EE\r\n"),
+                  textBytes("#77a5c3\r\n\r\nAA0F1E\r\n")};
+    for (const Sample& sample : {riff, bitmap, png, gif, table, hex}) {
         PaletteFile palette;
         std::string error;
         ASSERT_TRUE(parsePalette(sample.in, palette, error)) << sample.name << ": " << error;
+        std::vector<PaletteColour> colours = changed;
+        if (palette.format == HexPalette) colours = {{0x77, 0xa5, 0xc3}, {0xAA, 0x0F, 0x1E}};
+        colours.resize(palette.colours.size());
         std::vector<uint8_t> out;
-        ASSERT_TRUE(writePalette(palette, changed, palette.format, "n", out, error)) << sample.name;
+        ASSERT_TRUE(writePalette(palette, colours, palette.format, "n", out, error)) << sample.name;
         EXPECT_EQ(sample.expected, out) << sample.name;
     }
 }
@@ -152,9 +185,14 @@ TEST(PaletteFiles, EveryFormatConvertsToEveryOther) {
         {"JASC", readFileBytes(kDataDir + "/dusk.pal")},
         {"RIFF", sampleRiff(dusk, true)},
         {"BMP", sampleBitmap(dusk, 4, 4)},
+        {"PNG", samplePng(dusk, 8, 4, 4)},
+        {"GIF", sampleGif(dusk, {})},
+        {"hex", textBytes(hexList(dusk))},
+        {"ACT", sampleColourTable(dusk, true)},
     };
     for (const auto& source : sources)
-        for (PaletteFormat target : {GimpPalette, JascPalette, RiffPalette, IndexedBitmap}) {
+        for (PaletteFormat target : {GimpPalette, JascPalette, RiffPalette, IndexedBitmap,
+                                     IndexedPng, IndexedGif, HexPalette, ActPalette}) {
             PaletteFile palette, readBack;
             std::string error;
             ASSERT_TRUE(parsePalette(source.bytes, palette, error)) << source.name << ": " << error;

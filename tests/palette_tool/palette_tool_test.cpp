@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "file_access.h"
 #include "palette_files.h"
 #include "palette_image.h"
+#include "palette_preview.h"
 #include "palette_transform.h"
 #include "sample_files.h"
 #include "tool_options.h"
@@ -198,6 +200,64 @@ std::vector<PaletteColour> coloursOfTable(const std::vector<uint8_t>& table) {
     return colours;
 }
 
+std::vector<PaletteColour> duskColours16() {
+    const std::vector<PaletteColour> dusk = duskColours();
+    return {dusk.begin() + 12, dusk.begin() + 28};
+}
+
+// The pixels of an 8-bit RGB PNG, as the preview is written: chunks, zlib
+// and the five row filters, undone here independently of the tool.
+bool readRgbPng(const std::vector<uint8_t>& png, uint32_t& width, uint32_t& height,
+                std::vector<uint8_t>& rgb) {
+    auto u32 = [&](size_t at) {
+        return uint32_t(png[at]) << 24 | uint32_t(png[at + 1]) << 16 | uint32_t(png[at + 2]) << 8 |
+               png[at + 3];
+    };
+    std::vector<uint8_t> packed;
+    for (size_t at = 8; at + 12 <= png.size();) {
+        const uint32_t length = u32(at);
+        const std::string type(png.begin() + at + 4, png.begin() + at + 8);
+        if (type == "IHDR") {
+            width = u32(at + 8);
+            height = u32(at + 12);
+            if (png[at + 16] != 8 || png[at + 17] != 2) return false;
+        }
+        if (type == "IDAT")
+            packed.insert(packed.end(), png.begin() + at + 8, png.begin() + at + 8 + length);
+        at += 12 + length;
+    }
+    const size_t stride = 3 * size_t(width);
+    std::vector<uint8_t> rows((stride + 1) * height);
+    uLongf size = uLongf(rows.size());
+    if (uncompress(rows.data(), &size, packed.data(), uLong(packed.size())) != Z_OK ||
+        size != rows.size())
+        return false;
+    rgb.assign(stride * height, 0);
+    for (size_t y = 0; y < height; ++y) {
+        const uint8_t filter = rows[y * (stride + 1)];
+        for (size_t x = 0; x < stride; ++x) {
+            const int a = x >= 3 ? rgb[y * stride + x - 3] : 0,
+                      b = y ? rgb[(y - 1) * stride + x] : 0,
+                      c = (x >= 3 && y) ? rgb[(y - 1) * stride + x - 3] : 0;
+            const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b),
+                      pc = std::abs(p - c);
+            const int predictions[5] = {0, a, b, (a + b) / 2,
+                                        (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c)};
+            if (filter > 4) return false;
+            rgb[y * stride + x] = uint8_t(rows[y * (stride + 1) + 1 + x] + predictions[filter]);
+        }
+    }
+    return true;
+}
+
+// A hand-made PNG of colour type `colourType`, which has no palette.
+std::vector<uint8_t> paletteFreePng(uint8_t colourType) {
+    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    appendPngChunk(png, "IHDR", {0, 0, 0, 4, 0, 0, 0, 4, 8, colourType, 0, 0, 0});
+    appendPngChunk(png, "IEND", {});
+    return png;
+}
+
 // The first line of `text` and whether it was the only one.
 bool isOneLine(const std::string& text) {
     return !text.empty() && text.find('\n') == text.size() - 1;
@@ -212,14 +272,19 @@ TEST_F(PaletteToolTest, RoundTripEachFormatUnchangedWithZeroBalanceInPlainMode) 
     writeFileBytes(work("riff.pal"), sampleRiff(dusk, true));
     writeFileBytes(work("image.bmp"), sampleBitmap(dusk, 9, 7));
     writeFileBytes(work("top-down.bmp"), sampleBitmap(dusk, 4, -3, 124));
+    writeFileBytes(work("image.png"), samplePng(dusk, 8, 7, 3, true));
+    writeFileBytes(work("image-4.png"), samplePng(duskColours16(), 4, 5, 5));
+    writeFileBytes(work("image.gif"), sampleGif(dusk, {dusk.begin(), dusk.begin() + 8}));
+    writeFileBytes(work("dusk.hex"), textBytes("#22aa33\r\n\r\nFF00EE\r\n0a0b0c"));
+    writeFileBytes(work("dusk.act"), sampleColourTable(dusk, true));
     const struct {
         std::string input, output;
     } samples[] = {
-        {kDuskGpl, "out.gpl"},
-        {kDuskJasc, "out-jasc.pal"},
-        {work("riff.pal"), "out-riff.pal"},
-        {work("image.bmp"), "out.bmp"},
-        {work("top-down.bmp"), "out-top-down.bmp"},
+        {work("image.png"), "out.png"}, {work("image-4.png"), "out-4.png"},
+        {work("image.gif"), "out.gif"}, {work("dusk.hex"), "out.hex"},
+        {work("dusk.act"), "out.act"},  {kDuskGpl, "out.gpl"},
+        {kDuskJasc, "out-jasc.pal"},    {work("riff.pal"), "out-riff.pal"},
+        {work("image.bmp"), "out.bmp"}, {work("top-down.bmp"), "out-top-down.bmp"},
     };
     for (const auto& sample : samples) {
         const std::vector<uint8_t> before = readFileBytes(sample.input);
@@ -294,10 +359,10 @@ TEST_F(PaletteToolTest, KnownPaletteMatchesThePluginTransformInEveryOutputFormat
             const char* format;
             PaletteFormat kind;
         } outputs[] = {
-            {"out.gpl", nullptr, GimpPalette},
-            {"out.pal", nullptr, JascPalette},
-            {"riff.pal", "--format=riff", RiffPalette},
-            {"out.bmp", nullptr, IndexedBitmap},
+            {"out.gpl", nullptr, GimpPalette},          {"out.pal", nullptr, JascPalette},
+            {"riff.pal", "--format=riff", RiffPalette}, {"out.bmp", nullptr, IndexedBitmap},
+            {"out.png", nullptr, IndexedPng},           {"out.gif", nullptr, IndexedGif},
+            {"out.hex", nullptr, HexPalette},           {"out.act", nullptr, ActPalette},
         };
         for (const auto& output : outputs) {
             std::vector<std::string> arguments = setting.arguments;
@@ -375,6 +440,14 @@ TEST_F(PaletteToolTest, MalformedEachBadFileGivesItsMessageAndExitCode) {
     const std::vector<uint8_t> riff = sampleRiff(dusk);
     std::vector<uint8_t> wave = riff;
     std::copy_n("WAVE", 4, wave.begin() + 8);
+    const std::vector<uint8_t> png = samplePng(dusk, 8, 4, 4, true);
+    std::vector<uint8_t> badCrc = png;
+    badCrc[kSamplePngPaletteChunk + 8 + 5] ^= 1;
+    std::vector<PaletteColour> tooMany(257, PaletteColour{1, 2, 3});
+    const std::vector<uint8_t> gif = sampleGif(dusk, duskColours16());
+    std::vector<uint8_t> badCount = sampleColourTable(dusk, true);
+    badCount[768] = 0x01;
+    badCount[769] = 0x2C;
 
     const std::string manyNines(100000, '9');
     const uint64_t pastTheLimit = kMaxInputBytes + 1;
@@ -450,6 +523,24 @@ TEST_F(PaletteToolTest, MalformedEachBadFileGivesItsMessageAndExitCode) {
         {"pixels-cut.bmp", cutTo(bitmap, bitmap.size() - 1),
          "truncated: the pixel data needs 16 bytes from byte 182, the file has 197"},
         {"zero-width.bmp", withU32(bitmap, 18, 0), "bad image size 0 x 4"},
+        {"bad-crc.png", badCrc, "chunk 'PLTE' is damaged: its CRC does not match"},
+        {"cut.png", cutTo(png, png.size() - 20), "truncated: chunk 'IDAT' needs "},
+        {"no-end.png", cutTo(png, png.size() - 12),
+         "truncated: the file ends before the 'IEND' chunk"},
+        {"long-plte.png", samplePng(tooMany, 8, 2, 2),
+         "the 'PLTE' chunk holds 257 colours, more than 256"},
+        {"truecolour.png", paletteFreePng(2),
+         "a truecolour PNG has no palette (only indexed PNGs, colour type 3, have one)"},
+        {"grey.png", paletteFreePng(0), "a greyscale PNG has no palette"},
+        {"cut.gif", cutTo(gif, gif.size() - 4),
+         "truncated: the image data of frame 2 runs past the end of the file"},
+        {"cut-table.gif", cutTo(gif, 13 + 40),
+         "truncated: the global colour table needs 96 bytes, 40 are left"},
+        {"no-trailer.gif", cutTo(gif, gif.size() - 1),
+         "truncated: the file ends before the GIF trailer"},
+        {"bad-line.hex", textBytes("1a2b3c\nzz0000\n"),
+         "line 2: expected a colour as RRGGBB, found 'zz0000'"},
+        {"count.act", badCount, "the colour count 300 after the colour table is not 1 to 256"},
         {"missing.gpl", {}, "cannot open"},
         // hostile inputs
         {"escape.gpl", textBytes("GIMP Palette\n12 \x1b[31mred\\ 3\n"),
@@ -533,7 +624,7 @@ TEST_F(PaletteToolTest, MalformedBadOptionsGiveOneLineAndLeaveNoOutput) {
         {{"--lows=1.5,0,0"}, "out.gpl", "--lows=1.5,0,0: 1.5 is outside -1 to 1 (see --help)"},
         {{"--mediums=nan,0,0"}, "out.gpl", "--mediums=nan,0,0: 'nan' is not a number (see --help)"},
         {{"--heights-above=2"}, "out.gpl", "--heights-above=2: 2 is outside 0 to 1 (see --help)"},
-        {{"--format=png"}, "out.gpl", "--format=png: unknown format 'png'"},
+        {{"--format=tga"}, "out.gpl", "--format=tga: unknown format 'tga'"},
         {{"--brightness"}, "out.gpl", "unknown option '--brightness' (see --help)"},
         {{}, "out.txt", "OUTPUT: cannot tell the output format from the file name"},
     };
@@ -641,3 +732,159 @@ TEST_F(PaletteToolTest, HelpPrintsTheHelpTextAndExitsCleanly) {
     EXPECT_EQ(toolHelpText(), result.out);
     EXPECT_EQ("", result.err);
 }
+
+// Indexed pictures come out with exactly the plugin's colours in their
+// tables and every other byte as it was: the expected file is the same
+// picture built with the plugin's colours.
+TEST_F(PaletteToolTest, KnownPictureComesOutWithThePluginColours) {
+    const std::vector<PaletteColour> dusk = duskColours(), dusk16 = duskColours16();
+    const std::vector<PaletteColour> two = {dusk[12], dusk[18]};
+    SliderState state = defaultState();
+    state.balance[Lows][YellowBlue] = 0.5f;
+    state.balance[Mediums][CyanRed] = -0.25f;
+    state.balance[Heights][MagentaGreen] = 0.75f;
+    auto plugin = [&](const std::vector<PaletteColour>& colours) {
+        return coloursOfTable(pluginColourTable(colours, state, true));
+    };
+    const struct {
+        const char* name;
+        std::vector<uint8_t> input, expected;
+    } samples[] = {
+        {"depth-1.png", samplePng(two, 1, 11, 3), samplePng(plugin(two), 1, 11, 3)},
+        {"depth-4.png", samplePng(dusk16, 4, 5, 4), samplePng(plugin(dusk16), 4, 5, 4)},
+        {"depth-8-trns.png", samplePng(dusk, 8, 6, 6, true),
+         samplePng(plugin(dusk), 8, 6, 6, true)},
+        {"two-frames.gif", sampleGif(dusk, dusk16), sampleGif(plugin(dusk), plugin(dusk16))},
+    };
+    for (const auto& sample : samples) {
+        writeFileBytes(work(sample.name), sample.input);
+        const ToolRun result = run({"--lows=0,0,0.5", "--mediums=-0.25,0,0", "--heights=0,0.75,0",
+                                    work(sample.name), work(std::string("out-") + sample.name)});
+        ASSERT_EQ(0, result.exitCode) << sample.name << ": " << result.err;
+        EXPECT_EQ(sample.expected, readFileBytes(work(std::string("out-") + sample.name)))
+            << sample.name;
+    }
+}
+
+// The preview's swatches hold the input and output colours, framed in the
+// colour of the input colour's range, for a palette and for a picture.
+TEST_F(PaletteToolTest, PreviewSwatchesHoldTheColoursFramedByRange) {
+    const std::vector<PaletteColour> dusk = duskColours();
+    SliderState state = defaultState();
+    state.balance[Mediums][CyanRed] = 1.0f;
+    const std::vector<PaletteColour> expected =
+        coloursOfTable(pluginColourTable(dusk, state, true));
+    writeFileBytes(work("dusk.png"), samplePng(dusk, 8, 6, 5));
+    const std::vector<std::vector<std::string>> runs = {
+        {"--mediums=1,0,0", "--preview=" + work("palette.png"), kDuskGpl, work("out.gpl")},
+        {"--ranges", "--mediums=1,0,0", "--preview=" + work("picture.png"), work("dusk.png")},
+    };
+    for (const std::vector<std::string>& arguments : runs) {
+        const ToolRun result = run(arguments);
+        ASSERT_EQ(0, result.exitCode) << joined(arguments) << ": " << result.err;
+        uint32_t width = 0, height = 0;
+        std::vector<uint8_t> rgb;
+        std::string preview;
+        for (const std::string& argument : arguments)
+            if (argument.rfind("--preview=", 0) == 0) preview = argument.substr(10);
+        ASSERT_TRUE(readRgbPng(readFileBytes(preview), width, height, rgb)) << preview;
+        auto pixel = [&](int x, int y) {
+            const uint8_t* p = &rgb[3 * (size_t(y) * width + size_t(x))];
+            return PaletteColour{p[0], p[1], p[2]};
+        };
+        for (size_t i = 0; i < dusk.size(); ++i) {
+            const uint8_t in[3] = {dusk[i].red, dusk[i].green, dusk[i].blue};
+            const uint8_t* frame =
+                kToneRangeFrameColours[toneRangeOf(classifyingLuminance(in, true), state)];
+            for (bool output : {false, true}) {
+                int x = 0, y = 0;
+                previewSwatchPlace(i, output, x, y);
+                ASSERT_LT(size_t(x + kPreviewSwatchSize), size_t(width));
+                ASSERT_LT(size_t(y + kPreviewSwatchSize), size_t(height));
+                const PaletteColour want = output ? expected[i] : dusk[i];
+                for (auto corner : {std::make_pair(0, 0),
+                                    std::make_pair(kPreviewSwatchSize - 1, kPreviewSwatchSize - 1)})
+                    EXPECT_TRUE(sameColours({want}, {pixel(x + corner.first, y + corner.second)}))
+                        << preview << ", entry " << i << (output ? " out" : " in") << ": expected "
+                        << colourText(want) << ", got "
+                        << colourText(pixel(x + corner.first, y + corner.second));
+                EXPECT_TRUE(sameColours({{frame[0], frame[1], frame[2]}}, {pixel(x - 1, y - 1)}))
+                    << preview << ", frame of entry " << i;
+            }
+        }
+    }
+}
+
+#ifdef IMAGEMAGICK_CONVERT
+// Pictures written by ImageMagick come out with the plugin's colours and
+// every byte outside their colour tables (and PLTE's CRC) as it was; the
+// preview draws them as ImageMagick reads them, before and after.
+TEST_F(PaletteToolTest, OutsidePicturesFromImageMagickComeOutRight) {
+    const struct {
+        const char* name;
+        const char* making;  // ImageMagick's arguments before the output name
+        const char* prefix;  // before the output name
+        uint32_t width, height;
+    } samples[] = {
+        {"plasma.png", "-seed 7 -size 48x32 plasma:fractal -colors 60", "PNG8:", 48, 32},
+        {"depth-4.png", "-seed 7 -size 30x20 plasma:fractal -colors 9 -define png:bit-depth=4",
+         "PNG8:", 30, 20},
+        {"interlaced.png", "-seed 7 -size 30x20 plasma:fractal -colors 3 -interlace PNG",
+         "PNG8:", 30, 20},
+        {"plasma.gif", "-seed 7 -size 48x32 plasma:fractal -colors 60", "", 48, 32},
+        {"interlaced.gif",
+         "-seed 7 -size 24x16 plasma:fractal plasma:fractal -colors 20 -interlace GIF", "", 24, 16},
+    };
+    SliderState state = defaultState();
+    state.balance[Lows][YellowBlue] = 0.5f;
+    state.balance[Heights][CyanRed] = 0.5f;
+    for (const auto& sample : samples) {
+        const std::string input = work(sample.name),
+                          output = work(std::string("out-") + sample.name);
+        const std::string making = shellQuoted(IMAGEMAGICK_CONVERT) + " " + sample.making + " " +
+                                   shellQuoted(sample.prefix + input);
+        ASSERT_EQ(0, std::system(making.c_str())) << making;
+        const ToolRun result = run({"--lows=0,0,0.5", "--heights=0.5,0,0",
+                                    "--preview=" + work("preview.png"), input, output});
+        ASSERT_EQ(0, result.exitCode) << sample.name << ": " << result.err;
+        const PaletteFile before = readPalette(input), after = readPalette(output);
+        EXPECT_TRUE(sameColours(coloursOfTable(pluginColourTable(before.colours, state, true)),
+                                after.colours))
+            << sample.name;
+        std::vector<bool> table(before.bytes.size(), false);
+        for (const RgbTableSpan& span : before.rgbTables)
+            std::fill_n(table.begin() + span.offset,
+                        3 * span.count + (before.format == IndexedPng ? 4 : 0), true);
+        ASSERT_EQ(before.bytes.size(), after.bytes.size()) << sample.name;
+        for (size_t i = 0; i < table.size(); ++i) {
+            if (table[i]) continue;
+            ASSERT_EQ(before.bytes[i], after.bytes[i]) << sample.name << ", byte " << i;
+        }
+        // The preview shows the first frame before and after as ImageMagick
+        // sees the two files.
+        uint32_t width = 0, height = 0;
+        std::vector<uint8_t> preview;
+        ASSERT_TRUE(readRgbPng(readFileBytes(work("preview.png")), width, height, preview));
+        for (bool isAfter : {false, true}) {
+            const std::string dump = shellQuoted(IMAGEMAGICK_CONVERT) + " " +
+                                     shellQuoted((isAfter ? output : input) + "[0]") +
+                                     " -depth 8 " + shellQuoted("rgb:" + work("pixels.rgb"));
+            ASSERT_EQ(0, std::system(dump.c_str())) << dump;
+            const std::vector<uint8_t> pixels = readFileBytes(work("pixels.rgb"));
+            ASSERT_EQ(3u * sample.width * sample.height, pixels.size()) << dump;
+            int x = 0, y = 0, scale = 0, step = 0;
+            previewPicturePlace(before.colours.size(), sample.width, sample.height, isAfter, x, y,
+                                scale, step);
+            ASSERT_EQ(1, step);
+            size_t wrong = 0;
+            for (uint32_t row = 0; row < sample.height; ++row)
+                for (uint32_t column = 0; column < sample.width; ++column) {
+                    const uint8_t* want = &pixels[3 * (row * sample.width + column)];
+                    const size_t at = 3 * ((size_t(y) + row * scale) * width + x + column * scale);
+                    wrong += !std::equal(want, want + 3, &preview[at]);
+                }
+            EXPECT_EQ(0u, wrong) << sample.name << (isAfter ? ", after" : ", before");
+        }
+    }
+}
+#endif

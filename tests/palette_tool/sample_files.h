@@ -3,6 +3,9 @@
 // cannot hide itself.
 #pragma once
 
+#include <zlib.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
@@ -146,4 +149,144 @@ inline bool sameColours(const std::vector<PaletteColour>& a, const std::vector<P
 inline std::string colourText(const PaletteColour& colour) {
     return "(" + std::to_string(colour.red) + ", " + std::to_string(colour.green) + ", " +
            std::to_string(colour.blue) + ")";
+}
+
+// ---- Indexed pictures, built here with zlib but none of the tool's code ----
+
+inline void appendU32Big(std::vector<uint8_t>& bytes, uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(uint8_t(value >> shift));
+}
+
+inline void appendPngChunk(std::vector<uint8_t>& png, const char* type,
+                           const std::vector<uint8_t>& data) {
+    appendU32Big(png, uint32_t(data.size()));
+    std::vector<uint8_t> body(type, type + 4);
+    body.insert(body.end(), data.begin(), data.end());
+    png.insert(png.end(), body.begin(), body.end());
+    appendU32Big(png, uint32_t(crc32(0, body.data(), uInt(body.size()))));
+}
+
+// Where the PLTE chunk of samplePng's picture begins (after the signature and IHDR).
+constexpr size_t kSamplePngPaletteChunk = 8 + 25;
+
+// An indexed PNG of width x height at `depth` bits with the given PLTE
+// colours: pixel values count through the palette, and a tEXt chunk (and a tRNS chunk with
+// `transparency`) lies between PLTE and IDAT, which is split in two.
+inline std::vector<uint8_t> samplePng(const std::vector<PaletteColour>& colours, int depth,
+                                      uint32_t width, uint32_t height, bool transparency = false) {
+    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::vector<uint8_t> header;
+    appendU32Big(header, width);
+    appendU32Big(header, height);
+    for (uint8_t byte : {uint8_t(depth), uint8_t(3), uint8_t(0), uint8_t(0), uint8_t(0)})
+        header.push_back(byte);
+    appendPngChunk(png, "IHDR", header);
+    std::vector<uint8_t> table;
+    for (const PaletteColour& colour : colours)
+        for (uint8_t value : {colour.red, colour.green, colour.blue}) table.push_back(value);
+    appendPngChunk(png, "PLTE", table);
+    if (transparency) appendPngChunk(png, "tRNS", {0, 128, 255});
+    appendPngChunk(png, "tEXt", textBytes(std::string("Comment\0sample", 14)));
+    const size_t used = std::min<size_t>(colours.size(), size_t(1) << depth);
+    const size_t stride = (width * depth + 7) / 8;
+    std::vector<uint8_t> rows;
+    for (uint32_t y = 0; y < height; ++y) {
+        rows.push_back(0);  // filter type None
+        std::vector<uint8_t> row(stride, 0);
+        for (uint32_t x = 0; x < width; ++x) {
+            const size_t value = (y * width + x) % used;
+            row[x * depth / 8] |= uint8_t(value << (8 - depth - (x * depth) % 8));
+        }
+        rows.insert(rows.end(), row.begin(), row.end());
+    }
+    uLongf packedSize = compressBound(uLong(rows.size()));
+    std::vector<uint8_t> packed(packedSize);
+    compress(packed.data(), &packedSize, rows.data(), uLong(rows.size()));
+    packed.resize(packedSize);
+    const size_t half = packed.size() / 2;
+    appendPngChunk(png, "IDAT", std::vector<uint8_t>(packed.begin(), packed.begin() + half));
+    appendPngChunk(png, "IDAT", std::vector<uint8_t>(packed.begin() + half, packed.end()));
+    appendPngChunk(png, "IEND", {});
+    return png;
+}
+
+// GIF image data for `pixels`: every pixel its own code, with a clear code
+// often enough that the code width never grows.
+inline void appendGifImageData(std::vector<uint8_t>& gif, const std::vector<uint8_t>& pixels,
+                               unsigned minimumCodeSize) {
+    const unsigned clear = 1u << minimumCodeSize, width = minimumCodeSize + 1;
+    std::vector<unsigned> codes = {clear};
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        if (i > 0 && i % (clear - 2) == 0) codes.push_back(clear);
+        codes.push_back(pixels[i]);
+    }
+    codes.push_back(clear + 1);
+    std::vector<uint8_t> data;
+    uint32_t bits = 0;
+    unsigned count = 0;
+    for (unsigned code : codes)
+        for (bits |= code << count, count += width; count >= 8; count -= 8, bits >>= 8)
+            data.push_back(uint8_t(bits));
+    if (count > 0) data.push_back(uint8_t(bits));
+    gif.push_back(uint8_t(minimumCodeSize));
+    for (size_t at = 0; at < data.size(); at += 255) {
+        const size_t length = std::min<size_t>(255, data.size() - at);
+        gif.push_back(uint8_t(length));
+        gif.insert(gif.end(), data.begin() + at, data.begin() + at + length);
+    }
+    gif.push_back(0);
+}
+
+// A two-frame 89a GIF of 6 x 4: a global table of `global` colours (a power
+// of two), a graphic control and a comment extension, frame 1 drawn from the
+// global table and frame 2 with a local table of `local` colours (a power of
+// two; none when empty). Pixel values count through each frame's table.
+inline std::vector<uint8_t> sampleGif(const std::vector<PaletteColour>& global,
+                                      const std::vector<PaletteColour>& local) {
+    auto sizeBits = [](size_t count) {
+        uint8_t bits = 0;
+        while ((size_t(2) << bits) < count) ++bits;
+        return bits;
+    };
+    auto appendTable = [](std::vector<uint8_t>& gif, const std::vector<PaletteColour>& table) {
+        for (const PaletteColour& colour : table)
+            for (uint8_t value : {colour.red, colour.green, colour.blue}) gif.push_back(value);
+    };
+    std::vector<uint8_t> gif = textBytes("GIF89a");
+    for (uint8_t byte : {6, 0, 4, 0}) gif.push_back(byte);
+    gif.push_back(uint8_t(0xF0 | sizeBits(global.size())));
+    gif.push_back(0);
+    gif.push_back(0);
+    appendTable(gif, global);
+    appendText(gif, std::string("\x21\xF9\x04\x04\x0A\x00\x01\x00", 8));  // graphic control
+    appendText(gif, std::string("\x21\xFE\x05hello\x00", 9));             // comment
+    for (int frame = 0; frame < 2; ++frame) {
+        const bool hasLocal = frame == 1 && !local.empty();
+        const std::vector<PaletteColour>& table = hasLocal ? local : global;
+        appendText(gif, std::string("\x2C\0\0\0\0\x06\0\x04\0", 9));
+        gif.push_back(hasLocal ? uint8_t(0x80 | sizeBits(local.size())) : 0);
+        if (hasLocal) appendTable(gif, local);
+        std::vector<uint8_t> pixels;
+        for (size_t i = 0; i < 24; ++i) pixels.push_back(uint8_t(i % table.size()));
+        appendGifImageData(gif, pixels, std::max<unsigned>(2, sizeBits(table.size()) + 1));
+    }
+    gif.push_back(0x3B);
+    return gif;
+}
+
+// A colour table file: 256 triples, then with `count` the count and a
+// transparent index.
+inline std::vector<uint8_t> sampleColourTable(const std::vector<PaletteColour>& colours,
+                                              bool count) {
+    std::vector<uint8_t> bytes(768, 0x5A);
+    for (size_t i = 0; i < colours.size(); ++i) {
+        bytes[3 * i] = colours[i].red;
+        bytes[3 * i + 1] = colours[i].green;
+        bytes[3 * i + 2] = colours[i].blue;
+    }
+    if (count)
+        for (uint8_t byte :
+             {uint8_t(colours.size() >> 8), uint8_t(colours.size()), uint8_t(0), uint8_t(3)})
+            bytes.push_back(byte);
+    return bytes;
 }

@@ -99,8 +99,12 @@ TEST(ToolOptions, BadOptionsAreRefusedWithTheirReason) {
         {{"--lows-below=1.01", "a", "b"}, "--lows-below=1.01: 1.01 is outside 0 to 1"},
         {{"--heights-above=-0.1", "a", "b"}, "--heights-above=-0.1: -0.1 is outside 0 to 1"},
         {{"--heights-above=0.8.1", "a", "b"}, "--heights-above=0.8.1: '0.8.1' is not a number"},
-        {{"--format=png", "a", "b"},
-         "--format=png: unknown format 'png' (expected gpl, jasc, riff or bmp)"},
+        {{"--format=tga", "a", "b"},
+         "--format=tga: unknown format 'tga' (expected gpl, jasc, riff, bmp, png, gif, hex or "
+         "act)"},
+        {{"--preview=", "a", "b"}, "--preview=: expected the name of the picture to write"},
+        {{"--preview=b", "a", "b"}, "--preview and OUTPUT name the same file"},
+        {{"--ranges", "--preview=a", "a"}, "--preview and INPUT name the same file"},
         {{"--plain=1", "a", "b"}, "--plain takes no value"},
         {{"a", "b", "--lows"}, "--lows needs a value: --lows=CR,MG,YB"},
         {{"--bogus", "a", "b"}, "unknown option '--bogus'"},
@@ -157,8 +161,23 @@ TEST(ToolOptions, HelpDocumentsEveryOptionWithAWorkingExample) {
             case PlainOption: EXPECT_FALSE(options.preserveBrightness) << option.example; break;
             case FormatOption: EXPECT_TRUE(options.formatGiven) << option.example; break;
             case RangesOption: EXPECT_TRUE(options.showRanges) << option.example; break;
+            case PreviewOption: EXPECT_FALSE(options.previewPath.empty()) << option.example; break;
             case HelpOption: EXPECT_TRUE(options.showHelp) << option.example; break;
         }
+    }
+    // Each format is listed with an example whose output name chooses it.
+    for (size_t i = 0; i < kToolFormatCount; ++i) {
+        const ToolFormat& format = kToolFormats[i];
+        EXPECT_NE(std::string::npos, help.find("Example: " + std::string(format.example) + "\n"))
+            << format.name;
+        std::vector<std::string> arguments = words(format.example);
+        arguments.erase(arguments.begin());
+        ToolOptions options;
+        std::string error;
+        ASSERT_TRUE(parseToolOptions(arguments, options, error)) << format.example << ": " << error;
+        PaletteFormat chosen = PaletteFormat(-1);
+        EXPECT_TRUE(chooseOutputFormat(options, format.format, chosen, error)) << format.example;
+        EXPECT_EQ(format.format, chosen) << format.example;
     }
     for (const std::string& line :
          {std::string("Usage: palette-balance"), std::string("Exit status")})
@@ -182,6 +201,11 @@ TEST(ToolOptions, OutputFormatFollowsTheNameOrTheOption) {
         {"out.pal", IndexedBitmap, "", JascPalette},
         {"out.pal", JascPalette, "riff", RiffPalette},
         {"out.txt", GimpPalette, "bmp", IndexedBitmap},
+        {"out.PNG", GimpPalette, "", IndexedPng},
+        {"out.gif", IndexedPng, "", IndexedGif},
+        {"out.hex", IndexedGif, "", HexPalette},
+        {"out.act", HexPalette, "", ActPalette},
+        {"out.gif", IndexedGif, "act", ActPalette},
         {"out.txt", GimpPalette, "", -1},
         {"dir.gpl/out", GimpPalette, "", -1},
     };
@@ -198,8 +222,8 @@ TEST(ToolOptions, OutputFormatFollowsTheNameOrTheOption) {
             EXPECT_EQ(sample.expected, int(format)) << sample.output << " " << sample.option;
         else
             EXPECT_EQ(
-                "cannot tell the output format from the file name; use --format=gpl, jasc, riff or "
-                "bmp",
+                "cannot tell the output format from the file name; use --format=gpl, jasc, riff, "
+                "bmp, png, gif, hex or act",
                 error);
     }
 }

@@ -1,0 +1,32 @@
+// Two plain palette formats: hex lists (.hex), one RRGGBB colour per line as
+// palette sites publish them, and binary colour tables (.act), 256 red-green-
+// blue triples optionally followed by a big-endian colour count and
+// transparent index.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "palette_files.h"
+
+// The first line holds a colour as RRGGBB (optionally after '#').
+bool looksLikeHexPalette(const std::vector<uint8_t>& bytes);
+// Blank lines are allowed anywhere; every other line is one colour.
+bool parseHexPalette(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::string& error);
+// `original` with the digits of each changed colour rewritten in the case
+// its line used; everything else stays byte for byte.
+std::vector<uint8_t> rewriteHexPalette(const PaletteFile& original,
+                                       const std::vector<PaletteColour>& colours);
+std::vector<uint8_t> freshHexPalette(const std::vector<PaletteColour>& colours);
+
+// 768 bytes, or 772 with the count and transparent index.
+bool hasColourTableSize(const std::vector<uint8_t>& bytes);
+bool parseColourTable(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::string& error);
+// Replaces the triples of any file whose colours lie in `rgbTables`.
+std::vector<uint8_t> rewriteRgbTables(const PaletteFile& original,
+                                      const std::vector<PaletteColour>& colours);
+// 256 colours as 768 bytes; fewer as 772 bytes with the count, no
+// transparent colour (0xFFFF) and the unused entries black.
+bool freshColourTable(const std::vector<PaletteColour>& colours, std::vector<uint8_t>& out,
+                      std::string& error);
