@@ -96,7 +96,8 @@ struct PluginRun {
 bool sendToPlugin(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                   DWORD timeoutMs = 30000, LRESULT* answer = nullptr);
 // A user movement of a trackbar as the trackbar itself reports it: the new
-// position, then WM_HSCROLL with `code` to the main window.
+// position, then WM_HSCROLL with `code` to the main window; then the apply
+// that the movement asked for, run at once and waited for.
 bool moveTrackbar(const PluginRun& run, HWND trackbar, int position, int code = 5 /* TB_THUMBTRACK */);
 // The same without waiting for the handler: the position is set, the
 // notification is posted.
@@ -107,6 +108,12 @@ bool postTrackbarMove(const PluginRun& run, HWND trackbar, int position,
 bool clickButton(const PluginRun& run, HWND button);
 // A menu command by its id, waited for.
 bool runCommand(const PluginRun& run, int commandId);
+
+// Real input: the pointer moved to the screen point (x, y), with the mouse
+// button events of `buttonFlags` (MOUSEEVENTF_LEFTDOWN ...) there.
+void sendMouse(int x, int y, DWORD buttonFlags);
+// The window that holds the mouse capture in the plugin's GUI thread.
+HWND captureOf(const PluginRun& run);
 
 // The probed build's probe window of process `processId`, or null.
 HWND findProbeWindow(DWORD processId);
