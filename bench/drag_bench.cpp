@@ -40,6 +40,7 @@ struct DragFigures {
     double palettesPerSecond = 0;
     bool lastMatches = false;    // the host's last palette is the final position's
     double finalLatencyMs = -1;  // last notification to the final palette at the host
+    double finalAfterHandledMs = -1;  // the last notification shown to the final palette
 };
 
 // The position of step i: a sweep to the right from the middle and back, so
@@ -129,38 +130,49 @@ const char* dragKindName(DragKind kind) {
 constexpr double kPacedStepSeconds = 0.008;
 
 // Waits until the last step has been handled and no apply runs or is owed,
-// watching the host's log meanwhile for the final position's palette.
+// watching the host's log meanwhile for the final position's palette. The
+// time to it is taken from the last notification's sending, and from the
+// moment the window first shows the last step (the plugin has handled it;
+// a posted burst is handled only after those before it).
 bool followToTheEnd(PluginRun& run, HostLogTail& tail, const std::string& lastInfoLine, const std::string& finalTable,
                     const LARGE_INTEGER& lastNotification, DragFigures& figures) {
     std::string lastTable;
+    LARGE_INTEGER handled = {};
+    bool shown = false;
     auto takeNewPalettes = [&] {
         for (const std::string& table : newlyReceivedTables(tail)) {
             figures.palettes += 1;
             lastTable = table;
-            if (table == finalTable && figures.finalLatencyMs < 0)
+            if (table == finalTable && figures.finalLatencyMs < 0) {
                 figures.finalLatencyMs = millisecondsSince(lastNotification);
+                if (shown) figures.finalAfterHandledMs = millisecondsSince(handled);
+            }
         }
     };
     auto idle = [&] {
-        if (windowText(run.controls.infoLine) != lastInfoLine) return false;
-        return !run.probe ||
-               (probeReadsZero(run.probe, kProbeTransformBusy) && probeReadsZero(run.probe, kProbeSliderApplyOwed));
+        if (!run.probe) return waitForSliderApplies(run, 0);
+        return probeReadsZero(run.probe, kProbeTransformBusy) && probeReadsZero(run.probe, kProbeSliderApplyOwed);
     };
     const DWORD start = GetTickCount();
-    DWORD lastIdleCheck = 0;
+    DWORD lastCheck = 0;
     bool settled = false;
     while (!settled && GetTickCount() - start < 60000) {
         takeNewPalettes();
-        // Asking the plugin costs it time, so the log is watched more often.
-        if (GetTickCount() - lastIdleCheck >= 20) {
-            lastIdleCheck = GetTickCount();
-            settled = idle();
+        // Asking the plugin costs it time: every 2 ms until the last step
+        // shows, then every 20 ms.
+        if (GetTickCount() - lastCheck >= (shown ? 20u : 2u)) {
+            lastCheck = GetTickCount();
+            if (!shown && windowText(run.controls.infoLine) == lastInfoLine) {
+                QueryPerformanceCounter(&handled);
+                shown = true;
+            }
+            settled = shown && idle();
         }
         if (!settled) Sleep(1);
     }
     takeNewPalettes();
     figures.lastMatches = lastTable == finalTable;
-    if (!figures.lastMatches) figures.finalLatencyMs = -1;
+    if (!figures.lastMatches) figures.finalLatencyMs = figures.finalAfterHandledMs = -1;
     return settled;
 }
 
@@ -219,7 +231,7 @@ int main(int argc, char** argv) {
                     {PluginBuild::Probed, DragKind::Paced}};
     struct Row {
         std::string name;
-        std::vector<double> seconds, notifications, palettes, palettesPerSecond, latencies;
+        std::vector<double> seconds, notifications, palettes, palettesPerSecond, latencies, afterHandled;
         int matched = 0;
     };
     std::vector<Row> rows;
@@ -233,9 +245,10 @@ int main(int argc, char** argv) {
                 continue;
             }
             printf("%-26s run %d: %7.1f ms, %7.1f notifications/s, %4zu palettes, %7.1f palettes/s, "
-                   "last palette %s, final palette after %.1f ms\n",
+                   "last palette %s, final palette after %.1f ms (%.1f ms after the last step showed)\n",
                    row.name.c_str(), r + 1, figures.seconds * 1000, figures.notificationsPerSecond, figures.palettes,
-                   figures.palettesPerSecond, figures.lastMatches ? "final" : "stale", figures.finalLatencyMs);
+                   figures.palettesPerSecond, figures.lastMatches ? "final" : "stale", figures.finalLatencyMs,
+                   figures.finalAfterHandledMs);
             fflush(stdout);
             row.seconds.push_back(figures.seconds);
             row.notifications.push_back(figures.notificationsPerSecond);
@@ -244,6 +257,7 @@ int main(int argc, char** argv) {
             if (figures.lastMatches) {
                 row.matched += 1;
                 row.latencies.push_back(figures.finalLatencyMs);
+                if (figures.finalAfterHandledMs >= 0) row.afterHandled.push_back(figures.finalAfterHandledMs);
             }
         }
         rows.push_back(row);
@@ -254,10 +268,11 @@ int main(int argc, char** argv) {
 
     // "last palette matches final position": yes when it did in every run.
     // "final palette ms": from the last notification to the host's taking of
-    // the final position's palette, over the runs where it came.
+    // the final position's palette, over the runs where it came; "after
+    // shown": from the window's first showing of the last step to it.
     printf("\nDrag of %d TB_THUMBTRACK steps against the stand-in host, medians of %d runs\n", steps, runs);
-    printf("%-26s %10s %16s %10s %12s %12s %16s\n", "plugin, drag", "wall ms", "notifications/s", "palettes",
-           "palettes/s", "last=final", "final palette ms");
+    printf("%-26s %10s %16s %10s %12s %12s %16s %13s\n", "plugin, drag", "wall ms", "notifications/s", "palettes",
+           "palettes/s", "last=final", "final palette ms", "after shown");
     bool allMeasured = true;
     for (const Row& row : rows) {
         if (row.seconds.empty()) {
@@ -268,10 +283,12 @@ int main(int argc, char** argv) {
         char matched[32];
         snprintf(matched, sizeof matched, "%s(%d/%zu)", row.matched == int(row.seconds.size()) ? "yes" : "no",
                  row.matched, row.seconds.size());
-        char latency[32] = "n/a";
+        char latency[32] = "n/a", afterShown[32] = "n/a";
         if (!row.latencies.empty()) snprintf(latency, sizeof latency, "%.1f", median(row.latencies));
-        printf("%-26s %10.1f %16.1f %10.0f %12.1f %12s %16s\n", row.name.c_str(), median(row.seconds) * 1000,
-               median(row.notifications), median(row.palettes), median(row.palettesPerSecond), matched, latency);
+        if (!row.afterHandled.empty()) snprintf(afterShown, sizeof afterShown, "%.1f", median(row.afterHandled));
+        printf("%-26s %10.1f %16.1f %10.0f %12.1f %12s %16s %13s\n", row.name.c_str(), median(row.seconds) * 1000,
+               median(row.notifications), median(row.palettes), median(row.palettesPerSecond), matched, latency,
+               afterShown);
     }
     // One apply's time: a sent step, which is one notification and the apply
     // it starts, run to its end; each row is set against the sent step of
@@ -283,7 +300,9 @@ int main(int argc, char** argv) {
         printf("\none apply (a sent step), %s %.2f ms\n", build.c_str(), oneApplyMs);
         for (const Row& row : rows)
             if (row.name.compare(0, build.size() + 1, build + " ") == 0 && !row.latencies.empty())
-                printf("final palette / one apply, %-26s %.2f\n", row.name.c_str(), median(row.latencies) / oneApplyMs);
+                printf("final palette / one apply, %-26s %.2f (after shown %.2f)\n", row.name.c_str(),
+                       median(row.latencies) / oneApplyMs,
+                       row.afterHandled.empty() ? -1.0 : median(row.afterHandled) / oneApplyMs);
     }
     return allMeasured ? 0 : 1;
 }

@@ -37,15 +37,20 @@ static void requestSliderApply(HWND window) {
 
 // Runs the apply that slider movements asked for, with the settings as they
 // are now, and again as long as movements came during the last one's wait;
-// many movements thus share one apply. A failed send ends the round. While a
-// click's or command's apply waits for the host, the request waits for it:
-// the command's handler asks again when it ends.
-static INT_PTR onApplySliderMoves() {
+// many movements thus share one apply. A failed send ends the round. While
+// another apply waits for the host, the request waits for it: the running
+// round takes the change, and a click's or command's handler asks again when
+// its apply ends. The answer is 1 while an apply is still to come, so that a
+// sender of this message can wait for the movements' apply.
+static INT_PTR onApplySliderMoves(HWND window) {
     sliderApplyRequest.posted = false;
-    if (transformBusy || sliderApplyRequest.running) return TRUE;
-    sliderApplyRequest.running = true;
-    while (settingsChanged && !transformBusy) applyBalance(false);
-    sliderApplyRequest.running = false;
+    if (!transformBusy && !sliderApplyRequest.running) {
+        sliderApplyRequest.running = true;
+        while (settingsChanged && !transformBusy) applyBalance(false);
+        sliderApplyRequest.running = false;
+    }
+    const bool owed = settingsChanged || transformBusy || sliderApplyRequest.running;
+    SetWindowLongPtrA(window, DWLP_MSGRESULT, owed ? 1 : 0);
     return TRUE;
 }
 
@@ -201,7 +206,7 @@ INT_PTR CALLBACK mainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND:
         return onCommandMessage(window, wParam, lParam);
     case kApplySliderMovesMessage:
-        return onApplySliderMoves();
+        return onApplySliderMoves(window);
     default:
         return FALSE;
     }

@@ -27,7 +27,8 @@ extern char infoText[100];
 // mouse moves while the trackbar is still handling its button-down. A
 // movement marks the settings changed (settingsChanged) and posts this
 // message to the main window, once; its handler runs the apply with the
-// latest settings, and again while movements came during the last one.
+// latest settings, and again while movements came during the last one. Sent,
+// it answers 1 while an apply is still to come (one is running elsewhere).
 constexpr UINT kApplySliderMovesMessage = WM_APP + 1;
 
 struct SliderApplyRequest {

@@ -112,8 +112,9 @@ TEST_F(PluginFailureBoxes, WindowStaysUsableWhileASendsFailureBoxesAreOpen) {
     EXPECT_EQ(boxText(outerFailure), kSendFailedText);
     EXPECT_EQ(probe(kProbeTransformBusy), 1) << "the busy flag is held while the box is open";
 
-    // A movement while the box is open is shown and stored, but its apply is
-    // dropped: the host hears nothing.
+    // A movement while the box is open is shown and stored, but starts no
+    // apply while the failing one runs, and that one's failure forgets it:
+    // the host hears nothing.
     expected.shownBalance(CyanRed) = float((300 - 256) / 256.0);
     expected.shownBalance(MagentaGreen) = float((200 - 256) / 256.0);
     ASSERT_TRUE(postTrackbarMove(run, run.controls.balanceTrackbars[1], 200));

@@ -194,12 +194,19 @@ bool sendToPlugin(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD
     return answered;
 }
 
-// The movement's request for an apply is also posted; sent here, it runs
-// before that and leaves it nothing to do.
+bool waitForSliderApplies(const PluginRun& run, DWORD timeoutMs) {
+    return waitUntil(
+        [&] {
+            LRESULT owed = 1;
+            return sendToPlugin(run.window, kApplySliderMovesMessage, 0, 0, timeoutMs, &owed) && owed == 0;
+        },
+        timeoutMs);
+}
+
 bool moveTrackbar(const PluginRun& run, HWND trackbar, int position, int code) {
     return sendToPlugin(trackbar, TBM_SETPOS, TRUE, position) &&
            sendToPlugin(run.window, WM_HSCROLL, MAKEWPARAM(code, position), reinterpret_cast<LPARAM>(trackbar)) &&
-           sendToPlugin(run.window, kApplySliderMovesMessage, 0, 0);
+           waitForSliderApplies(run);
 }
 
 bool postTrackbarMove(const PluginRun& run, HWND trackbar, int position, int code) {
