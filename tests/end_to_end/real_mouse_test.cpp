@@ -84,8 +84,8 @@ protected:
 
     // Waits until the plugin has taken the mouse's input and sent what it
     // asked for: no window holds the capture, the info line shows the CyanRed
-    // slider's position, no apply runs or is owed (probed build), and the
-    // host's last palette is that of the position. Returns the position.
+    // slider's position, no apply runs or is owed, and the host's last
+    // palette is that of the position. Returns the position.
     int waitUntilHostHasCyanRed(const std::string& context) {
         HWND cyanRed = run.controls.balanceTrackbars[0];
         int position = -1;
@@ -95,8 +95,13 @@ protected:
             expected.shownBalance(CyanRed) = float((position - 256) / 256.0);
             if (windowText(run.controls.infoLine) != expectedInfoLine(expected)) return false;
             const std::vector<std::vector<uint8_t>> received = hostReceivedPalettes(host);
-            return received.size() > palettesChecked &&
-                   received.back() == expectedTable(pluginSource, expected.current(), expected.preserveBrightness);
+            if (received.size() <= palettesChecked ||
+                received.back() != expectedTable(pluginSource, expected.current(), expected.preserveBrightness))
+                return false;
+            // Without the probe: the request for the movements' apply
+            // answers that none is to come (an apply with the same settings
+            // may still run for the last movement).
+            return run.probe || waitForSliderApplies(run, 0);
         };
         EXPECT_TRUE(waitUntil(settled, 20000))
             << context << ": CyanRed at " << position << ", capture held by " << captureOf(run) << ", info line "
