@@ -179,7 +179,8 @@ TEST_P(PluginRealMouse, FastDragsEndWithTheFinalPositionAtTheHost) {
         int stepPixels;       // negative: to the left
         DWORD gapMs;          // between moves
         DWORD releaseAfterMs; // after the last move
-    } drags[] = {{12, 4, 1, 0}, {20, 2, 2, 1}, {5, 9, 8, 2}, {8, -5, 3, 0}, {15, -3, 1, 1}, {10, 6, 5, 0}};
+    } drags[] = {{12, 4, 1, 0}, {20, 2, 2, 1}, {5, 9, 8, 2},  {8, -5, 3, 0}, {15, -3, 1, 1},
+                 {10, 6, 5, 0}, {6, 5, 1, 0},  {10, -4, 1, 0}, {16, 3, 2, 0}, {7, -7, 4, 1}};
     for (const FastDrag& drag : drags) {
         const std::string name = std::to_string(drag.moves) + " moves of " + std::to_string(drag.stepPixels) +
                                  " px " + std::to_string(drag.gapMs) + " ms apart, released after " +
