@@ -1,13 +1,16 @@
 // A synthetic drag of the CyanRed slider against the stand-in host: how many
-// slider notifications the plugin handles per second and how many palettes
-// reach the host per second. Three ways of dragging:
+// slider notifications the plugin handles per second, how many palettes
+// reach the host per second, whether the host's last palette is that of the
+// slider's final position, and how long after the last notification the
+// host has it. Three ways of dragging:
 //   sent    each step is TBM_SETPOS and WM_HSCROLL(TB_THUMBTRACK) sent and
-//           waited for, so every step's apply runs to its end;
+//           waited for, its apply included, so every step's apply runs to
+//           its end;
 //   posted  all steps are posted at once, as a fast drag queues them; steps
-//           that arrive while an apply waits for the host are dropped;
+//           that arrive while an apply waits for the host are sent together
+//           by the apply that follows it;
 //   paced   one step posted every 8 ms, about as often as a mouse reports
-//           its moves during a drag; again steps are dropped while an apply
-//           waits.
+//           its moves during a drag.
 // Usage: drag_bench [--steps=N] [--runs=N]   (defaults 200 and 5)
 // Prints one line per run and a table of medians.
 #include <windows.h>
@@ -21,8 +24,11 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "byte_fields.h"
+#include "palette_transform.h"
 #include "plugin_probe.h"
 #include "plugin_process.h"
+#include "slider_state.h"
 #include "test_support.h"
 
 namespace {
@@ -32,6 +38,9 @@ struct DragFigures {
     double notificationsPerSecond = 0;
     size_t palettes = 0;
     double palettesPerSecond = 0;
+    bool lastMatches = false;    // the host's last palette is the final position's
+    double finalLatencyMs = -1;  // last notification to the final palette at the host
+    double finalAfterHandledMs = -1;  // the last notification shown to the final palette
 };
 
 // The position of step i: a sweep to the right from the middle and back, so
@@ -49,6 +58,69 @@ std::string infoLineFor(int position) {
     return text;
 }
 
+// The colour table, as the host logs it (8 lowercase hex digits a colour),
+// that the host must hold with CyanRed at `position` and all else at its
+// start-up value.
+std::string tableTextFor(const std::vector<uint8_t>& source, int position) {
+    SliderState state = {0.2f, 0.8f, {}};
+    state.balance[All][CyanRed] = float((position - 256) / 256.0);
+    std::vector<uint8_t> working = source;
+    rebalancePalette(source.data(), working.data(), int32_t(source.size()), state, true);
+    const uint32_t colours = readU32LE(source.data() + 32);
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (size_t i = 40; i < 40 + 4 * size_t(colours) && i < working.size(); ++i) {
+        text += digits[working[i] >> 4];
+        text += digits[working[i] & 15];
+    }
+    return text;
+}
+
+// The host's log read as it grows, so that a palette's arrival is seen
+// within a millisecond or two without reading the whole log each time.
+struct HostLogTail {
+    HANDLE file = INVALID_HANDLE_VALUE;
+    std::string partial;  // an unfinished last line
+};
+
+bool openHostLogTail(const StandInHost& host, HostLogTail& tail) {
+    tail.file = CreateFileA(host.logPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (tail.file == INVALID_HANDLE_VALUE) return false;
+    // Only what is written from now on.
+    LARGE_INTEGER end = {};
+    return SetFilePointerEx(tail.file, end, nullptr, FILE_END) != 0;
+}
+
+void closeHostLogTail(HostLogTail& tail) {
+    if (tail.file != INVALID_HANDLE_VALUE) CloseHandle(tail.file);
+    tail.file = INVALID_HANDLE_VALUE;
+}
+
+// The colour tables of the palettes received since the last call.
+std::vector<std::string> newlyReceivedTables(HostLogTail& tail) {
+    std::vector<std::string> tables;
+    char buffer[65536];
+    DWORD read = 0;
+    while (ReadFile(tail.file, buffer, sizeof buffer, &read, nullptr) && read) tail.partial.append(buffer, read);
+    size_t start = 0;
+    for (size_t end; (end = tail.partial.find('\n', start)) != std::string::npos; start = end + 1) {
+        std::string line = tail.partial.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const size_t table = line.find(" table=");
+        if (line.compare(0, 9, "RECEIVED ") == 0 && table != std::string::npos) tables.push_back(line.substr(table + 7));
+    }
+    tail.partial.erase(0, start);
+    return tables;
+}
+
+// True when the probe reads `item` as 0, or knows no such item.
+bool probeReadsZero(HWND probe, unsigned item) {
+    LRESULT value = 1;
+    if (!probeRead(probe, item, value)) return value == kProbeNoSuchItem;
+    return value == 0;
+}
+
 enum class DragKind { Sent, Posted, Paced };
 
 const char* dragKindName(DragKind kind) {
@@ -57,41 +129,85 @@ const char* dragKindName(DragKind kind) {
 
 constexpr double kPacedStepSeconds = 0.008;
 
+// Waits until the last step has been handled and no apply runs or is owed,
+// watching the host's log meanwhile for the final position's palette. The
+// time to it is taken from the last notification's sending, and from the
+// moment the window first shows the last step (the plugin has handled it;
+// a posted burst is handled only after those before it).
+bool followToTheEnd(PluginRun& run, HostLogTail& tail, const std::string& lastInfoLine, const std::string& finalTable,
+                    const LARGE_INTEGER& lastNotification, DragFigures& figures) {
+    std::string lastTable;
+    LARGE_INTEGER handled = {};
+    bool shown = false;
+    auto takeNewPalettes = [&] {
+        for (const std::string& table : newlyReceivedTables(tail)) {
+            figures.palettes += 1;
+            lastTable = table;
+            if (table == finalTable && figures.finalLatencyMs < 0) {
+                figures.finalLatencyMs = millisecondsSince(lastNotification);
+                if (shown) figures.finalAfterHandledMs = millisecondsSince(handled);
+            }
+        }
+    };
+    auto idle = [&] {
+        if (!run.probe) return waitForSliderApplies(run, 0);
+        return probeReadsZero(run.probe, kProbeTransformBusy) && probeReadsZero(run.probe, kProbeSliderApplyOwed);
+    };
+    const DWORD start = GetTickCount();
+    DWORD lastCheck = 0;
+    bool settled = false;
+    while (!settled && GetTickCount() - start < 60000) {
+        takeNewPalettes();
+        // Asking the plugin costs it time: every 2 ms until the last step
+        // shows, then every 20 ms.
+        if (GetTickCount() - lastCheck >= (shown ? 20u : 2u)) {
+            lastCheck = GetTickCount();
+            if (!shown && windowText(run.controls.infoLine) == lastInfoLine) {
+                QueryPerformanceCounter(&handled);
+                shown = true;
+            }
+            settled = shown && idle();
+        }
+        if (!settled) Sleep(1);
+    }
+    takeNewPalettes();
+    figures.lastMatches = lastTable == finalTable;
+    if (!figures.lastMatches) figures.finalLatencyMs = figures.finalAfterHandledMs = -1;
+    return settled;
+}
+
 bool dragOnce(PluginBuild build, DragKind kind, int steps, DragFigures& figures) {
     StandInHost host;
     if (!startStandInHost(host, "")) return false;
+    // The host's palette as the plugin will fetch it, read before it starts.
+    std::vector<uint8_t> source;
+    bool measured = connectTestClient() && fetchHostPalette(source) && source.size() >= 40;
+    disconnectTestClient();
     PluginRun run;
-    bool measured = false;
-    if (run.start(build)) {
+    HostLogTail tail;
+    if (measured && run.start(build) && openHostLogTail(host, tail)) {
         HWND cyanRed = run.controls.balanceTrackbars[0];
-        const size_t before = hostReceivedPalettes(host).size();
-        LARGE_INTEGER start;
+        const int finalPosition = stepPosition(steps - 1);
+        const std::string finalTable = tableTextFor(source, finalPosition);
+        LARGE_INTEGER start, lastNotification;
         QueryPerformanceCounter(&start);
         bool delivered = true;
         for (int i = 0; i < steps && delivered; ++i) {
             if (kind == DragKind::Paced)
                 while (secondsSince(start) < i * kPacedStepSeconds) Sleep(1);
+            QueryPerformanceCounter(&lastNotification);
             delivered = kind == DragKind::Sent ? moveTrackbar(run, cyanRed, stepPosition(i))
                                                : postTrackbarMove(run, cyanRed, stepPosition(i));
         }
-        if (delivered && kind != DragKind::Sent) {
-            // The last step is handled once the info line shows it; its apply,
-            // if it ran, has ended once the busy flag is clear.
-            const std::string last = infoLineFor(stepPosition(steps - 1));
-            delivered = waitUntil([&] { return windowText(run.controls.infoLine) == last; }, 60000) &&
-                        waitUntil(
-                            [&] {
-                                LRESULT busy = 1;
-                                return probeRead(run.probe, kProbeTransformBusy, busy) && busy == 0;
-                            },
-                            60000);
-        }
+        measured = delivered &&
+                   followToTheEnd(run, tail, infoLineFor(finalPosition), finalTable, lastNotification, figures);
         figures.seconds = secondsSince(start);
-        figures.palettes = hostReceivedPalettes(host).size() - before;
         figures.notificationsPerSecond = steps / figures.seconds;
         figures.palettesPerSecond = double(figures.palettes) / figures.seconds;
-        measured = delivered;
+    } else {
+        measured = false;
     }
+    closeHostLogTail(tail);
     run.stop();
     stopStandInHost(host);
     return measured;
@@ -104,8 +220,8 @@ int main(int argc, char** argv) {
     const int runs = std::max(1, numberOption(argc, argv, "--runs", 5));
     startMessageBoxWatcher(true);
 
-    // Posted and paced drags need the probe's busy flag to tell when the
-    // last step has been handled.
+    // Posted and paced drags need the probe to tell when the last step has
+    // been handled and its apply has ended.
     struct Variant {
         PluginBuild build;
         DragKind kind;
@@ -115,7 +231,8 @@ int main(int argc, char** argv) {
                     {PluginBuild::Probed, DragKind::Paced}};
     struct Row {
         std::string name;
-        std::vector<double> seconds, notifications, palettes, palettesPerSecond;
+        std::vector<double> seconds, notifications, palettes, palettesPerSecond, latencies, afterHandled;
+        int matched = 0;
     };
     std::vector<Row> rows;
     for (const Variant& variant : variants) {
@@ -127,14 +244,21 @@ int main(int argc, char** argv) {
                 fprintf(stderr, "%s run %d: the drag could not be measured\n", row.name.c_str(), r + 1);
                 continue;
             }
-            printf("%-26s run %d: %7.1f ms, %7.1f notifications/s, %4zu palettes, %7.1f palettes/s\n",
+            printf("%-26s run %d: %7.1f ms, %7.1f notifications/s, %4zu palettes, %7.1f palettes/s, "
+                   "last palette %s, final palette after %.1f ms (%.1f ms after the last step showed)\n",
                    row.name.c_str(), r + 1, figures.seconds * 1000, figures.notificationsPerSecond, figures.palettes,
-                   figures.palettesPerSecond);
+                   figures.palettesPerSecond, figures.lastMatches ? "final" : "stale", figures.finalLatencyMs,
+                   figures.finalAfterHandledMs);
             fflush(stdout);
             row.seconds.push_back(figures.seconds);
             row.notifications.push_back(figures.notificationsPerSecond);
             row.palettes.push_back(double(figures.palettes));
             row.palettesPerSecond.push_back(figures.palettesPerSecond);
+            if (figures.lastMatches) {
+                row.matched += 1;
+                row.latencies.push_back(figures.finalLatencyMs);
+                if (figures.finalAfterHandledMs >= 0) row.afterHandled.push_back(figures.finalAfterHandledMs);
+            }
         }
         rows.push_back(row);
     }
@@ -142,8 +266,13 @@ int main(int argc, char** argv) {
     for (const SeenMessageBox& box : messageBoxesSeen())
         fprintf(stderr, "message box seen: %s / %s\n", box.caption.c_str(), box.text.c_str());
 
+    // "last palette matches final position": yes when it did in every run.
+    // "final palette ms": from the last notification to the host's taking of
+    // the final position's palette, over the runs where it came; "after
+    // shown": from the window's first showing of the last step to it.
     printf("\nDrag of %d TB_THUMBTRACK steps against the stand-in host, medians of %d runs\n", steps, runs);
-    printf("%-26s %10s %16s %10s %12s\n", "plugin, drag", "wall ms", "notifications/s", "palettes", "palettes/s");
+    printf("%-26s %10s %16s %10s %12s %12s %16s %13s\n", "plugin, drag", "wall ms", "notifications/s", "palettes",
+           "palettes/s", "last=final", "final palette ms", "after shown");
     bool allMeasured = true;
     for (const Row& row : rows) {
         if (row.seconds.empty()) {
@@ -151,8 +280,29 @@ int main(int argc, char** argv) {
             allMeasured = false;
             continue;
         }
-        printf("%-26s %10.1f %16.1f %10.0f %12.1f\n", row.name.c_str(), median(row.seconds) * 1000,
-               median(row.notifications), median(row.palettes), median(row.palettesPerSecond));
+        char matched[32];
+        snprintf(matched, sizeof matched, "%s(%d/%zu)", row.matched == int(row.seconds.size()) ? "yes" : "no",
+                 row.matched, row.seconds.size());
+        char latency[32] = "n/a", afterShown[32] = "n/a";
+        if (!row.latencies.empty()) snprintf(latency, sizeof latency, "%.1f", median(row.latencies));
+        if (!row.afterHandled.empty()) snprintf(afterShown, sizeof afterShown, "%.1f", median(row.afterHandled));
+        printf("%-26s %10.1f %16.1f %10.0f %12.1f %12s %16s %13s\n", row.name.c_str(), median(row.seconds) * 1000,
+               median(row.notifications), median(row.palettes), median(row.palettesPerSecond), matched, latency,
+               afterShown);
+    }
+    // One apply's time: a sent step, which is one notification and the apply
+    // it starts, run to its end; each row is set against the sent step of
+    // its own build.
+    for (const Row& sent : rows) {
+        if (sent.name.find(" sent") == std::string::npos || sent.seconds.empty()) continue;
+        const std::string build = sent.name.substr(0, sent.name.find(' '));
+        const double oneApplyMs = median(sent.seconds) * 1000 / steps;
+        printf("\none apply (a sent step), %s %.2f ms\n", build.c_str(), oneApplyMs);
+        for (const Row& row : rows)
+            if (row.name.compare(0, build.size() + 1, build + " ") == 0 && !row.latencies.empty())
+                printf("final palette / one apply, %-26s %.2f (after shown %.2f)\n", row.name.c_str(),
+                       median(row.latencies) / oneApplyMs,
+                       row.afterHandled.empty() ? -1.0 : median(row.afterHandled) / oneApplyMs);
     }
     return allMeasured ? 0 : 1;
 }

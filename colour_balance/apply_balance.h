@@ -4,6 +4,13 @@
 
 extern bool transformBusy;  // set while an apply runs (it waits for the host)
 
-// Unforced calls (slider movements) are dropped while an apply is running;
-// forced calls (clicks, commands, state operations) always run.
+// Set by a slider movement whose settings no apply has read yet. An apply
+// clears it when it reads the settings, so a movement made during its wait
+// sets it again; a failed send clears it as well, so that a failing host is
+// asked again only at the next user change.
+extern bool settingsChanged;
+
+// Unforced calls (the applies that slider movements ask for) are dropped
+// while an apply is running; forced calls (clicks, commands, state
+// operations) always run.
 void applyBalance(bool force);

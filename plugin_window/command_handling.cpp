@@ -11,6 +11,8 @@
 #include "resource_ids.h"
 #include "slider_state.h"
 
+SliderApplyRequest sliderApplyRequest = {};
+
 // The window's initialisation runs inside its creation call, before any
 // control exists and while mainWindow is still null.
 static INT_PTR onInitDialog() {
@@ -25,10 +27,37 @@ static int trackbarPosition(HWND trackbar) {
     return static_cast<int>(SendMessageA(trackbar, TBM_GETPOS, 0, 0));
 }
 
-// Stores the moved slider's value in the current state, then shows it and
-// starts an unforced apply, which is dropped while an earlier one waits for
-// the host. A handle that matches no trackbar changes no value.
-static void onSliderMovement(HWND trackbar) {
+// Marks the settings changed and posts one request for their apply, unless
+// one is on its way already or the running applies will take the change.
+static void requestSliderApply(HWND window) {
+    settingsChanged = true;
+    if (sliderApplyRequest.posted || sliderApplyRequest.running) return;
+    sliderApplyRequest.posted = PostMessageA(window, kApplySliderMovesMessage, 0, 0) != 0;
+}
+
+// Runs the apply that slider movements asked for, with the settings as they
+// are now, and again as long as movements came during the last one's wait;
+// many movements thus share one apply. A failed send ends the round. While
+// another apply waits for the host, the request waits for it: the running
+// round takes the change, and a click's or command's handler asks again when
+// its apply ends. The answer is 1 while an apply is still to come, so that a
+// sender of this message can wait for the movements' apply.
+static INT_PTR onApplySliderMoves(HWND window) {
+    sliderApplyRequest.posted = false;
+    if (!transformBusy && !sliderApplyRequest.running) {
+        sliderApplyRequest.running = true;
+        while (settingsChanged && !transformBusy) applyBalance(false);
+        sliderApplyRequest.running = false;
+    }
+    const bool owed = settingsChanged || transformBusy || sliderApplyRequest.running;
+    SetWindowLongPtrA(window, DWLP_MSGRESULT, owed ? 1 : 0);
+    return TRUE;
+}
+
+// Stores the moved slider's value in the current state and shows it, then
+// asks for an apply, which runs once the trackbar has finished handling its
+// input. A handle that matches no trackbar changes no value.
+static void onSliderMovement(HWND window, HWND trackbar) {
     SliderState& state = currentSliderState();
     if (trackbar) {
         for (int axis = 0; axis < kBalanceAxisCount; ++axis)
@@ -40,12 +69,12 @@ static void onSliderMovement(HWND trackbar) {
             state.heightsAbove = thresholdFromPosition(trackbarPosition(trackbar));
     }
     refreshInfoLine();
-    applyBalance(false);
+    requestSliderApply(window);
 }
 
 // All nine trackbar codes, from TB_LINEUP to TB_ENDTRACK, are movements.
-static INT_PTR onHorizontalScroll(int code, HWND trackbar) {
-    if (code >= TB_LINEUP && code <= TB_ENDTRACK) onSliderMovement(trackbar);
+static INT_PTR onHorizontalScroll(HWND window, int code, HWND trackbar) {
+    if (code >= TB_LINEUP && code <= TB_ENDTRACK) onSliderMovement(window, trackbar);
     return TRUE;
 }
 
@@ -115,7 +144,10 @@ static void openAboutBox(HWND window) {
 // releases the swatches, their brushes, the font, both palette copies and the
 // conversation, and ends the message loop. It may run inside a wait for the
 // host: the host link then posts the quit message again once that wait is over.
+// Movements not yet sent are forgotten; a request still on its way then finds
+// nothing to send.
 static void exitPlugin(HWND window, int commandId) {
+    settingsChanged = false;
     EndDialog(window, commandId);
     for (int i = 0; i < 6; ++i) {
         DestroyWindow(pluginWindow.swatches[i]);
@@ -155,16 +187,26 @@ static INT_PTR onCommand(HWND window, int commandId) {
     }
 }
 
+// Every control has the identifier 0: a control is told by its handle.
+// Slider movements made while a click's or command's apply waited for the
+// host found it busy; their apply is asked for again once it has ended.
+static INT_PTR onCommandMessage(HWND window, WPARAM wParam, LPARAM lParam) {
+    const INT_PTR answer =
+        lParam ? onButtonClick(reinterpret_cast<HWND>(lParam)) : onCommand(window, LOWORD(wParam));
+    if (settingsChanged) requestSliderApply(window);
+    return answer;
+}
+
 INT_PTR CALLBACK mainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         return onInitDialog();
     case WM_HSCROLL:
-        return onHorizontalScroll(LOWORD(wParam), reinterpret_cast<HWND>(lParam));
+        return onHorizontalScroll(window, LOWORD(wParam), reinterpret_cast<HWND>(lParam));
     case WM_COMMAND:
-        // Every control has the identifier 0: a control is told by its handle.
-        if (lParam) return onButtonClick(reinterpret_cast<HWND>(lParam));
-        return onCommand(window, LOWORD(wParam));
+        return onCommandMessage(window, wParam, lParam);
+    case kApplySliderMovesMessage:
+        return onApplySliderMoves(window);
     default:
         return FALSE;
     }

@@ -22,6 +22,21 @@ struct PluginWindow {
 extern PluginWindow pluginWindow;
 extern char infoText[100];
 
+// Slider movements never apply inside the trackbar's notification: the
+// apply's wait for the host would dispatch the trackbar's own button-up and
+// mouse moves while the trackbar is still handling its button-down. A
+// movement marks the settings changed (settingsChanged) and posts this
+// message to the main window, once; its handler runs the apply with the
+// latest settings, and again while movements came during the last one. Sent,
+// it answers 1 while an apply is still to come (one is running elsewhere).
+constexpr UINT kApplySliderMovesMessage = WM_APP + 1;
+
+struct SliderApplyRequest {
+    bool posted;   // kApplySliderMovesMessage is on its way to the main window
+    bool running;  // its handler's applies are running (they wait for the host)
+};
+extern SliderApplyRequest sliderApplyRequest;
+
 bool createMainWindow(HINSTANCE instance, int showCommand);
 HWND createTrackbar(HWND parent, int x, int y, int width, int maxPosition);
 HWND createSwatch(HWND parent, int x, int y, HBRUSH brush);

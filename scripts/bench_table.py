@@ -44,12 +44,20 @@ row("apply / bare DDE floor", find("host-link.txt", r"apply / bare floor\s+([\d.
 row("CPU while waiting 5 s for a slow host",
     find("host-link.txt", r"CPU during that wait\s+([\d.]+)"), "% core", "< 2")
 
+one_apply = find("drag.txt", r"^one apply \(a sent step\), ProbedPlugin ([\d.]+) ms")
+row("200-step drag: one apply (a sent step, probed plugin)", one_apply, "ms")
 for label, name in (("real plugin, each step sent", r"ColorBalancePlugin sent"),
                     ("probed plugin, all steps posted", r"ProbedPlugin posted"),
                     ("probed plugin, a step every 8 ms", r"ProbedPlugin paced 8 ms")):
-    match = re.search(rf"^{name}\s+([\d.]+)\s+([\d.]+)\s+(\d+)\s+([\d.]+)\s*$", text("drag.txt"), re.M)
+    match = re.search(rf"^{name}\s+([\d.]+)\s+([\d.]+)\s+(\d+)\s+([\d.]+)\s+(\S+)\s+(\S+)\s+(\S+)\s*$",
+                      text("drag.txt"), re.M)
     row(f"200-step drag, {label}: notifications", match.group(2) if match else None, "per s")
     row(f"200-step drag, {label}: palettes", match.group(4) if match else None, "per s")
+    row(f"200-step drag, {label}: last palette matches final position", match.group(5) if match else None, "",
+        "yes")
+    row(f"200-step drag, {label}: last notification to final palette", match.group(6) if match else None, "ms",
+        f"<= {1.1 * float(one_apply):.1f}" if one_apply else "<= 1.1 x one apply")
+    row(f"200-step drag, {label}: last step shown to final palette", match.group(7) if match else None, "ms")
 
 row("start to visible window (median)",
     find("startup.txt", r"CreateProcess to visible window\s+([\d.]+)"), "ms")

@@ -137,7 +137,14 @@ void PluginEndToEnd::checkHost(const std::string& context, int fetches, int send
     if (!received.empty()) hostTable = received.back();
 }
 
+bool PluginEndToEnd::waitUntilAppliesDone(DWORD timeoutMs) {
+    if (!run.probe) return true;
+    return waitUntil([&] { return probe(kProbeTransformBusy) == 0 && probe(kProbeSliderApplyOwed) == 0; }, timeoutMs);
+}
+
 void PluginEndToEnd::checkEverything(const std::string& context, int fetches, int sends) {
+    // A slider movement's apply runs after its notification has been handled.
+    EXPECT_TRUE(waitUntilAppliesDone()) << context << ": the applies did not end";
     checkWindow(context);
     checkStoredSettings(context);
     checkHost(context, fetches, sends);

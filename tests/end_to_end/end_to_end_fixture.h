@@ -111,9 +111,14 @@ protected:
     std::vector<std::vector<uint8_t>> newPalettes();
     std::vector<std::string> newCommandWords();
 
+    // Probed build: waits until no apply runs and no slider movement's apply
+    // is marked, posted or running; false on time-out.
+    bool waitUntilAppliesDone(DWORD timeoutMs = 20000);
+
     // Checks the window, the probe (for the probed build) and the host after
-    // an action: the host must have run `fetches` palette fetches and then
-    // received `sends` palettes of the expected settings, in this order.
+    // an action, once its applies are done (probed build): the host must
+    // have run `fetches` palette fetches and then received `sends` palettes
+    // of the expected settings, in this order.
     void checkEverything(const std::string& context, int fetches, int sends);
     void checkWindow(const std::string& context);
     void checkStoredSettings(const std::string& context);

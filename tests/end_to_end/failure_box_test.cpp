@@ -1,11 +1,12 @@
 // The plugin program while a send's failure boxes are open: the boxes have no
 // owner, the window stays usable, movements are shown and stored but start no
 // apply while the busy flag is held, and a click runs its forced apply inside
-// the open box.
+// the open box. A failing host is tried once per user change.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "end_to_end_fixture.h"
 
@@ -68,6 +69,19 @@ protected:
         EXPECT_TRUE(GetWindowLongA(run.window, GWL_EXSTYLE) & WS_EX_TOPMOST) << context;
     }
 
+    // Plugin boxes now open that the test has not seen yet.
+    size_t unseenBoxes() {
+        BoxSearch refusals = {run.process.dwProcessId, kHostSaidCaption, {}};
+        BoxSearch plugin = {run.process.dwProcessId, kPluginCaption, {}};
+        EnumWindows(collectBox, reinterpret_cast<LPARAM>(&refusals));
+        EnumWindows(collectBox, reinterpret_cast<LPARAM>(&plugin));
+        size_t unseen = 0;
+        for (const BoxSearch* search : {&refusals, &plugin})
+            for (HWND box : search->found)
+                if (std::find(knownBoxes.begin(), knownBoxes.end(), box) == knownBoxes.end()) ++unseen;
+        return unseen;
+    }
+
     // The host's last status, which the box of its refusal must show.
     std::string lastHostStatus() {
         const std::vector<HostCommandRecord> commands = hostExecutedCommands(host);
@@ -98,8 +112,9 @@ TEST_F(PluginFailureBoxes, WindowStaysUsableWhileASendsFailureBoxesAreOpen) {
     EXPECT_EQ(boxText(outerFailure), kSendFailedText);
     EXPECT_EQ(probe(kProbeTransformBusy), 1) << "the busy flag is held while the box is open";
 
-    // A movement while the box is open is shown and stored, but its apply is
-    // dropped: the host hears nothing.
+    // A movement while the box is open is shown and stored, but starts no
+    // apply while the failing one runs, and that one's failure forgets it:
+    // the host hears nothing.
     expected.shownBalance(CyanRed) = float((300 - 256) / 256.0);
     expected.shownBalance(MagentaGreen) = float((200 - 256) / 256.0);
     ASSERT_TRUE(postTrackbarMove(run, run.controls.balanceTrackbars[1], 200));
@@ -138,6 +153,55 @@ TEST_F(PluginFailureBoxes, WindowStaysUsableWhileASendsFailureBoxesAreOpen) {
     checkWindow("after the boxes");
     checkStoredSettings("after the boxes");
     EXPECT_TRUE(newCommandWords().empty());
+    EXPECT_TRUE(hostReceivedPalettes(host).empty()) << "the host took a palette";
+}
+
+// Every user change, however many notifications it makes, tries the
+// failing host once: one refusal and one send failure, and nothing after
+// them until the next change.
+TEST_F(PluginFailureBoxes, EachUserChangeTriesAFailingHostOnce) {
+    startSession("--malformed=zero-colours", PluginBuild::Probed);
+    ASSERT_FALSE(HasFatalFailure());
+    stopMessageBoxWatcher();
+    HWND cyanRed = run.controls.balanceTrackbars[0];
+    RECT rect;
+    GetWindowRect(cyanRed, &rect);
+    const int y = (rect.top + rect.bottom) / 2;
+    // A quick click beside the thumb (a page, then the end of the movement),
+    // and a drag's worth of movements posted at once.
+    auto clickBeside = [&](int x) {
+        sendMouse(x, y, 0);
+        sendMouse(x, y, MOUSEEVENTF_LEFTDOWN);
+        Sleep(2);
+        sendMouse(x, y, MOUSEEVENTF_LEFTUP);
+    };
+    const struct Change {
+        const char* name;
+        std::function<void()> make;
+    } changes[] = {
+        {"a click right of the thumb", [&] { clickBeside(rect.right - 12); }},
+        {"a click left of the thumb", [&] { clickBeside(rect.left + 12); }},
+        {"ten posted movements",
+         [&] {
+             for (int position = 300; position < 400; position += 10) postTrackbarMove(run, cyanRed, position);
+         }},
+    };
+    for (const Change& change : changes) {
+        SCOPED_TRACE(change.name);
+        change.make();
+        HWND refusal = waitForNewBox(kHostSaidCaption);
+        ASSERT_NE(refusal, nullptr) << change.name << ": no refusal";
+        closeBox(refusal);
+        HWND failure = waitForNewBox(kPluginCaption);
+        ASSERT_NE(failure, nullptr) << change.name << ": no send failure";
+        EXPECT_EQ(boxText(failure), kSendFailedText);
+        closeBox(failure);
+        // Once nothing runs or is owed, no further apply can start.
+        EXPECT_TRUE(waitUntilAppliesDone()) << change.name << ": the applies did not end";
+        EXPECT_EQ(unseenBoxes(), 0u) << change.name << ": a further box opened";
+        EXPECT_EQ(newCommandWords(), (std::vector<std::string>{"SELECTCOLORLAYER", "RECEIVEPALETTE"}))
+            << change.name << ": the host was not tried exactly once";
+    }
     EXPECT_TRUE(hostReceivedPalettes(host).empty()) << "the host took a palette";
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "plugin_probe.h"
+#include "plugin_window.h"
 
 #ifndef PLUGIN_EXE_UNIX_PATH
 #error "PLUGIN_EXE_UNIX_PATH must name the ColorBalancePlugin.exe of this build"
@@ -193,9 +194,19 @@ bool sendToPlugin(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD
     return answered;
 }
 
+bool waitForSliderApplies(const PluginRun& run, DWORD timeoutMs) {
+    return waitUntil(
+        [&] {
+            LRESULT owed = 1;
+            return sendToPlugin(run.window, kApplySliderMovesMessage, 0, 0, 30000, &owed) && owed == 0;
+        },
+        timeoutMs);
+}
+
 bool moveTrackbar(const PluginRun& run, HWND trackbar, int position, int code) {
     return sendToPlugin(trackbar, TBM_SETPOS, TRUE, position) &&
-           sendToPlugin(run.window, WM_HSCROLL, MAKEWPARAM(code, position), reinterpret_cast<LPARAM>(trackbar));
+           sendToPlugin(run.window, WM_HSCROLL, MAKEWPARAM(code, position), reinterpret_cast<LPARAM>(trackbar)) &&
+           waitForSliderApplies(run);
 }
 
 bool postTrackbarMove(const PluginRun& run, HWND trackbar, int position, int code) {
@@ -209,6 +220,24 @@ bool clickButton(const PluginRun& run, HWND button) {
 
 bool runCommand(const PluginRun& run, int commandId) {
     return sendToPlugin(run.window, WM_COMMAND, WPARAM(commandId), 0);
+}
+
+// Absolute coordinates run from 0 to 65535 across the screen.
+void sendMouse(int x, int y, DWORD buttonFlags) {
+    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = LONG((x * 65536LL + width / 2) / width);
+    input.mi.dy = LONG((y * 65536LL + height / 2) / height);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttonFlags;
+    SendInput(1, &input, sizeof input);
+}
+
+HWND captureOf(const PluginRun& run) {
+    GUITHREADINFO thread = {};
+    thread.cbSize = sizeof thread;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(run.window, nullptr), &thread)) return nullptr;
+    return thread.hwndCapture;
 }
 
 HWND findProbeWindow(DWORD processId) {

@@ -95,8 +95,12 @@ struct PluginRun {
 // none came within `timeoutMs`.
 bool sendToPlugin(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                   DWORD timeoutMs = 30000, LRESULT* answer = nullptr);
+// Runs the apply that slider movements asked for, by sending the request
+// that they post, or waits for the one running; true once none is to come.
+bool waitForSliderApplies(const PluginRun& run, DWORD timeoutMs = 30000);
 // A user movement of a trackbar as the trackbar itself reports it: the new
-// position, then WM_HSCROLL with `code` to the main window.
+// position, then WM_HSCROLL with `code` to the main window; then the apply
+// that the movement asked for (waitForSliderApplies).
 bool moveTrackbar(const PluginRun& run, HWND trackbar, int position, int code = 5 /* TB_THUMBTRACK */);
 // The same without waiting for the handler: the position is set, the
 // notification is posted.
@@ -107,6 +111,12 @@ bool postTrackbarMove(const PluginRun& run, HWND trackbar, int position,
 bool clickButton(const PluginRun& run, HWND button);
 // A menu command by its id, waited for.
 bool runCommand(const PluginRun& run, int commandId);
+
+// Real input: the pointer moved to the screen point (x, y), with the mouse
+// button events of `buttonFlags` (MOUSEEVENTF_LEFTDOWN ...) there.
+void sendMouse(int x, int y, DWORD buttonFlags);
+// The window that holds the mouse capture in the plugin's GUI thread.
+HWND captureOf(const PluginRun& run);
 
 // The probed build's probe window of process `processId`, or null.
 HWND findProbeWindow(DWORD processId);

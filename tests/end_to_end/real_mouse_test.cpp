@@ -1,32 +1,13 @@
-// The plugin program moved by real mouse input on the display: a drag of a
-// balance slider's thumb and a click on its channel, both of which must reach
-// the host as palettes of the slider's new value.
+// The plugin program moved by real mouse input on the display: drags of a
+// balance slider's thumb and clicks on its channel, which must reach the host
+// as palettes of the slider's new value, end with the palette of the position
+// where the slider came to rest, and leave the mouse free for the next click.
 #include <windows.h>
 #include <commctrl.h>
 
 #include "end_to_end_fixture.h"
 
 namespace {
-
-// Mouse input at the screen point (x, y) in absolute coordinates, which run
-// from 0 to 65535 across the screen.
-void sendMouse(int x, int y, DWORD buttonFlags) {
-    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = LONG((x * 65536LL + width / 2) / width);
-    input.mi.dy = LONG((y * 65536LL + height / 2) / height);
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttonFlags;
-    SendInput(1, &input, sizeof input);
-}
-
-// The window that holds the mouse capture in the plugin's GUI thread.
-HWND captureOf(const PluginRun& run) {
-    GUITHREADINFO thread = {};
-    thread.cbSize = sizeof thread;
-    if (!GetGUIThreadInfo(GetWindowThreadProcessId(run.window, nullptr), &thread)) return nullptr;
-    return thread.hwndCapture;
-}
 
 class PluginRealMouse : public PluginEndToEnd, public ::testing::WithParamInterface<PluginBuild> {
 protected:
@@ -100,11 +81,54 @@ protected:
             EXPECT_EQ(words[i], i % 2 ? "RECEIVEPALETTE" : "SELECTCOLORLAYER") << context << ": command " << i;
         if (!received.empty()) hostTable = received.back();
     }
+
+    // Waits until the plugin has taken the mouse's input and sent what it
+    // asked for: no window holds the capture, the info line shows the CyanRed
+    // slider's position, no apply runs or is owed, and the host's last
+    // palette is that of the position. Returns the position.
+    int waitUntilHostHasCyanRed(const std::string& context) {
+        HWND cyanRed = run.controls.balanceTrackbars[0];
+        int position = -1;
+        auto settled = [&] {
+            if (captureOf(run) || !waitUntilAppliesDone(0)) return false;
+            position = trackbarPosition(cyanRed);
+            expected.shownBalance(CyanRed) = float((position - 256) / 256.0);
+            if (windowText(run.controls.infoLine) != expectedInfoLine(expected)) return false;
+            const std::vector<std::vector<uint8_t>> received = hostReceivedPalettes(host);
+            if (received.size() <= palettesChecked ||
+                received.back() != expectedTable(pluginSource, expected.current(), expected.preserveBrightness))
+                return false;
+            // Without the probe: the request for the movements' apply
+            // answers that none is to come (an apply with the same settings
+            // may still run for the last movement).
+            return run.probe || waitForSliderApplies(run, 0);
+        };
+        EXPECT_TRUE(waitUntil(settled, 20000))
+            << context << ": CyanRed at " << position << ", capture held by " << captureOf(run) << ", info line "
+            << windowText(run.controls.infoLine) << ", " << hostReceivedPalettes(host).size() - palettesChecked
+            << " new palette(s) at the host, the last of another position";
+        return position;
+    }
+
+    // The palettes and commands of the last action: whole sends only.
+    void takePalettes(const std::string& context) {
+        const size_t received = newPalettes().size();
+        const std::vector<std::string> words = newCommandWords();
+        ASSERT_EQ(words.size(), 2 * received) << context;
+        for (size_t i = 0; i < words.size(); ++i)
+            EXPECT_EQ(words[i], i % 2 ? "RECEIVEPALETTE" : "SELECTCOLORLAYER") << context << ": command " << i;
+        hostTable = expectedTable(pluginSource, expected.current(), expected.preserveBrightness);
+    }
+
+    POINT middleOf(HWND window) {
+        RECT rect;
+        GetWindowRect(window, &rect);
+        return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    }
 };
 
-// Movements that arrive while an apply waits for the host are dropped, so
-// the host may lag behind the slider until the next forced apply; a state
-// button's click then sends what the slider shows.
+// The host follows the slider: every palette is that of a position the
+// slider passed, and a state button's click then sends what the slider shows.
 TEST_P(PluginRealMouse, DraggingAndClickingABalanceSliderChangesTheHostsPalette) {
     startSession("", GetParam(), 640, 300);
     ASSERT_FALSE(HasFatalFailure());
@@ -138,6 +162,98 @@ TEST_P(PluginRealMouse, DraggingAndClickingABalanceSliderChangesTheHostsPalette)
 
     ASSERT_TRUE(clickButton(run, run.controls.stateButtons[0]));
     checkEverything("State A clicked after the mouse", 0, 1);
+    EXPECT_TRUE(pluginBoxes().empty()) << "a message box was shown";
+}
+
+// Fast drags, some released within a few milliseconds of the last move: the
+// movements that come while an apply waits for the host are sent by the
+// apply after it, so the host always ends at the position where the slider
+// came to rest.
+TEST_P(PluginRealMouse, FastDragsEndWithTheFinalPositionAtTheHost) {
+    startSession("", GetParam(), 640, 300);
+    ASSERT_FALSE(HasFatalFailure());
+    HWND cyanRed = run.controls.balanceTrackbars[0];
+    const POINT middle = middleOf(cyanRed);
+    const struct FastDrag {
+        int moves;
+        int stepPixels;       // negative: to the left
+        DWORD gapMs;          // between moves
+        DWORD releaseAfterMs; // after the last move
+    } drags[] = {{12, 4, 1, 0}, {20, 2, 2, 1}, {5, 9, 8, 2},  {8, -5, 3, 0}, {15, -3, 1, 1},
+                 {10, 6, 5, 0}, {6, 5, 1, 0},  {10, -4, 1, 0}, {16, 3, 2, 0}, {7, -7, 4, 1}};
+    for (const FastDrag& drag : drags) {
+        const std::string name = std::to_string(drag.moves) + " moves of " + std::to_string(drag.stepPixels) +
+                                 " px " + std::to_string(drag.gapMs) + " ms apart, released after " +
+                                 std::to_string(drag.releaseAfterMs) + " ms";
+        SCOPED_TRACE(name);
+        // "Reset CyanRed" puts the thumb back in the middle, where it is taken.
+        ASSERT_TRUE(runCommand(run, 32790));
+        expected.shownBalance(CyanRed) = 0;
+        checkEverything(name + ": reset", 0, 1);
+
+        sendMouse(middle.x, middle.y, 0);
+        sendMouse(middle.x, middle.y, MOUSEEVENTF_LEFTDOWN);
+        ASSERT_TRUE(waitUntil([&] { return captureOf(run) == cyanRed; }, 5000)) << "the slider took no capture";
+        int x = middle.x;
+        for (int i = 0; i < drag.moves; ++i) {
+            Sleep(drag.gapMs);
+            x += drag.stepPixels;
+            sendMouse(x, middle.y, 0);
+        }
+        Sleep(drag.releaseAfterMs);
+        sendMouse(x, middle.y, MOUSEEVENTF_LEFTUP);
+
+        const int rest = waitUntilHostHasCyanRed(name);
+        EXPECT_NE(rest, 256) << name << ": the drag did not move the thumb";
+        checkWindow(name);
+        checkStoredSettings(name);
+        takePalettes(name);
+    }
+    EXPECT_TRUE(pluginBoxes().empty()) << "a message box was shown";
+}
+
+// A click beside the thumb with the button held 1-3 ms pages the slider, and
+// its button-up comes while the page's apply waits for the host. The trackbar
+// must still give up the capture, and the next click on a range button must
+// reach that button.
+TEST_P(PluginRealMouse, QuickClicksBesideTheThumbLeaveTheMouseFree) {
+    startSession("", GetParam(), 640, 300);
+    ASSERT_FALSE(HasFatalFailure());
+    HWND cyanRed = run.controls.balanceTrackbars[0];
+    RECT rect;
+    GetWindowRect(cyanRed, &rect);
+    const int y = (rect.top + rect.bottom) / 2;
+    for (int i = 0; i < 8; ++i) {
+        // Right and left of the thumb in turn, so that it stays near the
+        // middle; Lows and All in turn, so that each range click shows.
+        const bool right = i % 2 == 0;
+        const DWORD heldMs = 1 + i % 3;
+        const int range = right ? Lows : All;
+        const std::string name = "click " + std::to_string(i + 1) + (right ? " right" : " left") +
+                                 " of the thumb, held " + std::to_string(heldMs) + " ms";
+        SCOPED_TRACE(name);
+        const int before = trackbarPosition(cyanRed);
+        const int x = right ? rect.right - 12 : rect.left + 12;
+        sendMouse(x, y, 0);
+        sendMouse(x, y, MOUSEEVENTF_LEFTDOWN);
+        Sleep(heldMs);
+        sendMouse(x, y, MOUSEEVENTF_LEFTUP);
+        const int after = waitUntilHostHasCyanRed(name);
+        EXPECT_EQ(captureOf(run), nullptr) << name << ": the trackbar kept the capture";
+        EXPECT_TRUE(right ? after > before : after < before) << name << ": from " << before << " to " << after;
+        checkWindow(name);
+        checkStoredSettings(name);
+        takePalettes(name);
+
+        const POINT button = middleOf(run.controls.rangeButtons[range]);
+        sendMouse(button.x, button.y, 0);
+        sendMouse(button.x, button.y, MOUSEEVENTF_LEFTDOWN);
+        sendMouse(button.x, button.y, MOUSEEVENTF_LEFTUP);
+        expected.currentRange = range;
+        EXPECT_TRUE(waitUntil([&] { return windowText(run.controls.infoLine) == expectedInfoLine(expected); }, 10000))
+            << name << ": the click on a range button was lost; info line " << windowText(run.controls.infoLine);
+        checkEverything(name + ", then a range button", 0, 0);
+    }
     EXPECT_TRUE(pluginBoxes().empty()) << "a message box was shown";
 }
 

@@ -1,5 +1,6 @@
-// The plugin program against a stand-in host that holds every command: a
-// drag during the host's wait, and the exit command given during it.
+// The plugin program against a stand-in host that holds every command: drags
+// and a burst of movements during the host's wait, and the exit command given
+// during it.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -34,60 +35,65 @@ protected:
         return expectedTable(pluginSource, state, true);
     }
 
-    bool waitUntilIdle(DWORD timeoutMs) {
-        return waitUntil([&] { return probe(kProbeTransformBusy) == 0; }, timeoutMs);
-    }
 };
 
-// Two applies run, each started by the first movement after the previous
-// one ended; the movements during each apply's wait are shown and stored but
-// send nothing. A final forced apply sends the last state.
-TEST_F(PluginSlowHost, DragDuringTheHostsWaitKeepsTheWindowCurrentAndSendsOnlyTheAppliesThatRan) {
+// Each drag starts an apply with its first movement; the movements that
+// come during that apply's wait are shown and stored at once and sent
+// together by one apply after it, so the host ends at the drag's last
+// position. The last drag is a burst posted all at once. A final forced apply
+// sends the last state once more.
+TEST_F(PluginSlowHost, MovementsDuringTheHostsWaitAreSentTogetherByTheApplyAfterIt) {
     // Every command held a second, so an apply takes about two.
     startSession("--delay-ms=1000", PluginBuild::Probed);
     ASSERT_FALSE(HasFatalFailure());
-    const std::vector<std::vector<int>> drags = {{270, 290, 310, 330}, {350, 370, 390}};
-    std::vector<int> applied;
-    for (const std::vector<int>& drag : drags) {
+    const struct Drag {
+        std::vector<int> positions;
+        bool burst;  // the movements after the first posted at once, unchecked
+    } drags[] = {{{270, 290, 310, 330}, false}, {{350, 370, 390}, false},
+                 {{400, 410, 420, 430, 440, 450, 460, 470, 480, 490, 500, 510}, true}};
+    for (const Drag& drag : drags) {
+        const std::string name = "the drag from " + std::to_string(drag.positions.front());
+        SCOPED_TRACE(name);
         const size_t heldBefore = heldCommands(host);
         const size_t receivedBefore = hostReceivedPalettes(host).size();
-        dragTo(drag[0]);
+        dragTo(drag.positions.front());
         ASSERT_TRUE(waitUntil([&] { return heldCommands(host) > heldBefore; }, 5000))
-            << "the movement to " << drag[0] << " started no apply";
-        applied.push_back(drag[0]);
+            << "the movement to " << drag.positions.front() << " started no apply";
         EXPECT_EQ(probe(kProbeTransformBusy), 1);
-        for (size_t i = 1; i < drag.size(); ++i) {
-            dragTo(drag[i]);
+        for (size_t i = 1; i < drag.positions.size(); ++i) {
+            if (drag.burst) {
+                ASSERT_TRUE(postTrackbarMove(run, run.controls.balanceTrackbars[0], drag.positions[i]));
+                continue;
+            }
+            dragTo(drag.positions[i]);
             // Still busy with the same apply, which has not yet delivered its
             // palette: this movement came during its wait.
-            ASSERT_EQ(probe(kProbeTransformBusy), 1) << "the apply ended before the movement to " << drag[i]
+            ASSERT_EQ(probe(kProbeTransformBusy), 1) << "the apply ended before the movement to " << drag.positions[i]
                                                       << " was taken; the host's delay is too short for this machine";
             ASSERT_EQ(hostReceivedPalettes(host).size(), receivedBefore)
-                << "the apply ended before the movement to " << drag[i] << " was taken";
+                << "the apply ended before the movement to " << drag.positions[i] << " was taken";
         }
-        ASSERT_TRUE(waitUntilIdle(15000)) << "the apply did not end";
-        EXPECT_EQ(hostReceivedPalettes(host).size(), receivedBefore + 1) << "palettes after the drag from " << drag[0];
-        checkWindow("after the drag from " + std::to_string(drag[0]));
+        expected.shownBalance(CyanRed) = float((drag.positions.back() - 256) / 256.0);
+        ASSERT_TRUE(waitUntilAppliesDone(30000)) << "the applies did not end";
+        checkWindow("after " + name);
+
+        // The running apply's palette, then no more than two: the one running
+        // when the last movement came and one after it.
+        const std::vector<std::vector<uint8_t>> received = newPalettes();
+        ASSERT_GE(received.size(), 2u) << name << ": palettes received";
+        EXPECT_LE(received.size(), 3u) << name << ": palettes received";
+        EXPECT_TRUE(received.front() == tableFor(drag.positions.front()))
+            << name << ": the first palette is not that of " << drag.positions.front() << ": "
+            << describeTableDifference(tableFor(drag.positions.front()), received.front());
+        EXPECT_TRUE(received.back() == tableFor(drag.positions.back()))
+            << name << ": the last palette is not that of " << drag.positions.back() << ": "
+            << describeTableDifference(tableFor(drag.positions.back()), received.back());
+        EXPECT_EQ(newCommandWords().size(), 2 * received.size()) << name << ": commands per palette";
     }
 
     // A forced apply sends what the window shows now.
     ASSERT_TRUE(clickButton(run, run.controls.stateButtons[0]));
-    applied.push_back(drags.back().back());
-    checkWindow("after the final click");
-    checkStoredSettings("after the final click");
-
-    const std::vector<std::vector<uint8_t>> received = newPalettes();
-    ASSERT_EQ(received.size(), applied.size()) << "palettes received";
-    for (size_t i = 0; i < applied.size(); ++i)
-        EXPECT_TRUE(received[i] == tableFor(applied[i]))
-            << "palette " << i << " (CyanRed at " << applied[i]
-            << "): " << describeTableDifference(tableFor(applied[i]), received[i]);
-    std::vector<std::string> words;
-    for (size_t i = 0; i < applied.size(); ++i) {
-        words.push_back("SELECTCOLORLAYER");
-        words.push_back("RECEIVEPALETTE");
-    }
-    EXPECT_EQ(newCommandWords(), words);
+    checkEverything("after the final click", 0, 1);
     EXPECT_TRUE(pluginBoxes().empty()) << "a message box was shown";
 }
 

@@ -465,6 +465,8 @@ TEST_F(PluginWindowWithHost, SliderMovementShowsTheValueAndSendsThePalette) {
     SendMessageA(run_.window, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 512), reinterpret_cast<LPARAM>(trackbar));
     EXPECT_EQ(windowText(controls_.infoLine),
               "State A.All      (+1.00 +0.00 +0.00)\nlows-below: 0.20 heights-above: 0.80");
+    // The movement's apply runs after its notification.
+    ASSERT_TRUE(waitForSliderApplies(run_));
     EXPECT_EQ(hostReceivedPalettes(host_).size(), 1u);
     EXPECT_EQ(join(executedWords(host_)),
               "SELECTCOLORLAYER SELECTCOLORLAYER SENDPALETTE SELECTCOLORLAYER RECEIVEPALETTE");

@@ -3,7 +3,8 @@
 // movements, button clicks and menu commands through mainDialogProc. No host
 // is involved: movements are made while an apply counts as running, so their
 // unforced apply is dropped; a command's forced apply fails to send for want
-// of a palette and shows its message, which counts the applies.
+// of a palette and shows its message, which counts the applies. Movements
+// ask for their apply with a message posted to the window.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -63,6 +64,8 @@ protected:
                                                                130, 75, 20, parent_, nullptr,
                                                                pluginWindow.instance, nullptr);
         transformBusy = true;  // drops the unforced applies of slider movements
+        settingsChanged = false;
+        sliderApplyRequest = {};
     }
 
     void TearDown() override {
@@ -418,6 +421,29 @@ TEST_F(WindowCommands, StateButtonSwitchesShowsAndSendsEvenWhenAlreadyCurrent) {
         EXPECT_EQ(balanceSettings.currentState, state);
         EXPECT_EQ(position(pluginWindow.heightsAboveTrackbar), state == 1 ? 128 : 204);
         EXPECT_EQ(std::string(infoText).substr(0, 7), stateDisplayName(state));
+    }
+}
+
+// Movements apply after their notifications, together: three of them post
+// one request and show nothing; its handler applies once (failing here, for
+// want of a palette), and the failed send is not tried again.
+TEST_F(WindowCommands, SliderMovementsShareOneApplyAfterTheirNotifications) {
+    HWND cyanRed = pluginWindow.balanceTrackbars[CyanRed];
+    const size_t before = messageBoxesSeen().size();
+    for (int position : {300, 310, 320}) {
+        SendMessageA(cyanRed, TBM_SETPOS, TRUE, position);
+        EXPECT_EQ(scroll(TB_THUMBTRACK, cyanRed), TRUE);
+    }
+    EXPECT_EQ(messageBoxesSeen().size(), before) << "a movement applied inside its notification";
+    MSG request;
+    int requests = 0;
+    while (PeekMessageA(&request, parent_, kApplySliderMovesMessage, kApplySliderMovesMessage, PM_REMOVE)) ++requests;
+    EXPECT_EQ(requests, 1) << "requests posted for three movements";
+    EXPECT_TRUE(settingsChanged);
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(mainDialogProc(parent_, kApplySliderMovesMessage, 0, 0), TRUE);
+        EXPECT_EQ(messageBoxesSeen().size(), before + 1) << "round " << round << ": one apply in all";
+        EXPECT_FALSE(settingsChanged) << "round " << round;
     }
 }
 
