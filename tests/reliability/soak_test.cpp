@@ -21,13 +21,13 @@ namespace {
 // The first applies bring one-off allocations of the plugin and of Wine
 // (heap and handle tables growing to their working size). The warm-up takes
 // most of them.
-constexpr int kWarmUpApplies = 2000;
+constexpr int kWarmUpApplies = 1000;
 // Where a one-off step of Wine's heap falls differs between machines: steps
 // of about 1.8 MB have been seen between applies 200 and 1,200 on one and
 // between 2,000 and 2,500 on another. So growth is measured over five windows
 // of applies and judged by the median window: up to two such steps cannot fail
 // the test, while a steady leak, which shows in every window, still does.
-constexpr int kWindowApplies = 300;
+constexpr int kWindowApplies = 200;
 constexpr int kWindows = 5;
 // Less than the palette block that each apply sends (1,064 bytes for 256
 // colours), so that a palette copy kept per apply fails. Wine 8's DDEML
