@@ -19,13 +19,11 @@
 namespace {
 
 // The first applies bring one-off allocations of the plugin and of Wine
-// (heap and handle tables growing to their working size). The warm-up takes
-// most of them.
+// (heap and handle tables growing to their working size); the warm-up takes
+// them.
 constexpr int kWarmUpApplies = 1000;
-// Where a one-off step of Wine's heap falls differs between machines: steps
-// of about 1.8 MB have been seen between applies 200 and 1,200 on one and
-// between 2,000 and 2,500 on another. So growth is measured over five windows
-// of applies and judged by the median window: up to two such steps cannot fail
+// Growth is measured over five windows of applies and judged by the median
+// window: a one-off step that still falls into one or two windows cannot fail
 // the test, while a steady leak, which shows in every window, still does.
 constexpr int kWindowApplies = 200;
 constexpr int kWindows = 5;
@@ -105,6 +103,11 @@ TEST_F(PluginSoak, AppliesAfterWarmUpGrowPrivateBytesByLessThanOneKilobyteEachAn
     ASSERT_TRUE(runApplies(run, kWarmUpApplies)) << "the plugin stopped answering during the warm-up";
     ASSERT_TRUE(waitForPalettesReceived(host, kWarmUpApplies, 30000));
     ProcessFootprint before, after;
+    // Under Wine the first count of GDI objects reads the plugin's whole GDI
+    // handle table (1.5 MB), and that reading adds those pages to the
+    // plugin's private bytes once: a count taken and dropped here keeps that
+    // step out of the measured growth.
+    ASSERT_TRUE(pluginFootprint(run, before));
     ASSERT_TRUE(pluginFootprint(run, before));
     const long windowsBefore = countProcessWindows(run.process.dwProcessId);
 
