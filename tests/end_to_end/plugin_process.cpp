@@ -129,7 +129,8 @@ bool PluginRun::launch(PluginBuild build, int x, int y) {
     controls = {};
     launchedBuild = build;
     SetCursorPos(x, y);
-    if (!launchProcess("\"" + pluginExePath(build) + "\"", process)) return false;
+    const std::string path = program.empty() ? pluginExePath(build) : program;
+    if (!launchProcess("\"" + path + "\"", process)) return false;
     CloseHandle(process.hThread);
     process.hThread = nullptr;
     return true;

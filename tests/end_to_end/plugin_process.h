@@ -69,6 +69,9 @@ struct PluginRun {
     HWND probe = nullptr;  // the probed build's probe window
     PluginControls controls;
     PluginBuild launchedBuild = PluginBuild::Real;  // set by launch()
+    // Windows path of a plugin program to start in place of this build's
+    // (empty: the one that launch() is given).
+    std::string program;
 
     // Launches the program with the mouse pointer at (x, y), where its
     // window will open, and waits until the window is filled and the program

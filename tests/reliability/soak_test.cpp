@@ -1,11 +1,13 @@
-// A thousand applies in a row against the stand-in host: the plugin's private
-// memory grows by less than 1 MB and it keeps exactly as many GDI objects and
-// windows as before. The counters themselves are checked first on objects
-// that this test makes, so that a counter blind to leaks cannot pass.
+// Long runs of applies against the stand-in host: after a warm-up the
+// plugin's private memory grows by less than a kilobyte per apply and it
+// keeps exactly as many GDI objects and windows as before. The counters
+// themselves are checked first on objects that this test makes, so that a
+// counter blind to leaks cannot pass.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -16,9 +18,19 @@
 
 namespace {
 
-constexpr int kWarmUpApplies = 200;
-constexpr int kSoakApplies = 1000;
-constexpr long long kGrowthBound = 1024 * 1024;
+// The first applies bring one-off allocations of the plugin and of Wine
+// (heap and handle tables growing to their working size); the warm-up takes
+// them.
+constexpr int kWarmUpApplies = 1000;
+// Growth is measured over five windows of applies and judged by the median
+// window: a one-off step that still falls into one or two windows cannot fail
+// the test, while a steady leak, which shows in every window, still does.
+constexpr int kWindowApplies = 200;
+constexpr int kWindows = 5;
+// Less than the palette block that each apply sends (1,064 bytes for 256
+// colours), so that a palette copy kept per apply fails. Wine 8's DDEML
+// alone keeps about 330 bytes per exchange (its movable handles).
+constexpr long long kGrowthBoundPerApply = 1024;
 
 ProcessFootprint ownFootprint() {
     ProcessFootprint footprint;
@@ -81,9 +93,9 @@ protected:
     }
 };
 
-// After a warm-up, a thousand applies: alternately the brightness command and
-// a CyanRed movement, each delivered to the host.
-TEST_F(PluginSoak, ThousandAppliesGrowPrivateBytesByLessThanOneMegabyteAndLeakNoObject) {
+// After a warm-up, three windows of applies: alternately the brightness
+// command and a CyanRed movement, each delivered to the host.
+TEST_F(PluginSoak, AppliesAfterWarmUpGrowPrivateBytesByLessThanOneKilobyteEachAndLeakNoObject) {
     ASSERT_TRUE(startStandInHost(host, ""));
     ASSERT_TRUE(startMessageBoxWatcher(true));
     ASSERT_TRUE(run.start(PluginBuild::Real)) << "the plugin window did not open";
@@ -91,23 +103,42 @@ TEST_F(PluginSoak, ThousandAppliesGrowPrivateBytesByLessThanOneMegabyteAndLeakNo
     ASSERT_TRUE(runApplies(run, kWarmUpApplies)) << "the plugin stopped answering during the warm-up";
     ASSERT_TRUE(waitForPalettesReceived(host, kWarmUpApplies, 30000));
     ProcessFootprint before, after;
+    // Under Wine the first count of GDI objects reads the plugin's whole GDI
+    // handle table (1.5 MB), and that reading adds those pages to the
+    // plugin's private bytes once: a count taken and dropped here keeps that
+    // step out of the measured growth.
+    ASSERT_TRUE(pluginFootprint(run, before));
     ASSERT_TRUE(pluginFootprint(run, before));
     const long windowsBefore = countProcessWindows(run.process.dwProcessId);
 
     const DWORD start = GetTickCount();
-    ASSERT_TRUE(runApplies(run, kSoakApplies)) << "the plugin stopped answering";
+    std::vector<long long> windowGrowth;
+    ProcessFootprint windowStart = before;
+    for (int window = 0; window < kWindows; ++window) {
+        // Each window runs the series from its start; its even length leaves
+        // the brightness switch as it found it.
+        ASSERT_TRUE(runApplies(run, kWindowApplies)) << "the plugin stopped answering in window " << window;
+        ASSERT_TRUE(waitForPalettesReceived(host, kWarmUpApplies + (window + 1) * kWindowApplies, 30000));
+        ASSERT_TRUE(pluginFootprint(run, after));
+        windowGrowth.push_back((long long)after.privateBytes - (long long)windowStart.privateBytes);
+        windowStart = after;
+    }
     const DWORD elapsed = GetTickCount() - start;
-    EXPECT_TRUE(waitForPalettesReceived(host, kWarmUpApplies + kSoakApplies, 30000));
-    EXPECT_EQ(palettesReceived(host), size_t(kWarmUpApplies + kSoakApplies)) << "palettes the host received";
-    ASSERT_TRUE(pluginFootprint(run, after));
+    const int soakApplies = kWindows * kWindowApplies;
+    EXPECT_EQ(palettesReceived(host), size_t(kWarmUpApplies + soakApplies)) << "palettes the host received";
 
-    const long long growth = (long long)after.privateBytes - (long long)before.privateBytes;
-    printf("%d applies in %lu ms; private bytes (%s) %llu -> %llu, growth %lld; GDI objects (%s) %ld -> %ld; "
-           "USER objects (%s) %ld -> %ld\n",
-           kSoakApplies, elapsed, before.privateBytesSource, (unsigned long long)before.privateBytes,
-           (unsigned long long)after.privateBytes, growth, before.gdiObjectsSource, before.gdiObjects,
-           after.gdiObjects, before.userObjectsSource, before.userObjects, after.userObjects);
-    EXPECT_LT(growth, kGrowthBound) << "private bytes grew by " << growth;
+    std::vector<long long> sorted = windowGrowth;
+    std::sort(sorted.begin(), sorted.end());
+    const long long medianPerApply = sorted[kWindows / 2] / kWindowApplies;
+    printf("%d applies in %lu ms; private bytes (%s) %llu -> %llu, growth per window of %d:", soakApplies,
+           elapsed, before.privateBytesSource, (unsigned long long)before.privateBytes,
+           (unsigned long long)after.privateBytes, kWindowApplies);
+    for (long long growth : windowGrowth) printf(" %lld", growth);
+    printf(", median %lld per apply; GDI objects (%s) %ld -> %ld; USER objects (%s) %ld -> %ld\n", medianPerApply,
+           before.gdiObjectsSource, before.gdiObjects, after.gdiObjects, before.userObjectsSource,
+           before.userObjects, after.userObjects);
+    EXPECT_LT(medianPerApply, kGrowthBoundPerApply)
+        << "private bytes grew by " << medianPerApply << " bytes per apply in the median window";
     EXPECT_GE(before.gdiObjects, 0) << "GDI objects cannot be counted here";
     EXPECT_EQ(after.gdiObjects, before.gdiObjects) << "GDI objects (brushes, fonts ...) leaked";
     EXPECT_EQ(after.userObjects, before.userObjects) << "USER objects leaked";

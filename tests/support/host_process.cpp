@@ -55,7 +55,8 @@ enum class HostStart { Ready, Failed, FailedTryAgain };
 static HostStart startHostOnce(StandInHost& host, const char* options) {
     host.logPath = newLogPath();
     DeleteFileA(host.logPath.c_str());
-    const std::string commandLine = "\"" + standInHostPath() + "\" \"--log=" + host.logPath + "\" " +
+    const std::string program = host.program.empty() ? standInHostPath() : host.program;
+    const std::string commandLine = "\"" + program + "\" \"--log=" + host.logPath + "\" " +
                                     (options ? options : "");
     PROCESS_INFORMATION started = {};
     if (!launchProcess(commandLine, started)) {

@@ -17,6 +17,7 @@ struct StandInHost {
     HANDLE process = nullptr;
     DWORD processId = 0;
     std::string logPath;  // Windows path of its --log file
+    std::string program;  // Windows path of the StandInKavrin.exe to start; empty: this build's
 };
 
 // The Windows path (Z:\...) of StandInKavrin.exe in this build.
