@@ -42,13 +42,6 @@ int stepPosition(int i) {
     return 257 + (phase < span ? phase : 2 * span - 1 - phase);
 }
 
-std::string infoLineFor(int position) {
-    char text[128];
-    snprintf(text, sizeof text, "State A.All      (%+3.2f +0.00 +0.00)\nlows-below: 0.20 heights-above: 0.80",
-             (position - 256) / 256.0);
-    return text;
-}
-
 enum class DragKind { Sent, Posted, Paced };
 
 const char* dragKindName(DragKind kind) {
@@ -77,7 +70,7 @@ bool dragOnce(PluginBuild build, DragKind kind, int steps, DragFigures& figures)
         if (delivered && kind != DragKind::Sent) {
             // The last step is handled once the info line shows it; its apply,
             // if it ran, has ended once the busy flag is clear.
-            const std::string last = infoLineFor(stepPosition(steps - 1));
+            const std::string last = infoLineWithCyanRed(All, stepPosition(steps - 1));
             delivered = waitUntil([&] { return windowText(run.controls.infoLine) == last; }, 60000) &&
                         waitUntil(
                             [&] {

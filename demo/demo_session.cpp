@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "resource_ids.h"
 #include "test_support.h"
 
 namespace {
 
-const char kPluginTitle[] = "Kavrin Color Balance Plugin (v201503b)";
 const char kHostTitlePrefix[] = "Kavrin (stand-in)";
 constexpr DWORD kWindowWaitMs = 30000;
 
@@ -77,7 +77,7 @@ int drive(const char* logPath) {
     }
     const std::vector<uint8_t> original(block.begin() + 40, block.begin() + 40 + 4 * colours);
 
-    HWND window = findTopLevelWindow(kPluginTitle, kWindowWaitMs);
+    HWND window = findTopLevelWindow(PLUGIN_WINDOW_TITLE, kWindowWaitMs);
     if (!window) {
         std::printf("the plugin window did not appear\n");
         return 1;
@@ -100,8 +100,8 @@ int drive(const char* logPath) {
     moveSlider(window, controls.trackbars[3], 70);            // lows-below
     click(window, controls.buttons[5]);                       // State B: untouched, the original palette
     click(window, controls.buttons[4]);                       // back to State A
-    SendMessageA(window, WM_COMMAND, 32807, 0);               // brightness preservation off
-    SendMessageA(window, WM_COMMAND, 32807, 0);               // and on again
+    SendMessageA(window, WM_COMMAND, IDM_BRIGHTNESS_PRESERVATION, 0);  // brightness preservation off
+    SendMessageA(window, WM_COMMAND, IDM_BRIGHTNESS_PRESERVATION, 0);  // and on again
     pumpMessagesFor(300);
 
     StandInHost host;
@@ -117,9 +117,9 @@ int drive(const char* logPath) {
 }
 
 int exitPlugin() {
-    HWND window = findTopLevelWindow(kPluginTitle, 5000);
+    HWND window = findTopLevelWindow(PLUGIN_WINDOW_TITLE, 5000);
     if (!window) return 1;
-    PostMessageA(window, WM_COMMAND, 105, 0);  // "E&xit Plugin"
+    PostMessageA(window, WM_COMMAND, IDM_EXIT_PLUGIN, 0);  // "E&xit Plugin"
     return 0;
 }
 
@@ -130,7 +130,7 @@ int main(int argc, char** argv) {
     if (verb == "host-window")
         return printWindowRect(findTopLevelWindowStarting(kHostTitlePrefix, 0, kWindowWaitMs), "host") ? 0 : 1;
     if (verb == "plugin-window")
-        return printWindowRect(findTopLevelWindow(kPluginTitle, kWindowWaitMs), "plugin") ? 0 : 1;
+        return printWindowRect(findTopLevelWindow(PLUGIN_WINDOW_TITLE, kWindowWaitMs), "plugin") ? 0 : 1;
     if (verb == "drive" && argc > 2) return drive(argv[2]);
     if (verb == "exit") return exitPlugin();
     std::printf("usage: demo_session host-window | plugin-window | drive LOG | exit\n");

@@ -75,11 +75,11 @@ void PluginEndToEnd::checkWindow(const std::string& context) {
         HWND trackbar;
         int position;
     } sliders[] = {
-        {"CyanRed", run.controls.balanceTrackbars[0], balancePositionOf(state.balance[expected.currentRange][0])},
-        {"MagentaGreen", run.controls.balanceTrackbars[1], balancePositionOf(state.balance[expected.currentRange][1])},
-        {"YellowBlue", run.controls.balanceTrackbars[2], balancePositionOf(state.balance[expected.currentRange][2])},
-        {"lows-below", run.controls.lowsBelowTrackbar, thresholdPositionOf(state.lowsBelow)},
-        {"heights-above", run.controls.heightsAboveTrackbar, thresholdPositionOf(state.heightsAbove)},
+        {"CyanRed", run.controls.balanceTrackbars[0], balanceToPosition(state.balance[expected.currentRange][0])},
+        {"MagentaGreen", run.controls.balanceTrackbars[1], balanceToPosition(state.balance[expected.currentRange][1])},
+        {"YellowBlue", run.controls.balanceTrackbars[2], balanceToPosition(state.balance[expected.currentRange][2])},
+        {"lows-below", run.controls.lowsBelowTrackbar, thresholdToPosition(state.lowsBelow)},
+        {"heights-above", run.controls.heightsAboveTrackbar, thresholdToPosition(state.heightsAbove)},
     };
     for (const Slider& slider : sliders)
         EXPECT_EQ(trackbarPosition(slider.trackbar), slider.position) << context << ": " << slider.name << " slider";

@@ -118,7 +118,7 @@ TEST_P(PluginExitDuringWait, EndsTheProgramPromptlyWithCodeZero) {
     ASSERT_TRUE(waitUntil([&] { return heldCommands(host) > heldBefore; }, 10000)) << "the movement started no apply";
 
     const DWORD start = GetTickCount();
-    ASSERT_TRUE(PostMessageA(run.window, WM_COMMAND, 105, 0));
+    ASSERT_TRUE(PostMessageA(run.window, WM_COMMAND, IDM_EXIT_PLUGIN, 0));
     DWORD exitCode = 0xDEADBEEF;
     ASSERT_TRUE(run.waitForExit(20000, exitCode)) << "the plugin did not end";
     const DWORD elapsed = GetTickCount() - start;

@@ -18,7 +18,7 @@
 
 namespace {
 
-const char kInitialInfoLine[] = "State A.All      (+0.00 +0.00 +0.00)\nlows-below: 0.20 heights-above: 0.80";
+const std::string kInitialInfoLine = formatInfoLine(kDefaultBalanceSettings);
 
 std::string describe(const RECT& rect) {
     return "(" + std::to_string(rect.left) + ", " + std::to_string(rect.top) + ") " +
@@ -45,7 +45,7 @@ bool runUntilExit(PluginRun& run, DWORD timeoutMs, DWORD& exitCode, std::vector<
     Search search = {run.process.dwProcessId, &closing, &boxes};
     bool appeared = false;
     auto ended = [&] {
-        if (findTopLevelWindowStarting(kPluginTitle, run.process.dwProcessId, 0)) appeared = true;
+        if (findTopLevelWindowStarting(PLUGIN_WINDOW_TITLE, run.process.dwProcessId, 0)) appeared = true;
         EnumWindows(
             [](HWND window, LPARAM data) {
                 Search& search = *reinterpret_cast<Search*>(data);
@@ -57,7 +57,7 @@ bool runUntilExit(PluginRun& run, DWORD timeoutMs, DWORD& exitCode, std::vector<
                     return TRUE;
                 char caption[256] = "", text[1024] = "";
                 GetWindowTextA(window, caption, sizeof caption);
-                if (std::strcmp(caption, kPluginTitle) == 0) return TRUE;
+                if (std::strcmp(caption, PLUGIN_WINDOW_TITLE) == 0) return TRUE;
                 GetWindowTextA(GetDlgItem(window, 0xFFFF), text, sizeof text);  // the box's text
                 search.boxes->push_back({caption, text});
                 search.closing->push_back(window);
@@ -99,7 +99,7 @@ std::string openMessageBoxes(DWORD processId) {
             GetWindowThreadProcessId(window, &owner);
             if (owner != search.processId || !IsWindowVisible(window) || className(window) != "#32770") return TRUE;
             std::string title = windowText(window);
-            if (title != kPluginTitle && title != kAboutTitle) search.captions += "[" + title + "]";
+            if (title != PLUGIN_WINDOW_TITLE && title != ABOUT_BOX_TITLE) search.captions += "[" + title + "]";
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&search));
@@ -205,7 +205,7 @@ protected:
     // may be open before.
     void exitPlugin(PluginRun& run) {
         EXPECT_EQ(openMessageBoxes(run.process.dwProcessId), "");
-        PostMessageA(run.window, WM_COMMAND, 105, 0);
+        PostMessageA(run.window, WM_COMMAND, IDM_EXIT_PLUGIN, 0);
         DWORD exitCode = 0xDEADBEEF;
         ASSERT_TRUE(run.waitForExit(10000, exitCode)) << "the plugin did not end";
         EXPECT_EQ(exitCode, 0u);
@@ -246,7 +246,7 @@ protected:
 
     HWND waitForAboutBox() {
         HWND about = nullptr;
-        waitUntil([&] { return (about = findTopLevelWindowStarting(kAboutTitle, run_.process.dwProcessId, 0)); },
+        waitUntil([&] { return (about = findTopLevelWindowStarting(ABOUT_BOX_TITLE, run_.process.dwProcessId, 0)); },
                   5000);
         return about;
     }
@@ -272,7 +272,7 @@ TEST_F(PluginWindowWithHost, OpensTopmostWithItsTitleCentredOnThePointer) {
         SCOPED_TRACE("pointer at " + std::to_string(c.x) + ", " + std::to_string(c.y));
         PluginRun run;
         startPlugin(run, c.x, c.y);
-        EXPECT_EQ(windowText(run.window), kPluginTitle);
+        EXPECT_EQ(windowText(run.window), PLUGIN_WINDOW_TITLE);
         EXPECT_TRUE(GetWindowLongA(run.window, GWL_EXSTYLE) & WS_EX_TOPMOST);
         SIZE size = expectedWindowSize(run.window);
         RECT rect;
@@ -324,7 +324,7 @@ TEST_F(PluginWindowWithHost, HoldsEveryControlAtItsPlaceAndSize) {
         DWORD style;
         const char* text;
     } styles[] = {
-        {"info line", controls_.infoLine, 0x54000001, kInitialInfoLine},
+        {"info line", controls_.infoLine, 0x54000001, kInitialInfoLine.c_str()},
         {"Lows", controls_.rangeButtons[0], 0x54010000, "Lows"},
         {"State B", controls_.stateButtons[1], 0x54010000, "State B"},
         {"CyanRed", controls_.balanceTrackbars[0], 0x50000048, "Trackbar Control"},
@@ -463,8 +463,7 @@ TEST_F(PluginWindowWithHost, SliderMovementShowsTheValueAndSendsThePalette) {
     HWND trackbar = controls_.balanceTrackbars[0];
     SendMessageA(trackbar, TBM_SETPOS, TRUE, 512);
     SendMessageA(run_.window, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 512), reinterpret_cast<LPARAM>(trackbar));
-    EXPECT_EQ(windowText(controls_.infoLine),
-              "State A.All      (+1.00 +0.00 +0.00)\nlows-below: 0.20 heights-above: 0.80");
+    EXPECT_EQ(windowText(controls_.infoLine), infoLineWithCyanRed(All, 512));
     EXPECT_EQ(hostReceivedPalettes(host_).size(), 1u);
     EXPECT_EQ(join(executedWords(host_)),
               "SELECTCOLORLAYER SELECTCOLORLAYER SENDPALETTE SELECTCOLORLAYER RECEIVEPALETTE");
@@ -476,14 +475,15 @@ TEST_F(PluginWindowWithHost, ButtonsChangeWhatTheSlidersShowAndStateButtonsSend)
     // Range "Lows": the sliders and the info line change, nothing is sent.
     SendMessageA(run_.window, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED),
                  reinterpret_cast<LPARAM>(controls_.rangeButtons[0]));
-    EXPECT_EQ(windowText(controls_.infoLine),
-              "State A.Lows     (+0.00 +0.00 +0.00)\nlows-below: 0.20 heights-above: 0.80");
+    BalanceSettings shown = kDefaultBalanceSettings;
+    shown.currentRange = Lows;
+    EXPECT_EQ(windowText(controls_.infoLine), formatInfoLine(shown));
     EXPECT_TRUE(hostReceivedPalettes(host_).empty());
     // State B: shown and sent.
     SendMessageA(run_.window, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED),
                  reinterpret_cast<LPARAM>(controls_.stateButtons[1]));
-    EXPECT_EQ(windowText(controls_.infoLine),
-              "State B.Lows     (+0.00 +0.00 +0.00)\nlows-below: 0.20 heights-above: 0.80");
+    shown.currentState = 1;
+    EXPECT_EQ(windowText(controls_.infoLine), formatInfoLine(shown));
     EXPECT_EQ(hostReceivedPalettes(host_).size(), 1u);
     exitPlugin();
 }
@@ -495,11 +495,11 @@ TEST_F(PluginWindowWithHost, ExitDuringAWaitForTheHostStillEndsPromptlyWithCodeZ
     // "&Get New Palette(+keep state)", then the exit while the host holds
     // the fetch's first command.
     const size_t holdsBefore = hostLogLinesStarting(host_, "HOLD ").size();
-    PostMessageA(run_.window, WM_COMMAND, 32805, 0);
+    PostMessageA(run_.window, WM_COMMAND, IDM_GET_PALETTE_KEEP_STATE, 0);
     waitUntil([&] { return hostLogLinesStarting(host_, "HOLD ").size() > holdsBefore; }, 5000);
     ASSERT_GT(hostLogLinesStarting(host_, "HOLD ").size(), holdsBefore) << "the fetch did not start";
     const DWORD start = GetTickCount();
-    PostMessageA(run_.window, WM_COMMAND, 105, 0);
+    PostMessageA(run_.window, WM_COMMAND, IDM_EXIT_PLUGIN, 0);
     DWORD exitCode = 0xDEADBEEF;
     ASSERT_TRUE(run_.waitForExit(10000, exitCode)) << "the plugin did not end";
     EXPECT_EQ(exitCode, 0u);
