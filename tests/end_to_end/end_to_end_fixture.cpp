@@ -143,12 +143,7 @@ void PluginEndToEnd::checkEverything(const std::string& context, int fetches, in
     checkHost(context, fetches, sends);
 }
 
-std::vector<SeenMessageBox> PluginEndToEnd::pluginBoxes() {
-    std::vector<SeenMessageBox> boxes;
-    for (const SeenMessageBox& box : messageBoxesSeen())
-        if (box.processId == run.process.dwProcessId) boxes.push_back(box);
-    return boxes;
-}
+std::vector<SeenMessageBox> PluginEndToEnd::pluginBoxes() { return messageBoxesSeenFrom(run.process.dwProcessId); }
 
 void PluginEndToEnd::exitAndCheck(int commandId) {
     PostMessageA(run.window, WM_COMMAND, WPARAM(commandId), 0);

@@ -8,9 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <ostream>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -25,48 +23,12 @@ std::string describe(const RECT& rect) {
            std::to_string(rect.right - rect.left) + " x " + std::to_string(rect.bottom - rect.top);
 }
 
-// A message box as the test read it before pressing its OK button.
-struct ShownBox {
-    std::string caption;
-    std::string text;
-};
-
-// Reads and closes every message box that the plugin shows, in order, until
-// it ends; tells whether its main window appeared meanwhile. Captions and
-// texts are read without sending messages, so a plugin that has just spent
-// seconds waiting for the host cannot make the read fail.
-bool runUntilExit(PluginRun& run, DWORD timeoutMs, DWORD& exitCode, std::vector<ShownBox>& boxes) {
-    struct Search {
-        DWORD processId;
-        std::vector<HWND>* closing;
-        std::vector<ShownBox>* boxes;
-    };
-    std::vector<HWND> closing;
-    Search search = {run.process.dwProcessId, &closing, &boxes};
+// Waits until the plugin ends, while the message-box watcher reads and closes
+// every box it shows; tells whether its main window appeared meanwhile.
+bool runUntilExit(PluginRun& run, DWORD timeoutMs, DWORD& exitCode) {
     bool appeared = false;
     auto ended = [&] {
         if (findTopLevelWindowStarting(PLUGIN_WINDOW_TITLE, run.process.dwProcessId, 0)) appeared = true;
-        EnumWindows(
-            [](HWND window, LPARAM data) {
-                Search& search = *reinterpret_cast<Search*>(data);
-                DWORD owner = 0;
-                GetWindowThreadProcessId(window, &owner);
-                if (owner != search.processId || !IsWindowVisible(window) || className(window) != "#32770")
-                    return TRUE;
-                if (std::find(search.closing->begin(), search.closing->end(), window) != search.closing->end())
-                    return TRUE;
-                char caption[256] = "", text[1024] = "";
-                GetWindowTextA(window, caption, sizeof caption);
-                if (std::strcmp(caption, PLUGIN_WINDOW_TITLE) == 0) return TRUE;
-                GetWindowTextA(GetDlgItem(window, 0xFFFF), text, sizeof text);  // the box's text
-                search.boxes->push_back({caption, text});
-                search.closing->push_back(window);
-                PostMessageA(window, WM_COMMAND, IDOK, 0);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        closing.erase(std::remove_if(closing.begin(), closing.end(), [](HWND box) { return !IsWindow(box); }),
-                      closing.end());
         return waitForProcessExit(run.process.hProcess, 0, exitCode);
     };
     if (!waitUntil(ended, timeoutMs)) exitCode = 0xDEADBEEF;
@@ -85,25 +47,11 @@ std::string join(const std::vector<std::string>& words) {
     return joined;
 }
 
-// The captions of the message boxes that a process has open (dialogs other
-// than the main window and the About box).
-std::string openMessageBoxes(DWORD processId) {
-    struct Search {
-        DWORD processId;
-        std::string captions;
-    } search = {processId, ""};
-    EnumWindows(
-        [](HWND window, LPARAM data) {
-            Search& search = *reinterpret_cast<Search*>(data);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner != search.processId || !IsWindowVisible(window) || className(window) != "#32770") return TRUE;
-            std::string title = windowText(window);
-            if (title != PLUGIN_WINDOW_TITLE && title != ABOUT_BOX_TITLE) search.captions += "[" + title + "]";
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.captions;
+// The captions of the message boxes that a process showed.
+std::string boxCaptions(DWORD processId) {
+    std::string captions;
+    for (const SeenMessageBox& box : messageBoxesSeenFrom(processId)) captions += "[" + box.caption + "]";
+    return captions;
 }
 
 // What became of a run, for failure messages.
@@ -114,7 +62,7 @@ std::string describeRun(PluginRun& run) {
         text = "the plugin ended with code " + std::to_string(int(exitCode));
     else
         text = "the plugin is still running";
-    return text + "; open boxes: " + openMessageBoxes(run.process.dwProcessId);
+    return text + "; boxes shown: " + boxCaptions(run.process.dwProcessId);
 }
 
 // ---------------------------------------------------------------------------
@@ -138,7 +86,11 @@ void PrintTo(const StartupFailure& failure, std::ostream* out) { *out << failure
 
 class PluginStartupFailure : public ::testing::TestWithParam<StartupFailure> {
 protected:
-    void TearDown() override { stopStandInHost(host_); }
+    void SetUp() override { ASSERT_TRUE(startMessageBoxWatcher(true)); }
+    void TearDown() override {
+        stopMessageBoxWatcher();
+        stopStandInHost(host_);
+    }
     StandInHost host_;
 };
 
@@ -151,8 +103,8 @@ TEST_P(PluginStartupFailure, ShowsItsMessagesAndEndsWithItsCodeWithoutAWindow) {
     PluginRun run;
     ASSERT_TRUE(run.launch(PluginBuild::Real));
     DWORD exitCode = 0;
-    std::vector<ShownBox> boxes;
-    bool windowSeen = runUntilExit(run, 30000, exitCode, boxes);
+    bool windowSeen = runUntilExit(run, 30000, exitCode);
+    const std::vector<SeenMessageBox> boxes = messageBoxesSeenFrom(run.process.dwProcessId);
     EXPECT_FALSE(windowSeen) << "the main window appeared";
     EXPECT_EQ(int(exitCode), failure.exitCode);
 
@@ -188,10 +140,16 @@ INSTANTIATE_TEST_SUITE_P(
 
 class PluginWindowWithHost : public ::testing::Test {
 protected:
-    // No message-box watcher here: the main window is a dialog too, and the
-    // watcher would close it.
-    void SetUp() override { ASSERT_TRUE(startStandInHost(host_, "")); }
-    void TearDown() override { stopStandInHost(host_); }
+    // The watcher closes message boxes only: the main window and the About
+    // box are dialogs too, but have no message-box icon control.
+    void SetUp() override {
+        ASSERT_TRUE(startMessageBoxWatcher(true));
+        ASSERT_TRUE(startStandInHost(host_, ""));
+    }
+    void TearDown() override {
+        stopMessageBoxWatcher();
+        stopStandInHost(host_);
+    }
 
     // Starts the plugin with the pointer at (x, y) and waits for its window.
     void startPlugin(PluginRun& run, int x = 640, int y = 300) {
@@ -202,9 +160,9 @@ protected:
     void startPlugin() { startPlugin(run_); }
 
     // "E&xit Plugin", then the program must end with code 0. No message box
-    // may be open before.
+    // may have been shown before.
     void exitPlugin(PluginRun& run) {
-        EXPECT_EQ(openMessageBoxes(run.process.dwProcessId), "");
+        EXPECT_EQ(boxCaptions(run.process.dwProcessId), "");
         PostMessageA(run.window, WM_COMMAND, IDM_EXIT_PLUGIN, 0);
         DWORD exitCode = 0xDEADBEEF;
         ASSERT_TRUE(run.waitForExit(10000, exitCode)) << "the plugin did not end";

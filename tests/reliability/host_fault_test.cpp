@@ -74,12 +74,7 @@ protected:
             << windowText(run.controls.infoLine);
     }
 
-    std::vector<SeenMessageBox> pluginBoxes() {
-        std::vector<SeenMessageBox> boxes;
-        for (const SeenMessageBox& box : messageBoxesSeen())
-            if (box.processId == run.process.dwProcessId) boxes.push_back(box);
-        return boxes;
-    }
+    std::vector<SeenMessageBox> pluginBoxes() { return messageBoxesSeenFrom(run.process.dwProcessId); }
 
     bool boxShown(const char* text) {
         for (const SeenMessageBox& box : pluginBoxes())

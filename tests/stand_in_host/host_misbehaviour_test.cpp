@@ -147,7 +147,7 @@ TEST_F(HostTest, HostExitsAbruptlyAfterTheGivenCommands) {
 TEST_F(HostTest, NoDibLeavesTheClipboardEmpty) {
     ASSERT_TRUE(startHost("--no-dib"));
     // Something stale on the clipboard must not pass for the palette.
-    ASSERT_TRUE(putClipboardDib(std::vector<uint8_t>(2088, 1)));
+    ASSERT_TRUE(putClipboardDib(nullptr, std::vector<uint8_t>(2088, 1)));
     std::vector<uint8_t> block;
     EXPECT_FALSE(fetchHostPalette(block));
     EXPECT_TRUE(block.empty());
