@@ -214,6 +214,43 @@ protected:
     PluginControls controls_;
 };
 
+// The About box's template items, in their order: the name, a line of
+// description, the default OK button and the icon.
+void expectAboutBoxItems(HWND about) {
+    const DWORD child = WS_CHILD | WS_VISIBLE;
+    const struct {
+        const char* className;
+        const char* text;  // null: any text but an empty one
+        DWORD style;
+        int id;
+    } expected[] = {
+        {"Static", "Kavrin Color Balance Plugin", child | WS_GROUP | SS_NOPREFIX, IDC_ABOUT_STATIC},
+        {"Static", nullptr, child | WS_GROUP | SS_LEFT, IDC_ABOUT_STATIC},
+        {"Button", "OK", child | WS_GROUP | WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK},
+        {"Static", nullptr, child | SS_ICON, IDC_ABOUT_STATIC},  // text: the icon's ordinal
+    };
+    HWND item = GetWindow(about, GW_CHILD);
+    for (const auto& want : expected) {
+        SCOPED_TRACE(std::string("About box item of class ") + want.className + ", text " +
+                     (want.text ? want.text : "(any)"));
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(className(item), want.className);
+        if (want.text)
+            EXPECT_EQ(windowText(item), want.text);
+        else
+            EXPECT_NE(windowText(item), "");
+        EXPECT_EQ(DWORD(GetWindowLongA(item, GWL_STYLE)), want.style) << std::hex;
+        EXPECT_EQ(short(GetDlgCtrlID(item)), want.id);
+        if (std::string(want.className) == "Static" && (want.style & SS_TYPEMASK) == SS_ICON) {
+            DWORD_PTR icon = 0;
+            SendMessageTimeoutA(item, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 2000, &icon);
+            EXPECT_NE(icon, 0u) << "no icon shown";
+        }
+        item = GetWindow(item, GW_HWNDNEXT);
+    }
+    EXPECT_EQ(item, nullptr) << "more than four items";
+}
+
 // The window's outer size: a window of its style with a menu bar around a
 // 320 x 208 client area, 16 wider.
 SIZE expectedWindowSize(HWND window) {
@@ -231,7 +268,15 @@ TEST_F(PluginWindowWithHost, OpensTopmostWithItsTitleCentredOnThePointer) {
         PluginRun run;
         startPlugin(run, c.x, c.y);
         EXPECT_EQ(windowText(run.window), PLUGIN_WINDOW_TITLE);
-        EXPECT_TRUE(GetWindowLongA(run.window, GWL_EXSTYLE) & WS_EX_TOPMOST);
+        // The template's styles: a small-caption modal-frame dialog that
+        // stays on top, has a taskbar button and carries the menu bar.
+        const DWORD style = DWORD(GetWindowLongA(run.window, GWL_STYLE));
+        const DWORD wantedStyle = DS_SETFONT | DS_MODALFRAME | DS_FIXEDSYS | DS_SYSMODAL | WS_CAPTION | WS_SYSMENU;
+        EXPECT_EQ(style & wantedStyle, wantedStyle) << std::hex << style;
+        const DWORD exStyle = DWORD(GetWindowLongA(run.window, GWL_EXSTYLE));
+        const DWORD wantedExStyle = WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_APPWINDOW;
+        EXPECT_EQ(exStyle & wantedExStyle, wantedExStyle) << std::hex << exStyle;
+        EXPECT_NE(GetMenu(run.window), nullptr);
         SIZE size = expectedWindowSize(run.window);
         RECT rect;
         GetWindowRect(run.window, &rect);
@@ -310,11 +355,20 @@ TEST_F(PluginWindowWithHost, ShowsTheInitialStateAndSendsNoPalette) {
         {"lows-below", controls_.lowsBelowTrackbar, 51, 256},
         {"heights-above", controls_.heightsAboveTrackbar, 204, 256},
     };
+    auto ask = [](HWND trackbar, UINT message, WPARAM wParam = 0) {
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutA(trackbar, message, wParam, 0, SMTO_ABORTIFHUNG, 2000, &answer);
+        return int(answer);
+    };
     for (const Case& c : cases) {
         EXPECT_EQ(trackbarPosition(c.trackbar), c.position) << c.name;
-        DWORD_PTR maxPosition = 0;
-        SendMessageTimeoutA(c.trackbar, TBM_GETRANGEMAX, 0, 0, SMTO_ABORTIFHUNG, 2000, &maxPosition);
-        EXPECT_EQ(int(maxPosition), c.maxPosition) << c.name;
+        EXPECT_EQ(ask(c.trackbar, TBM_GETRANGEMIN), 0) << c.name;
+        EXPECT_EQ(ask(c.trackbar, TBM_GETRANGEMAX), c.maxPosition) << c.name;
+        EXPECT_EQ(ask(c.trackbar, TBM_GETPAGESIZE), 10) << c.name;
+        EXPECT_EQ(ask(c.trackbar, TBM_GETLINESIZE), 1) << c.name;
+        // One tick of its own, in the middle, between the two ends.
+        EXPECT_EQ(ask(c.trackbar, TBM_GETNUMTICS), 3) << c.name;
+        EXPECT_EQ(ask(c.trackbar, TBM_GETTIC), c.maxPosition / 2) << c.name;
     }
     // Every trackbar took the focus as it was made; the last one keeps it.
     GUITHREADINFO thread = {};
@@ -334,6 +388,8 @@ TEST_F(PluginWindowWithHost, SwatchesHaveTheirClassesAndColours) {
     HDC screen = GetDC(nullptr);
     for (int i = 0; i < 6; ++i) {
         ASSERT_NE(controls_.swatches[i], nullptr) << "no window of class CF" << i;
+        EXPECT_EQ(GetClassLongA(controls_.swatches[i], GCL_STYLE), CS_VREDRAW | CS_HREDRAW | CS_NOCLOSE) << i;
+        EXPECT_EQ(GetClassLongPtrA(controls_.swatches[i], GCLP_HCURSOR), 0) << i;
         RECT rect;
         GetWindowRect(controls_.swatches[i], &rect);
         // The swatch's background may still be waiting to be painted.
@@ -395,7 +451,7 @@ TEST_F(PluginWindowWithHost, AltQuestionMarkAndAltSlashOpenTheAboutBox) {
         ClientToScreen(about, &aboutOrigin);
         EXPECT_EQ(aboutOrigin.x, mainOrigin.x);
         EXPECT_EQ(aboutOrigin.y, mainOrigin.y);
-        EXPECT_EQ(windowText(GetDlgItem(about, IDOK)), "OK");
+        expectAboutBoxItems(about);
         PostMessageA(about, WM_COMMAND, IDOK, 0);
         EXPECT_TRUE(waitUntil([&] { return !IsWindowVisible(about); }, 2000)) << "the About box stayed open";
     }
