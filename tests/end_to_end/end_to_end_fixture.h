@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "byte_fields.h"
 #include "palette_transform.h"
 #include "plugin_probe.h"
 #include "plugin_process.h"
@@ -37,7 +38,7 @@ struct ExpectedSettings : BalanceSettings {
 inline std::string expectedInfoLine(const ExpectedSettings& settings) { return formatInfoLine(settings); }
 
 inline uint32_t colourCount(const std::vector<uint8_t>& block) {
-    return uint32_t(block[32]) | uint32_t(block[33]) << 8 | uint32_t(block[34]) << 16 | uint32_t(block[35]) << 24;
+    return readU32LE(&block[32]);
 }
 
 // The colour table of a palette block: biClrUsed entries from byte 40.
