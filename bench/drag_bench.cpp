@@ -51,19 +51,12 @@ int stepPosition(int i) {
     return 257 + (phase < span ? phase : 2 * span - 1 - phase);
 }
 
-std::string infoLineFor(int position) {
-    char text[128];
-    snprintf(text, sizeof text, "State A.All      (%+3.2f +0.00 +0.00)\nlows-below: 0.20 heights-above: 0.80",
-             (position - 256) / 256.0);
-    return text;
-}
-
 // The colour table, as the host logs it (8 lowercase hex digits a colour),
 // that the host must hold with CyanRed at `position` and all else at its
 // start-up value.
 std::string tableTextFor(const std::vector<uint8_t>& source, int position) {
     SliderState state = {0.2f, 0.8f, {}};
-    state.balance[All][CyanRed] = float((position - 256) / 256.0);
+    state.balance[All][CyanRed] = balanceFromPosition(position);
     std::vector<uint8_t> working = source;
     rebalancePalette(source.data(), working.data(), int32_t(source.size()), state, true);
     const uint32_t colours = readU32LE(source.data() + 32);
@@ -200,7 +193,7 @@ bool dragOnce(PluginBuild build, DragKind kind, int steps, DragFigures& figures)
                                                : postTrackbarMove(run, cyanRed, stepPosition(i));
         }
         measured = delivered &&
-                   followToTheEnd(run, tail, infoLineFor(finalPosition), finalTable, lastNotification, figures);
+                   followToTheEnd(run, tail, infoLineWithCyanRed(All, finalPosition), finalTable, lastNotification, figures);
         figures.seconds = secondsSince(start);
         figures.notificationsPerSecond = steps / figures.seconds;
         figures.palettesPerSecond = double(figures.palettes) / figures.seconds;

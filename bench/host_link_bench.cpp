@@ -20,15 +20,10 @@
 
 namespace {
 
-double nowMs() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
+LARGE_INTEGER now() {
     LARGE_INTEGER counter;
     QueryPerformanceCounter(&counter);
-    return 1000.0 * double(counter.QuadPart) / double(frequency.QuadPart);
+    return counter;
 }
 
 double processCpuMs() {
@@ -106,7 +101,7 @@ bool bareCommandWithStatus(const char* command) {
 }
 
 bool bareSend(const std::vector<uint8_t>& block) {
-    return putClipboardDib(block) && bareCommandWithStatus("SELECTCOLORLAYER") &&
+    return putClipboardDib(nullptr, block) && bareCommandWithStatus("SELECTCOLORLAYER") &&
            bareCommandWithStatus("RECEIVEPALETTE");
 }
 
@@ -132,9 +127,9 @@ int main(int argc, char** argv) {
     if (!startPluginAgainst(host, "")) return 1;
     std::vector<double> command;
     for (int i = 0; i < rounds; ++i) {
-        const double start = nowMs();
+        const LARGE_INTEGER start = now();
         if (!(executeCommand(kSelectColorLayer) && statusIsOk())) return 1;
-        command.push_back(nowMs() - start);
+        command.push_back(millisecondsSince(start));
     }
 
     // A whole apply next to the bare exchange, alternating, in one run.
@@ -146,15 +141,15 @@ int main(int argc, char** argv) {
     if (!connectHost() || !connectBareClient()) return 1;
     std::vector<double> apply, bare;
     for (int i = 0; i < rounds; ++i) {
-        double start = nowMs();
+        LARGE_INTEGER start = now();
         applyBalance(true);
-        apply.push_back(nowMs() - start);
-        start = nowMs();
+        apply.push_back(millisecondsSince(start));
+        start = now();
         if (!bareSend(block)) {
             std::printf("the bare client's exchange failed\n");
             return 1;
         }
-        bare.push_back(nowMs() - start);
+        bare.push_back(millisecondsSince(start));
     }
     disconnectBareClient();
     stopPlugin(host);
@@ -163,9 +158,10 @@ int main(int argc, char** argv) {
     // watcher thread, which polls for boxes, is stopped first.
     stopMessageBoxWatcher();
     if (!startPluginAgainst(host, "--delay-ms=5000")) return 1;
-    const double cpuStart = processCpuMs(), wallStart = nowMs();
+    const double cpuStart = processCpuMs();
+    const LARGE_INTEGER wallStart = now();
     executeCommand(kSelectColorLayer);
-    const double waitWall = nowMs() - wallStart, waitCpu = processCpuMs() - cpuStart;
+    const double waitWall = millisecondsSince(wallStart), waitCpu = processCpuMs() - cpuStart;
     stopPlugin(host);
 
     std::printf("%-44s %10s\n", "host link (median of rounds)", "value");

@@ -44,7 +44,7 @@ bool measureOnce(StartupFigures& figures) {
     CloseHandle(process.hThread);
 
     HWND window = nullptr;
-    while (!(window = findTopLevelWindowStarting(kPluginTitle, process.dwProcessId, 0)) &&
+    while (!(window = findTopLevelWindowStarting(PLUGIN_WINDOW_TITLE, process.dwProcessId, 0)) &&
            millisecondsSince(start) < 30000) {
         takeMessages();
         Sleep(1);
@@ -58,7 +58,7 @@ bool measureOnce(StartupFigures& figures) {
     if (measured) {
         LARGE_INTEGER exitStart;
         QueryPerformanceCounter(&exitStart);
-        PostMessageA(window, WM_COMMAND, 105, 0);
+        PostMessageA(window, WM_COMMAND, IDM_EXIT_PLUGIN, 0);
         measured = waitForProcessExit(process.hProcess, 30000, figures.exitCode);
         figures.exitMs = millisecondsSince(exitStart);
     }

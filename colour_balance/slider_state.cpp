@@ -1,27 +1,16 @@
 #include "slider_state.h"
 
 #include <cmath>
+#include <cstdio>
 
 // Constant-initialised, so the record holds its start-up values before any
 // code runs.
-BalanceSettings balanceSettings = {
-    {{kDefaultLowsBelow, kDefaultHeightsAbove, {}}, {kDefaultLowsBelow, kDefaultHeightsAbove, {}}},
-    0, All, true};
+BalanceSettings balanceSettings = kDefaultBalanceSettings;
 SettingsHooks settingsHooks = {nullptr, nullptr, nullptr};
 
-static void setDefaults(SliderState& state) {
-    state.lowsBelow = kDefaultLowsBelow;
-    state.heightsAbove = kDefaultHeightsAbove;
-    for (auto& range : state.balance)
-        for (float& value : range) value = 0.0f;
-}
+static void setDefaults(SliderState& state) { state = kDefaultSliderState; }
 
-void initBalanceSettings() {
-    for (SliderState& state : balanceSettings.states) setDefaults(state);
-    balanceSettings.currentState = 0;
-    balanceSettings.currentRange = All;
-    balanceSettings.preserveBrightness = true;
-}
+void initBalanceSettings() { balanceSettings = kDefaultBalanceSettings; }
 
 SliderState& currentSliderState() {
     return balanceSettings.states[balanceSettings.currentState];
@@ -40,6 +29,18 @@ const char* rangeDisplayName(int range) {
 const char* axisDisplayName(int axis) {
     static const char* const names[kBalanceAxisCount] = {"CyanRed", "MagentaGreen", "YellowBlue"};
     return (axis >= 0 && axis < kBalanceAxisCount) ? names[axis] : "";
+}
+
+std::string formatInfoLine(const BalanceSettings& settings) {
+    const SliderState& state = settings.states[settings.currentState];
+    const float* balance = state.balance[settings.currentRange];
+    char text[128];
+    std::snprintf(text, sizeof text, "%s.%-8s (%+3.2f %+3.2f %+3.2f)\nlows-below: %3.2f heights-above: %3.2f",
+                  stateDisplayName(settings.currentState), rangeDisplayName(settings.currentRange),
+                  static_cast<double>(balance[CyanRed]), static_cast<double>(balance[MagentaGreen]),
+                  static_cast<double>(balance[YellowBlue]), static_cast<double>(state.lowsBelow),
+                  static_cast<double>(state.heightsAbove));
+    return text;
 }
 
 float balanceFromPosition(int position) {

@@ -3,6 +3,8 @@
 // Platform-free: no window-system types here.
 #pragma once
 
+#include <string>
+
 enum ToneRange { Lows = 0, Mediums = 1, Heights = 2, All = 3 };
 enum BalanceAxis { CyanRed = 0, MagentaGreen = 1, YellowBlue = 2 };
 
@@ -39,6 +41,11 @@ struct SettingsHooks {
     void (*applyBalance)(bool force);
 };
 
+// A cleared slider state, and the settings at start-up: both states cleared,
+// state A and range All shown, brightness preservation on.
+constexpr SliderState kDefaultSliderState = {kDefaultLowsBelow, kDefaultHeightsAbove, {}};
+constexpr BalanceSettings kDefaultBalanceSettings = {{kDefaultSliderState, kDefaultSliderState}, 0, All, true};
+
 extern BalanceSettings balanceSettings;
 extern SettingsHooks settingsHooks;
 
@@ -51,6 +58,11 @@ SliderState& currentSliderState();
 const char* stateDisplayName(int state);   // "State A", "State B"
 const char* rangeDisplayName(int range);   // "Lows", "Mediums", "Heights", "All"
 const char* axisDisplayName(int axis);     // "CyanRed", "MagentaGreen", "YellowBlue"
+
+// The window's info line for `settings`: two lines, the state and range shown
+// with the three balance values, then the two thresholds, e.g.
+// "State A.All      (+0.25 +0.00 -0.50)\nlows-below: 0.20 heights-above: 0.80".
+std::string formatInfoLine(const BalanceSettings& settings);
 
 // Value <-> trackbar position conversions.
 float balanceFromPosition(int position);    // (p - 256) / 256, rounded to float

@@ -5,6 +5,11 @@
 //   demo_session host-window          prints the host window's rectangle
 //   demo_session drive LOG            runs the session, prints the summary
 //   demo_session plugin-window        prints the plugin window's rectangle
+//   demo_session plugin-sliders       waits until the plugin window is filled,
+//                                     prints its CyanRed and YellowBlue
+//                                     trackbars' rectangles, one a line
+//   demo_session settle               waits until the plugin has handled its
+//                                     input and the host has repainted
 //   demo_session exit                 gives the plugin its exit command
 #include <windows.h>
 #include <commctrl.h>
@@ -13,11 +18,11 @@
 #include <string>
 #include <vector>
 
+#include "resource_ids.h"
 #include "test_support.h"
 
 namespace {
 
-const char kPluginTitle[] = "Kavrin Color Balance Plugin (v201503b)";
 const char kHostTitlePrefix[] = "Kavrin (stand-in)";
 constexpr DWORD kWindowWaitMs = 30000;
 
@@ -77,7 +82,7 @@ int drive(const char* logPath) {
     }
     const std::vector<uint8_t> original(block.begin() + 40, block.begin() + 40 + 4 * colours);
 
-    HWND window = findTopLevelWindow(kPluginTitle, kWindowWaitMs);
+    HWND window = findTopLevelWindow(PLUGIN_WINDOW_TITLE, kWindowWaitMs);
     if (!window) {
         std::printf("the plugin window did not appear\n");
         return 1;
@@ -100,8 +105,8 @@ int drive(const char* logPath) {
     moveSlider(window, controls.trackbars[3], 70);            // lows-below
     click(window, controls.buttons[5]);                       // State B: untouched, the original palette
     click(window, controls.buttons[4]);                       // back to State A
-    SendMessageA(window, WM_COMMAND, 32807, 0);               // brightness preservation off
-    SendMessageA(window, WM_COMMAND, 32807, 0);               // and on again
+    SendMessageA(window, WM_COMMAND, IDM_BRIGHTNESS_PRESERVATION, 0);  // brightness preservation off
+    SendMessageA(window, WM_COMMAND, IDM_BRIGHTNESS_PRESERVATION, 0);  // and on again
     pumpMessagesFor(300);
 
     StandInHost host;
@@ -116,10 +121,50 @@ int drive(const char* logPath) {
     return 0;
 }
 
+// The plugin window once its controls exist and its info line shows the
+// settings (it is placed under the pointer before that); null on time-out.
+HWND filledPluginWindow(Controls& controls) {
+    HWND window = findTopLevelWindow(PLUGIN_WINDOW_TITLE, kWindowWaitMs);
+    const DWORD start = GetTickCount();
+    while (window && GetTickCount() - start < kWindowWaitMs) {
+        controls = Controls{};
+        EnumChildWindows(window, collectControl, LPARAM(&controls));
+        char info[128] = "";
+        HWND infoLine = FindWindowExA(window, nullptr, "Static", nullptr);
+        if (infoLine) GetWindowTextA(infoLine, info, sizeof info);
+        if (controls.trackbars.size() == 5 && std::string(info).rfind("State ", 0) == 0) return window;
+        Sleep(20);
+    }
+    return nullptr;
+}
+
+int printPluginSliders() {
+    Controls controls;
+    if (!filledPluginWindow(controls)) {
+        std::printf("the plugin window did not fill\n");
+        return 1;
+    }
+    return printWindowRect(controls.trackbars[0], "CyanRed") && printWindowRect(controls.trackbars[2], "YellowBlue")
+               ? 0
+               : 1;
+}
+
+// A message sent to a window returns once its thread has handled what came
+// before it; the host then paints what is still invalid at once.
+int settle() {
+    HWND plugin = findTopLevelWindow(PLUGIN_WINDOW_TITLE, kWindowWaitMs);
+    HWND host = findTopLevelWindowStarting(kHostTitlePrefix, 0, kWindowWaitMs);
+    DWORD_PTR answer = 0;
+    if (!plugin || !host || !SendMessageTimeoutA(plugin, WM_NULL, 0, 0, SMTO_NORMAL, kWindowWaitMs, &answer) ||
+        !SendMessageTimeoutA(host, WM_NULL, 0, 0, SMTO_NORMAL, kWindowWaitMs, &answer))
+        return 1;
+    return RedrawWindow(host, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN) ? 0 : 1;
+}
+
 int exitPlugin() {
-    HWND window = findTopLevelWindow(kPluginTitle, 5000);
+    HWND window = findTopLevelWindow(PLUGIN_WINDOW_TITLE, 5000);
     if (!window) return 1;
-    PostMessageA(window, WM_COMMAND, 105, 0);  // "E&xit Plugin"
+    PostMessageA(window, WM_COMMAND, IDM_EXIT_PLUGIN, 0);  // "E&xit Plugin"
     return 0;
 }
 
@@ -130,9 +175,11 @@ int main(int argc, char** argv) {
     if (verb == "host-window")
         return printWindowRect(findTopLevelWindowStarting(kHostTitlePrefix, 0, kWindowWaitMs), "host") ? 0 : 1;
     if (verb == "plugin-window")
-        return printWindowRect(findTopLevelWindow(kPluginTitle, kWindowWaitMs), "plugin") ? 0 : 1;
+        return printWindowRect(findTopLevelWindow(PLUGIN_WINDOW_TITLE, kWindowWaitMs), "plugin") ? 0 : 1;
     if (verb == "drive" && argc > 2) return drive(argv[2]);
+    if (verb == "plugin-sliders") return printPluginSliders();
+    if (verb == "settle") return settle();
     if (verb == "exit") return exitPlugin();
-    std::printf("usage: demo_session host-window | plugin-window | drive LOG | exit\n");
+    std::printf("usage: demo_session host-window | plugin-window | plugin-sliders | drive LOG | settle | exit\n");
     return 2;
 }

@@ -82,25 +82,20 @@ bool fetchPalette() {
 bool putPaletteOnClipboard() {
     // Without a palette there is nothing to send: the user's clipboard is
     // left as it is.
-    if (!workingPalette) return false;
-    HGLOBAL handle = GlobalAlloc(GMEM_MOVEABLE, SIZE_T(paletteBytes));
-    if (!handle) return false;
-    void* target = GlobalLock(handle);
-    if (!target) {
-        GlobalFree(handle);
-        return false;
+    HGLOBAL handle = workingPalette ? GlobalAlloc(GMEM_MOVEABLE, SIZE_T(paletteBytes)) : nullptr;
+    void* target = handle ? GlobalLock(handle) : nullptr;
+    if (target) {
+        std::memcpy(target, workingPalette, size_t(paletteBytes));
+        GlobalUnlock(handle);
     }
-    std::memcpy(target, workingPalette, size_t(paletteBytes));
-    GlobalUnlock(handle);
-
-    if (!openClipboardBriefly()) {
-        GlobalFree(handle);
-        return false;
+    bool placed = false;
+    if (target && openClipboardBriefly()) {
+        EmptyClipboard();
+        placed = SetClipboardData(CF_DIB, handle) != nullptr;
+        CloseClipboard();
     }
-    EmptyClipboard();
-    const bool placed = SetClipboardData(CF_DIB, handle) != nullptr;
-    if (!placed) GlobalFree(handle);  // a refused block stays ours to free
-    CloseClipboard();
+    // The clipboard owns the block only once SetClipboardData took it.
+    if (!placed && handle) GlobalFree(handle);
     return placed;
 }
 

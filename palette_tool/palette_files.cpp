@@ -8,18 +8,12 @@
 #include "gif_palette.h"
 #include "png_palette.h"
 
+#include "bitmap_file.h"
+#include "byte_fields.h"
+
 namespace {
 
 // ---- Bytes ---------------------------------------------------------------
-
-uint32_t readU16(const std::vector<uint8_t>& bytes, size_t at) {
-    return uint32_t(bytes[at]) | uint32_t(bytes[at + 1]) << 8;
-}
-
-uint32_t readU32(const std::vector<uint8_t>& bytes, size_t at) {
-    return uint32_t(bytes[at]) | uint32_t(bytes[at + 1]) << 8 | uint32_t(bytes[at + 2]) << 16 |
-           uint32_t(bytes[at + 3]) << 24;
-}
 
 void putU16(std::vector<uint8_t>& bytes, uint32_t value) {
     bytes.push_back(uint8_t(value));
@@ -364,7 +358,7 @@ bool parseRiff(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::str
                 "', expected 'PAL ')";
         return false;
     }
-    const uint64_t riffEnd = uint64_t(readU32(bytes, 4)) + 8;
+    const uint64_t riffEnd = uint64_t(readU32LE(&bytes[4])) + 8;
     if (riffEnd > bytes.size()) {
         error = "truncated: the RIFF header says " + number(riffEnd) + " bytes, the file has " +
                 number(bytes.size());
@@ -374,7 +368,7 @@ bool parseRiff(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::str
     while (at + kChunkHeaderBytes <= riffEnd) {
         const std::string id = fourCharacterCode(bytes, size_t(at));
         const uint64_t body = at + kChunkHeaderBytes;
-        const uint64_t size = readU32(bytes, size_t(at + 4));
+        const uint64_t size = readU32LE(&bytes[size_t(at + 4)]);
         if (body + size > riffEnd) {
             error = "truncated: chunk '" + id + "' needs " + number(size) + " bytes, " +
                     number(riffEnd - body) + " are left";
@@ -385,7 +379,7 @@ bool parseRiff(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::str
                 error = "the 'data' chunk is too short for a palette (" + number(size) + " bytes)";
                 return false;
             }
-            const uint32_t count = readU16(bytes, size_t(body + 2));
+            const uint32_t count = readU16LE(&bytes[size_t(body + 2)]);
             if (kLogPaletteHeaderBytes + 4 * uint64_t(count) > size) {
                 error = "the colour count " + number(count) +
                         " does not fit in the 'data' chunk of " + number(size) + " bytes";
@@ -426,81 +420,14 @@ std::vector<uint8_t> freshRiff(const std::vector<PaletteColour>& colours) {
 
 constexpr size_t kFileHeaderBytes = 14;   // BITMAPFILEHEADER
 constexpr size_t kInfoHeaderBytes = 40;   // BITMAPINFOHEADER
-constexpr uint32_t kCompressionRgb = 0;   // BI_RGB
-constexpr uint32_t kCompressionRle8 = 1;  // BI_RLE8
 
-// Header sizes whose first 40 bytes are laid out as BITMAPINFOHEADER
-// (BITMAPINFOHEADER, the two Adobe variants, BITMAPV4HEADER, BITMAPV5HEADER).
-bool isInfoHeaderSize(uint32_t size) {
-    return size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
-}
-
-// An 8-bit indexed BMP: file header, info header, a colour table of
-// biClrUsed (0 meaning 256) blue-green-red-reserved entries right after the
-// info header and before the pixels, then the pixels, which must be complete.
+// An 8-bit indexed BMP, read through readBitmapFile: its colour table is the
+// palette.
 bool parseBitmap(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::string& error) {
-    if (bytes.size() < kFileHeaderBytes + 4) {
-        error = "truncated: too short for a BMP header";
-        return false;
-    }
-    const uint64_t pixelOffset = readU32(bytes, 10);
-    const uint32_t headerSize = readU32(bytes, 14);
-    if (!isInfoHeaderSize(headerSize)) {
-        error = "unsupported BMP header size " + number(headerSize) +
-                " (expected 40, 52, 56, 108 or 124)";
-        return false;
-    }
-    if (kFileHeaderBytes + headerSize > bytes.size()) {
-        error = "truncated: the BMP header is cut short";
-        return false;
-    }
-    const int32_t width = int32_t(readU32(bytes, 18));
-    const int32_t height = int32_t(readU32(bytes, 22));
-    const uint32_t bitCount = readU16(bytes, 28);
-    const uint32_t compression = readU32(bytes, 30);
-    const uint32_t imageBytes = readU32(bytes, 34);
-    const uint32_t claimedColours = readU32(bytes, 46);
-    if (bitCount != 8) {
-        error = "not an 8-bit indexed BMP: it has " + number(bitCount) + " bits per pixel";
-        return false;
-    }
-    if (compression != kCompressionRgb && compression != kCompressionRle8) {
-        error = "unsupported compression " + number(compression) + " for an 8-bit BMP";
-        return false;
-    }
-    if (claimedColours > kMaxBitmapColours) {
-        error =
-            "colour count " + number(claimedColours) + " is more than " + number(kMaxBitmapColours);
-        return false;
-    }
-    if (width <= 0 || height == 0) {
-        error = "bad image size " + std::to_string(width) + " x " + std::to_string(height);
-        return false;
-    }
-    const size_t count = claimedColours == 0 ? kMaxBitmapColours : claimedColours;
-    const uint64_t tableOffset = kFileHeaderBytes + headerSize;
-    const uint64_t tableEnd = tableOffset + 4 * uint64_t(count);
-    if (tableEnd > bytes.size()) {
-        error = "colour table shorter than claimed: " + number(count) + " colours need " +
-                number(4 * count) + " bytes, the file ends " + number(bytes.size() - tableOffset) +
-                " bytes after the header";
-        return false;
-    }
-    if (tableEnd > pixelOffset) {
-        error = "colour table shorter than claimed: " + number(count) +
-                " colours run into the pixel data at byte " + number(pixelOffset);
-        return false;
-    }
-    const uint64_t rows = height < 0 ? uint64_t(-int64_t(height)) : uint64_t(height);
-    const uint64_t rowBytes = (uint64_t(width) + 3) / 4 * 4;
-    const uint64_t pixelBytes = compression == kCompressionRgb ? rowBytes * rows : imageBytes;
-    if (pixelOffset + pixelBytes > bytes.size()) {
-        error = "truncated: the pixel data needs " + number(pixelBytes) + " bytes from byte " +
-                number(pixelOffset) + ", the file has " + number(bytes.size());
-        return false;
-    }
-    palette.tableOffset = size_t(tableOffset);
-    for (size_t i = 0; i < count; ++i) {
+    BitmapFile bitmap;
+    if (!readBitmapFile(bytes.data(), bytes.size(), bitmap, error)) return false;
+    palette.tableOffset = bitmap.tableOffset;
+    for (size_t i = 0; i < bitmap.colourCount; ++i) {
         const uint8_t* entry = &bytes[palette.tableOffset + 4 * i];
         palette.colours.push_back({entry[2], entry[1], entry[0]});
     }
@@ -522,7 +449,7 @@ std::vector<uint8_t> freshBitmap(const std::vector<PaletteColour>& colours) {
     putU32(bytes, 1);                       // biHeight
     putU16(bytes, 1);                       // biPlanes
     putU16(bytes, 8);                       // biBitCount
-    putU32(bytes, kCompressionRgb);         // biCompression
+    putU32(bytes, kBitmapRgb);              // biCompression
     putU32(bytes, rowBytes);                // biSizeImage
     putU32(bytes, 2835);                    // biXPelsPerMeter: 72 dpi
     putU32(bytes, 2835);                    // biYPelsPerMeter

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "byte_fields.h"
+#include "bitmap_file.h"
 #include "gif_palette.h"
 #include "palette_transform.h"
 #include "png_palette.h"
@@ -157,19 +157,22 @@ void previewPicturePlace(size_t colourCount, uint32_t width, uint32_t height, bo
 
 bool decodeBitmapPixels(const PaletteFile& palette, PicturePixels& picture) {
     picture = PicturePixels();
-    const std::vector<uint8_t>& bytes = palette.bytes;  // checked by parsePalette
-    const uint32_t pixelOffset = readU32LE(&bytes[10]);
-    const int32_t width = readS32LE(&bytes[18]), height = readS32LE(&bytes[22]);
-    const uint64_t rows = height < 0 ? uint64_t(-int64_t(height)) : uint64_t(height);
-    if (readU32LE(&bytes[30]) != 0 || uint64_t(width) * rows > kMaxPicturePixels) return true;
-    const size_t rowBytes = (size_t(width) + 3) / 4 * 4;
-    picture.width = uint32_t(width);
-    picture.height = uint32_t(rows);
-    picture.values.resize(size_t(width) * rows);
-    for (size_t y = 0; y < rows; ++y) {
-        const size_t sourceRow = height < 0 ? y : rows - 1 - y;  // bottom-up unless height < 0
-        std::copy_n(&bytes[pixelOffset + sourceRow * rowBytes], size_t(width),
-                    &picture.values[y * size_t(width)]);
+    const std::vector<uint8_t>& bytes = palette.bytes;
+    BitmapFile bitmap;
+    std::string unused;  // parsePalette has read these headers already
+    if (!readBitmapFile(bytes.data(), bytes.size(), bitmap, unused)) return true;
+    // Run-length encoded pixels are not drawn; the colours still are.
+    if (bitmap.compression != kBitmapRgb ||
+        uint64_t(bitmap.width) * bitmap.rows > kMaxPicturePixels)
+        return true;
+    picture.width = uint32_t(bitmap.width);
+    picture.height = uint32_t(bitmap.rows);
+    picture.values.resize(size_t(bitmap.width) * bitmap.rows);
+    for (size_t y = 0; y < bitmap.rows; ++y) {
+        // Rows run bottom-up unless the height is negative.
+        const size_t sourceRow = bitmap.height < 0 ? y : bitmap.rows - 1 - y;
+        std::copy_n(&bytes[bitmap.pixelOffset + sourceRow * bitmap.rowBytes], size_t(bitmap.width),
+                    &picture.values[y * size_t(bitmap.width)]);
     }
     return true;
 }

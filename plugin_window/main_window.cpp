@@ -191,17 +191,9 @@ void syncSliders() {
     SendMessageA(pluginWindow.heightsAboveTrackbar, TBM_SETPOS, TRUE, thresholdToPosition(state.heightsAbove));
 }
 
-// Two lines, centred by the control: the state and range shown with the three
-// balance values, then the two thresholds.
+// Two lines, centred by the control.
 void refreshInfoLine() {
     if (!pluginWindow.infoLine) return;
-    const SliderState& state = currentSliderState();
-    const float* balance = state.balance[balanceSettings.currentRange];
-    snprintf(infoText, sizeof infoText,
-             "%s.%-8s (%+3.2f %+3.2f %+3.2f)\nlows-below: %3.2f heights-above: %3.2f",
-             stateDisplayName(balanceSettings.currentState), rangeDisplayName(balanceSettings.currentRange),
-             static_cast<double>(balance[CyanRed]), static_cast<double>(balance[MagentaGreen]),
-             static_cast<double>(balance[YellowBlue]), static_cast<double>(state.lowsBelow),
-             static_cast<double>(state.heightsAbove));
+    snprintf(infoText, sizeof infoText, "%s", formatInfoLine(balanceSettings).c_str());
     SetWindowTextA(pluginWindow.infoLine, infoText);
 }

@@ -1,7 +1,12 @@
-/* Identifiers of the plugin's resources and commands, shared by plugin.rc and
-   the code. Plain #defines only: windres reads this file as well. */
+/* Identifiers and titles of the plugin's resources and commands, shared by
+   plugin.rc, the code and the programs that drive the plugin. Plain #defines
+   only: windres reads this file as well. */
 #ifndef RESOURCE_IDS_H
 #define RESOURCE_IDS_H
+
+/* Window titles */
+#define PLUGIN_WINDOW_TITLE           "Kavrin Color Balance Plugin (v201503b)"
+#define ABOUT_BOX_TITLE               "About Kavrin Color Balance Plugin"
 
 /* Dialog templates */
 #define IDD_ABOUT_BOX                 103   /* the modal About box */

@@ -30,6 +30,7 @@ interactive=""
 [ -n "${DISPLAY:-}" ] && interactive=1
 export WINE_KEEP_DISPLAY=$interactive
 source scripts/wine-session.sh
+source scripts/x-windows.sh
 trap wine_session_stop EXIT
 wine_session_start "$bin"
 
@@ -41,7 +42,7 @@ wine "$host_exe" "${host_args[@]}" </dev/null >/dev/null 2>&1 &
 host_pid=$!
 
 if [ -n "$interactive" ]; then
-  wine "$demo_exe" host-window >/dev/null
+  wait_for_window 'Kavrin (stand-in)'
   echo "== Starting the plugin: move its sliders; \"E&xit Plugin\" in its Command menu ends the run"
   wine "$plugin_exe" </dev/null || true
   kill "$host_pid" 2>/dev/null || true
@@ -62,7 +63,6 @@ shoot "$out/host-before.png" "$host_rect"
 
 # Open the plugin over the right-hand part of the host window, away from the picture.
 read -r -a hr <<<"$host_rect"
-wine "$demo_exe" host-window >/dev/null
 xdotool mousemove $((hr[0] + hr[2] - 200)) $((hr[1] + hr[3] - 230)) 2>/dev/null || true
 wine "$plugin_exe" </dev/null >/dev/null 2>&1 &
 plugin_pid=$!

@@ -12,9 +12,11 @@ build=${BUILD_DIR:-build}
 out=${OUT:-docs/plugin-window.png}
 
 cmake -S . -B "$build/windows" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" >/dev/null
-cmake --build "$build/windows" -j2 --target stand_in_host colour_balance_plugin
+cmake --build "$build/windows" -j2 --target stand_in_host colour_balance_plugin demo_session
 
 source scripts/wine-session.sh
+source scripts/x-windows.sh
+demo="$build/windows/demo/demo_session.exe"
 host_pid=""
 plugin_pid=""
 finish() {
@@ -25,23 +27,6 @@ finish() {
 trap finish EXIT
 wine_session_start "$build/windows"
 
-# Prints "x y width height" of the top-level window whose title begins with
-# $1, once it is shown; fails after 10 s.
-window_rect() {
-  local line
-  for _ in $(seq 1 100); do
-    line=$(xwininfo -root -tree 2>/dev/null | grep -F "\"$1" | head -n 1 || true)
-    if [ -n "$line" ]; then
-      # ...  WIDTHxHEIGHT+X+Y  +ABSX+ABSY
-      echo "$line" | sed -E 's/.* ([0-9]+)x([0-9]+)\+-?[0-9]+\+-?[0-9]+ +\+(-?[0-9]+)\+(-?[0-9]+).*/\3 \4 \1 \2/'
-      return 0
-    fi
-    sleep 0.1
-  done
-  echo "No window \"$1\" appeared" >&2
-  return 1
-}
-
 wine "$build/windows/stand_in_host/StandInKavrin.exe" </dev/null >/dev/null 2>&1 &
 host_pid=$!
 read -r hx hy hw hh <<<"$(window_rect 'Kavrin (stand-in)')"
@@ -51,16 +36,14 @@ read -r hx hy hw hh <<<"$(window_rect 'Kavrin (stand-in)')"
 xdotool mousemove $((hx + hw / 2)) $((hy + hh + 24))
 wine "$build/windows/plugin_window/ColorBalancePlugin.exe" </dev/null >/dev/null 2>&1 &
 plugin_pid=$!
-window_rect 'Kavrin Color Balance Plugin' >/dev/null
-sleep 1  # the window fetches the palette, then moves under the pointer and fills
+# The plugin fetches the palette, then moves under the pointer and fills;
+# the demo program waits for that and reads where the trackbars ended up.
+sliders=$(wine "$demo" plugin-sliders | tr -d '\r')
+read -r cx cy cw ch yx yy yw yh <<<"$(tr '\n' ' ' <<<"$sliders")"
 read -r px py pw ph <<<"$(window_rect 'Kavrin Color Balance Plugin')"
 
-# A click beside a trackbar's thumb moves it one page (10 steps) that way.
-# The CyanRed row is the first of the client area, YellowBlue the third; the
-# client area begins below the frame, the small caption and the menu bar
-# (38 pixels with Wine's default metrics).
-client_top=$((py + 38))
-row_y() { echo $((client_top + 32 * $1 + 16)); }
+# A click beside a trackbar's thumb moves it one page (10 steps) that way;
+# the thumbs start in the middle.
 # The button is held for a moment, as a hand would: the trackbar takes the
 # mouse only once the palette has gone out, and a release that comes sooner
 # leaves the mouse with it.
@@ -71,10 +54,10 @@ page_clicks() {  # x y count
     xdotool mousedown 1; sleep 0.15; xdotool mouseup 1; sleep 0.3
   done
 }
-page_clicks $((px + pw / 2 + 100)) "$(row_y 0)" 5   # towards red
-page_clicks $((px + pw / 2 - 100)) "$(row_y 2)" 3   # towards yellow
+page_clicks $((cx + cw / 2 + 100)) $((cy + ch / 2)) 5   # CyanRed, towards red
+page_clicks $((yx + yw / 2 - 100)) $((yy + yh / 2)) 3   # YellowBlue, towards yellow
 xdotool mousemove $((px + pw + 40)) $((py + ph + 40))
-sleep 1
+wine "$demo" settle
 
 left=$(( hx < px ? hx : px ))
 top=$hy

@@ -1,19 +1,18 @@
-// CF_DIB blocks on the clipboard, with the host window as owner.
-#include "host_state.h"
+// CF_DIB blocks on the clipboard, shared by the stand-in host and the tests.
+#include "clipboard_dib.h"
 
 #include <cstring>
 
-bool openClipboardPatiently() {
-    // Another process (the plugin, a test) may hold the clipboard for a moment.
+static bool openClipboardPatiently(HWND owner) {
     for (int attempt = 0; attempt < 40; ++attempt) {
-        if (OpenClipboard(host.window)) return true;
+        if (OpenClipboard(owner)) return true;
         Sleep(25);
     }
     return false;
 }
 
-bool putClipboardDib(const std::vector<uint8_t>& block) {
-    if (!openClipboardPatiently()) return false;
+bool putClipboardDib(HWND owner, const std::vector<uint8_t>& block) {
+    if (!openClipboardPatiently(owner)) return false;
     bool done = EmptyClipboard() != 0;
     if (done && !block.empty()) {
         HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, block.size());
@@ -30,15 +29,13 @@ bool putClipboardDib(const std::vector<uint8_t>& block) {
     return done;
 }
 
-bool readClipboardDib(std::vector<uint8_t>& block, bool& present) {
-    present = false;
-    if (!openClipboardPatiently()) {
-        present = true;  // unknown: report a clipboard failure, not a missing block
-        return false;
-    }
+bool readClipboardDib(HWND owner, std::vector<uint8_t>& block, bool* present) {
+    block.clear();
+    if (present) *present = true;  // unknown until the clipboard opens: a failure, not a missing block
+    if (!openClipboardPatiently(owner)) return false;
     HANDLE memory = GetClipboardData(CF_DIB);
     const void* bytes = memory ? GlobalLock(memory) : nullptr;
-    present = memory != nullptr;
+    if (present) *present = memory != nullptr;
     if (bytes) {
         const uint8_t* first = static_cast<const uint8_t*>(bytes);
         block.assign(first, first + GlobalSize(memory));

@@ -2,6 +2,7 @@
 // clipboard; each sets host.status to "OK" or to what went wrong.
 #include "host_state.h"
 
+#include "clipboard_dib.h"
 #include "log_format.h"
 #include "palette_blocks.h"
 
@@ -18,7 +19,7 @@ static void sendPaletteToClipboard() {
     }
     std::vector<uint8_t> block;
     if (!host.options.noDib) block = makePaletteBlock(host.picture.palette, host.options.flaw);
-    if (!putClipboardDib(block)) {
+    if (!putClipboardDib(host.window, block)) {
         host.status = "Could not put the palette on the clipboard";
         return;
     }
@@ -35,7 +36,7 @@ static void receivePaletteFromClipboard() {
     }
     std::vector<uint8_t> block;
     bool present = false;
-    if (!readClipboardDib(block, present)) {
+    if (!readClipboardDib(host.window, block, &present)) {
         host.status = present ? "Could not read the clipboard" : "No palette on the clipboard";
         return;
     }

@@ -74,15 +74,6 @@ void endAfterCommands();
 // Runs one command word and sets host.status; false for an unknown word.
 bool runHostCommand(const std::string& word);
 
-// clipboard.cpp
-// Opens the clipboard for the host window, retrying briefly while another
-// process holds it.
-bool openClipboardPatiently();
-// Empties the clipboard and, when `block` is not empty, puts it there as CF_DIB.
-bool putClipboardDib(const std::vector<uint8_t>& block);
-// Copies the clipboard's CF_DIB block; `present` is false when there is none.
-bool readClipboardDib(std::vector<uint8_t>& block, bool& present);
-
 // host_window.cpp
 bool createHostWindow(int show);
 // Repaints the picture and the swatches after a palette change.

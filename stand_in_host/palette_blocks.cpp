@@ -2,19 +2,9 @@
 
 #include <cstring>
 
-namespace {
+#include "byte_fields.h"
 
-void putU32(std::vector<uint8_t>& block, size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) block[at + i] = uint8_t(value >> (8 * i));
-}
-void putU16(std::vector<uint8_t>& block, size_t at, uint16_t value) {
-    block[at] = uint8_t(value);
-    block[at + 1] = uint8_t(value >> 8);
-}
-uint32_t readU32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-uint16_t readU16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+namespace {
 
 constexpr int kGridPixels = kPaletteGridSide * kPaletteGridSide;
 constexpr uint32_t kHugeColourCount = 0x10000000;
@@ -40,17 +30,17 @@ std::vector<uint8_t> makePaletteBlock(const std::vector<uint8_t>& palette, Block
     const size_t tableBytes = withTable ? size_t(entries) * 4 : 0;
     std::vector<uint8_t> block(kDibHeaderBytes + tableBytes + size_t(kGridPixels) * pixelBytes, 0);
 
-    putU32(block, 0, kDibHeaderBytes);
-    putU32(block, 4, kPaletteGridSide);
-    putU32(block, 8, flaw == BlockFlaw::NegativeHeight ? uint32_t(-kPaletteGridSide)
-                                                       : uint32_t(kPaletteGridSide));
-    putU16(block, 12, 1);
-    putU16(block, 14, uint16_t(pixelBytes * 8));
-    putU32(block, 16, 0);  // BI_RGB
-    putU32(block, 20, uint32_t(kGridPixels * pixelBytes));
+    writeU32LE(&block[0], kDibHeaderBytes);
+    writeU32LE(&block[4], kPaletteGridSide);
+    writeU32LE(&block[8], flaw == BlockFlaw::NegativeHeight ? uint32_t(-kPaletteGridSide)
+                                                            : uint32_t(kPaletteGridSide));
+    writeU16LE(&block[12], 1);
+    writeU16LE(&block[14], uint16_t(pixelBytes * 8));
+    writeU32LE(&block[16], 0);  // BI_RGB
+    writeU32LE(&block[20], uint32_t(kGridPixels * pixelBytes));
     uint32_t colourCount = withTable ? entries : 0;
     if (flaw == BlockFlaw::HugeColours) colourCount = kHugeColourCount;
-    putU32(block, 32, colourCount);
+    writeU32LE(&block[32], colourCount);
     if (withTable) std::memcpy(&block[kDibHeaderBytes], palette.data(), tableBytes);
 
     uint8_t* pixels = &block[kDibHeaderBytes + tableBytes];
@@ -73,11 +63,11 @@ bool takePaletteFromBlock(const uint8_t* block, size_t size, int pictureColours,
         refusal = "Palette block is shorter than a bitmap header";
         return false;
     }
-    const uint32_t headerSize = readU32(block);
-    const int32_t width = int32_t(readU32(block + 4));
-    const int32_t height = int32_t(readU32(block + 8));
-    const uint16_t bitCount = readU16(block + 14);
-    const uint32_t colours = readU32(block + 32);
+    const uint32_t headerSize = readU32LE(block);
+    const int32_t width = int32_t(readU32LE(block + 4));
+    const int32_t height = int32_t(readU32LE(block + 8));
+    const uint16_t bitCount = readU16LE(block + 14);
+    const uint32_t colours = readU32LE(block + 32);
     if (headerSize < uint32_t(kDibHeaderBytes) || headerSize > size) {
         refusal = "Palette block has a bad header size";
         return false;

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "bitmap_file.h"
+
 namespace {
 
 constexpr int kBuiltInWidth = 384;
@@ -127,11 +129,6 @@ Shade sceneShade(int x, int y) {
     return {&kSky, 0.82 * y / kHorizon + 0.3 * halo};
 }
 
-uint32_t readU32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-uint16_t readU16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-
 }  // namespace
 
 void makeBuiltInPicture(Picture& picture) {
@@ -168,50 +165,23 @@ void makeBuiltInPicture(Picture& picture) {
 }
 
 bool readBmpPicture(const uint8_t* bytes, size_t size, Picture& picture, std::string& problem) {
-    constexpr size_t kFileHeader = 14, kInfoHeader = 40;
-    if (size < kFileHeader + kInfoHeader || bytes[0] != 'B' || bytes[1] != 'M') {
-        problem = "not a BMP file";
-        return false;
-    }
-    const uint8_t* info = bytes + kFileHeader;
-    const uint32_t pixelOffset = readU32(bytes + 10);
-    const uint32_t infoSize = readU32(info);
-    const int32_t width = int32_t(readU32(info + 4));
-    const int32_t height = int32_t(readU32(info + 8));
-    const uint16_t bitCount = readU16(info + 14);
-    const uint32_t compression = readU32(info + 16);
-    uint32_t colours = readU32(info + 32);
-    if (infoSize < kInfoHeader || bitCount != 8 || compression != 0) {
+    BitmapFile bitmap;
+    if (!readBitmapFile(bytes, size, bitmap, problem)) return false;
+    // The host shows the pixels, so it takes them only as plain rows.
+    if (bitmap.compression != kBitmapRgb) {
         problem = "only uncompressed 8-bit BMP pictures can be opened";
         return false;
     }
-    if (width <= 0 || width > 16384 || height == 0 || height < -16384 || height > 16384) {
-        problem = "the picture's size is out of range";
-        return false;
-    }
-    if (colours == 0) colours = kMaxPaletteEntries;
-    if (colours > uint32_t(kMaxPaletteEntries)) {
-        problem = "the colour table has more than 256 entries";
-        return false;
-    }
-    const size_t tableOffset = kFileHeader + infoSize;
-    const int rows = height < 0 ? -height : height;
-    const size_t rowBytes = (size_t(width) + 3) & ~size_t(3);
-    if (tableOffset + colours * 4 > size || pixelOffset > size ||
-        size - pixelOffset < rowBytes * size_t(rows)) {
-        problem = "the file is shorter than its headers say";
-        return false;
-    }
-    picture.width = width;
-    picture.height = rows;
-    picture.rowBytes = int(rowBytes);
-    picture.palette.assign(bytes + tableOffset, bytes + tableOffset + colours * 4);
-    picture.pixels.resize(rowBytes * size_t(rows));
+    picture.width = bitmap.width;
+    picture.height = int(bitmap.rows);
+    picture.rowBytes = int(bitmap.rowBytes);
+    picture.palette.assign(bytes + bitmap.tableOffset, bytes + bitmap.tableOffset + bitmap.colourCount * 4);
+    picture.pixels.resize(bitmap.rowBytes * bitmap.rows);
     // BMP rows run bottom-up unless the height is negative.
-    for (int row = 0; row < rows; ++row) {
-        const int sourceRow = height > 0 ? rows - 1 - row : row;
-        std::memcpy(&picture.pixels[size_t(row) * rowBytes],
-                    bytes + pixelOffset + size_t(sourceRow) * rowBytes, rowBytes);
+    for (size_t row = 0; row < bitmap.rows; ++row) {
+        const size_t sourceRow = bitmap.height > 0 ? bitmap.rows - 1 - row : row;
+        std::memcpy(&picture.pixels[row * bitmap.rowBytes], bytes + bitmap.pixelOffset + sourceRow * bitmap.rowBytes,
+                    bitmap.rowBytes);
     }
     return true;
 }

@@ -28,7 +28,8 @@ inline int paletteEntryCount(const Picture& picture) {
 // gradients that use every one of its 256 palette entries.
 void makeBuiltInPicture(Picture& picture);
 
-// Reads an uncompressed 8-bit BMP file held in memory. False, with `problem`
-// saying why, for anything else (other depths, compression, a file shorter
-// than its headers say, a colour table of more than 256 entries).
+// Reads an uncompressed 8-bit BMP file held in memory through readBitmapFile.
+// False, with `problem` saying why, for anything else (other depths,
+// compression, a file shorter than its headers say, a colour table of more
+// than 256 entries).
 bool readBmpPicture(const uint8_t* bytes, size_t size, Picture& picture, std::string& problem);

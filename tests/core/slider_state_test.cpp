@@ -46,6 +46,40 @@ TEST(SliderStateDefaults, StartUpValues) {
     EXPECT_STREQ("YellowBlue", axisDisplayName(YellowBlue));
 }
 
+// The one place the info line's format is written out: state and range
+// padded to 8, signed balances, and values that round to zero keep their sign.
+TEST(InfoLine, ShowsStateRangeBalanceAndThresholds) {
+    struct Case {
+        int state, range;
+        float cyanRed, magentaGreen, yellowBlue, lowsBelow, heightsAbove;
+        const char* expected;
+    } cases[] = {
+        {0, All, 0, 0, 0, 0.2f, 0.8f, "State A.All      (+0.00 +0.00 +0.00)\nlows-below: 0.20 heights-above: 0.80"},
+        {1, Mediums, -1, 1, -1.0f / 256, 1, 0,
+         "State B.Mediums  (-1.00 +1.00 -0.00)\nlows-below: 1.00 heights-above: 0.00"},
+        {0, Heights, 0.5f, -0.25f, 1.0f / 256, 52.0f / 256, 50.0f / 256,
+         "State A.Heights  (+0.50 -0.25 +0.00)\nlows-below: 0.20 heights-above: 0.20"},
+        {1, Lows, -0.99609375f, 0.99609375f, 0, 0, 1,
+         "State B.Lows     (-1.00 +1.00 +0.00)\nlows-below: 0.00 heights-above: 1.00"},
+        {0, All, 44.0f / 256, 0, 0, 0.2f, 0.8f, "State A.All      (+0.17 +0.00 +0.00)\nlows-below: 0.20 heights-above: 0.80"},
+    };
+    for (const Case& c : cases) {
+        BalanceSettings settings = kDefaultBalanceSettings;
+        settings.currentState = c.state;
+        settings.currentRange = c.range;
+        SliderState& state = settings.states[c.state];
+        state.balance[c.range][CyanRed] = c.cyanRed;
+        state.balance[c.range][MagentaGreen] = c.magentaGreen;
+        state.balance[c.range][YellowBlue] = c.yellowBlue;
+        state.lowsBelow = c.lowsBelow;
+        state.heightsAbove = c.heightsAbove;
+        // Only the shown state and range count.
+        settings.states[1 - c.state].balance[c.range][CyanRed] = 0.75f;
+        settings.states[c.state].balance[(c.range + 1) % kToneRangeCount][CyanRed] = 0.75f;
+        EXPECT_EQ(formatInfoLine(settings), c.expected);
+    }
+}
+
 TEST(SliderConversions, BalanceAndThresholdPositions) {
     static const struct { int position; float value; } balance[] = {
         {0, -1.0f}, {255, -1.0f / 256}, {256, 0.0f}, {257, 1.0f / 256}, {512, 1.0f}};

@@ -20,16 +20,11 @@ HWND sliderHandle(const PluginControls& controls, int slider) {
     return slider == LowsBelowSlider ? controls.lowsBelowTrackbar : controls.heightsAboveTrackbar;
 }
 
-// What a slider at `position` stores: (p - 256) / 256 and p / 256, each
-// computed in double precision and rounded to a float.
-float balanceAt(int position) { return float((position - 256) / 256.0); }
-float thresholdAt(int position) { return float(position / 256.0); }
-
 // Stores a moved slider's value into the expected settings.
 void storeMove(ExpectedSettings& settings, int slider, int position) {
-    if (slider <= YellowBlueSlider) settings.shownBalance(slider) = balanceAt(position);
-    else if (slider == LowsBelowSlider) settings.current().lowsBelow = thresholdAt(position);
-    else settings.current().heightsAbove = thresholdAt(position);
+    if (slider <= YellowBlueSlider) settings.shownBalance(slider) = balanceFromPosition(position);
+    else if (slider == LowsBelowSlider) settings.current().lowsBelow = thresholdFromPosition(position);
+    else settings.current().heightsAbove = thresholdFromPosition(position);
 }
 
 // One user action and what it must do: how the settings change, how many
@@ -108,54 +103,54 @@ TEST_F(PluginCommands, EveryCommandButtonAndSliderChangesWindowMemoryAndHostAsIt
         rangeButton(All),
         rangeButton(All),
         // The switch flips its check mark and sends on every use.
-        command("Attempt Brightness Preservation, off", 32807, flipPreservation, 0, 1),
-        command("Attempt Brightness Preservation, on", 32807, flipPreservation, 0, 1),
-        command("Attempt Brightness Preservation, off again", 32807, flipPreservation, 0, 1),
+        command("Attempt Brightness Preservation, off", IDM_BRIGHTNESS_PRESERVATION, flipPreservation, 0, 1),
+        command("Attempt Brightness Preservation, on", IDM_BRIGHTNESS_PRESERVATION, flipPreservation, 0, 1),
+        command("Attempt Brightness Preservation, off again", IDM_BRIGHTNESS_PRESERVATION, flipPreservation, 0, 1),
         // Copies and clears of the state that is not shown change nothing on
         // screen and send nothing.
-        command("A --> B while A is current", 32784, [](ExpectedSettings& s) { s.states[1] = s.states[0]; }, 0, 0),
-        command("Clear > B while A is current", 32783, [](ExpectedSettings& s) { s.clear(1); }, 0, 0),
-        command("A --> B again", 32784, [](ExpectedSettings& s) { s.states[1] = s.states[0]; }, 0, 0),
+        command("A --> B while A is current", IDM_COPY_A_TO_B, [](ExpectedSettings& s) { s.states[1] = s.states[0]; }, 0, 0),
+        command("Clear > B while A is current", IDM_CLEAR_STATE_B, [](ExpectedSettings& s) { s.clear(1); }, 0, 0),
+        command("A --> B again", IDM_COPY_A_TO_B, [](ExpectedSettings& s) { s.states[1] = s.states[0]; }, 0, 0),
         // A state button sends also when its state is current already.
         stateButton(0),
         stateButton(1),
         sliderMove(CyanRedSlider, 128, TB_BOTTOM),
         rangeButton(Mediums),
         sliderMove(MagentaGreenSlider, 500),
-        command("A <-- B while B is current", 32785, [](ExpectedSettings& s) { s.states[0] = s.states[1]; }, 0, 0),
+        command("A <-- B while B is current", IDM_COPY_B_TO_A, [](ExpectedSettings& s) { s.states[0] = s.states[1]; }, 0, 0),
         sliderMove(LowsBelowSlider, 70),
         stateButton(0),
         // A copy into the current state shows and sends it.
-        command("A <-- B while A is current", 32785, [](ExpectedSettings& s) { s.states[0] = s.states[1]; }, 0, 1),
+        command("A <-- B while A is current", IDM_COPY_B_TO_A, [](ExpectedSettings& s) { s.states[0] = s.states[1]; }, 0, 1),
         sliderMove(YellowBlueSlider, 20),
         // The resets act on the shown range (Mediums) and the current state.
-        command("Reset > CyanRed", 32790, [](ExpectedSettings& s) { s.shownBalance(CyanRed) = 0.0f; }, 0, 1),
-        command("Reset > MagentaGreen", 32791, [](ExpectedSettings& s) { s.shownBalance(MagentaGreen) = 0.0f; }, 0, 1),
-        command("Reset > YellowBlue", 32792, [](ExpectedSettings& s) { s.shownBalance(YellowBlue) = 0.0f; }, 0, 1),
+        command("Reset > CyanRed", IDM_RESET_CYANRED, [](ExpectedSettings& s) { s.shownBalance(CyanRed) = 0.0f; }, 0, 1),
+        command("Reset > MagentaGreen", IDM_RESET_MAGENTAGREEN, [](ExpectedSettings& s) { s.shownBalance(MagentaGreen) = 0.0f; }, 0, 1),
+        command("Reset > YellowBlue", IDM_RESET_YELLOWBLUE, [](ExpectedSettings& s) { s.shownBalance(YellowBlue) = 0.0f; }, 0, 1),
         // "Lows" and "Heights" reset the thresholds, not the ranges' values.
-        command("Reset > Lows", 32793, [](ExpectedSettings& s) { s.current().lowsBelow = 0.2f; }, 0, 1),
-        command("Reset > Heights", 32794, [](ExpectedSettings& s) { s.current().heightsAbove = 0.8f; }, 0, 1),
+        command("Reset > Lows", IDM_RESET_LOWS, [](ExpectedSettings& s) { s.current().lowsBelow = 0.2f; }, 0, 1),
+        command("Reset > Heights", IDM_RESET_HEIGHTS, [](ExpectedSettings& s) { s.current().heightsAbove = 0.8f; }, 0, 1),
         sliderMove(LowsBelowSlider, 10),
         sliderMove(HeightsAboveSlider, 250),
         sliderMove(CyanRedSlider, 300),
         sliderMove(YellowBlueSlider, 0),
         // "All" resets the shown range and both thresholds, no other range.
-        command("Reset > All", 32795,
+        command("Reset > All", IDM_RESET_ALL,
                 [](ExpectedSettings& s) {
                     for (int a = 0; a < 3; ++a) s.shownBalance(a) = 0.0f;
                     s.current().lowsBelow = 0.2f;
                     s.current().heightsAbove = 0.8f;
                 },
                 0, 1),
-        command("Attempt Brightness Preservation, on again", 32807, flipPreservation, 0, 1),
-        command("Clear > A while A is current", 32782, [](ExpectedSettings& s) { s.clear(0); }, 0, 1),
+        command("Attempt Brightness Preservation, on again", IDM_BRIGHTNESS_PRESERVATION, flipPreservation, 0, 1),
+        command("Clear > A while A is current", IDM_CLEAR_STATE_A, [](ExpectedSettings& s) { s.clear(0); }, 0, 1),
         stateButton(1),
         // A fetch takes the host's palette as it is now: the last one sent.
-        command("Get New Palette(+keep state)", 32805, leaveAlone, 1, 1),
+        command("Get New Palette(+keep state)", IDM_GET_PALETTE_KEEP_STATE, leaveAlone, 1, 1),
         sliderMove(HeightsAboveSlider, 230),
         // After the fetch, the reset refreshes once and the command applies
         // once more: two palettes.
-        command("Get New Palette(+reset)", 32806,
+        command("Get New Palette(+reset)", IDM_GET_PALETTE_RESET,
                 [](ExpectedSettings& s) {
                     s.currentState = 0;
                     s.currentRange = All;
@@ -167,7 +162,7 @@ TEST_F(PluginCommands, EveryCommandButtonAndSliderChangesWindowMemoryAndHostAsIt
     };
     runSteps(steps);
     EXPECT_TRUE(pluginBoxes().empty()) << "a message box was shown";
-    exitAndCheck(105);
+    exitAndCheck(IDM_EXIT_PLUGIN);
 }
 
 // A balance slider's extreme, middle and one-off-middle positions, and a
@@ -269,7 +264,7 @@ TEST_F(PluginCommands, OtherCodesAndUnknownSendersChangeNoValue) {
         const std::string name = "code " + std::to_string(code);
         ASSERT_TRUE(sendToPlugin(cyanRed, TBM_SETPOS, TRUE, 400));
         ASSERT_TRUE(sendToPlugin(run.window, WM_HSCROLL, MAKEWPARAM(code, 400), LPARAM(cyanRed)));
-        EXPECT_EQ(uint32_t(probe(probeBalanceItem(0, All, CyanRed))), floatBits(balanceAt(300))) << name;
+        EXPECT_EQ(uint32_t(probe(probeBalanceItem(0, All, CyanRed))), floatBits(balanceFromPosition(300))) << name;
         EXPECT_EQ(windowText(run.controls.infoLine), expectedInfoLine(expected)) << name;
         checkStoredSettings(name);
         checkHost(name, 0, 0);
@@ -305,7 +300,7 @@ TEST_F(PluginCommands, OtherCodesAndUnknownSendersChangeNoValue) {
                              LPARAM(run.controls.stateButtons[1])));
     expected.currentState = 1;
     checkEverything("state button B with BN_KILLFOCUS", 0, 1);
-    ASSERT_TRUE(sendToPlugin(run.window, WM_COMMAND, MAKEWPARAM(32807, 1), 0));
+    ASSERT_TRUE(sendToPlugin(run.window, WM_COMMAND, MAKEWPARAM(IDM_BRIGHTNESS_PRESERVATION, 1), 0));
     expected.preserveBrightness = false;
     checkEverything("Attempt Brightness Preservation as an accelerator", 0, 1);
 
@@ -326,9 +321,9 @@ TEST_F(PluginCommands, AboutOpensAModalBoxOwnedByTheWindowAndSendsNothing) {
     storeMove(expected, MagentaGreenSlider, 380);
     checkEverything("before the About box", 0, 1);
 
-    ASSERT_TRUE(PostMessageA(run.window, WM_COMMAND, 104, 0));
+    ASSERT_TRUE(PostMessageA(run.window, WM_COMMAND, IDM_ABOUT, 0));
     HWND about = nullptr;
-    ASSERT_TRUE(waitUntil([&] { return (about = findTopLevelWindowStarting(kAboutTitle, run.process.dwProcessId, 0)); },
+    ASSERT_TRUE(waitUntil([&] { return (about = findTopLevelWindowStarting(ABOUT_BOX_TITLE, run.process.dwProcessId, 0)); },
                           5000))
         << "no About box";
     EXPECT_EQ(GetWindow(about, GW_OWNER), run.window);
@@ -345,7 +340,7 @@ TEST_F(PluginCommands, AboutOpensAModalBoxOwnedByTheWindowAndSendsNothing) {
 // Each of the three exit command ids ends the program with code 0 and closes
 // the conversation without sending anything.
 TEST_F(PluginCommands, ExitCommandsEndTheProgramWithCodeZero) {
-    for (int commandId : {105, 1, 2}) {
+    for (int commandId : {IDM_EXIT_PLUGIN, IDOK, IDCANCEL}) {
         SCOPED_TRACE("command " + std::to_string(commandId));
         startSession("", PluginBuild::Real);
         ASSERT_FALSE(HasFatalFailure());

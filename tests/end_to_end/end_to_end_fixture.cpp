@@ -75,11 +75,11 @@ void PluginEndToEnd::checkWindow(const std::string& context) {
         HWND trackbar;
         int position;
     } sliders[] = {
-        {"CyanRed", run.controls.balanceTrackbars[0], balancePositionOf(state.balance[expected.currentRange][0])},
-        {"MagentaGreen", run.controls.balanceTrackbars[1], balancePositionOf(state.balance[expected.currentRange][1])},
-        {"YellowBlue", run.controls.balanceTrackbars[2], balancePositionOf(state.balance[expected.currentRange][2])},
-        {"lows-below", run.controls.lowsBelowTrackbar, thresholdPositionOf(state.lowsBelow)},
-        {"heights-above", run.controls.heightsAboveTrackbar, thresholdPositionOf(state.heightsAbove)},
+        {"CyanRed", run.controls.balanceTrackbars[0], balanceToPosition(state.balance[expected.currentRange][0])},
+        {"MagentaGreen", run.controls.balanceTrackbars[1], balanceToPosition(state.balance[expected.currentRange][1])},
+        {"YellowBlue", run.controls.balanceTrackbars[2], balanceToPosition(state.balance[expected.currentRange][2])},
+        {"lows-below", run.controls.lowsBelowTrackbar, thresholdToPosition(state.lowsBelow)},
+        {"heights-above", run.controls.heightsAboveTrackbar, thresholdToPosition(state.heightsAbove)},
     };
     for (const Slider& slider : sliders)
         EXPECT_EQ(trackbarPosition(slider.trackbar), slider.position) << context << ": " << slider.name << " slider";
@@ -150,12 +150,7 @@ void PluginEndToEnd::checkEverything(const std::string& context, int fetches, in
     checkHost(context, fetches, sends);
 }
 
-std::vector<SeenMessageBox> PluginEndToEnd::pluginBoxes() {
-    std::vector<SeenMessageBox> boxes;
-    for (const SeenMessageBox& box : messageBoxesSeen())
-        if (box.processId == run.process.dwProcessId) boxes.push_back(box);
-    return boxes;
-}
+std::vector<SeenMessageBox> PluginEndToEnd::pluginBoxes() { return messageBoxesSeenFrom(run.process.dwProcessId); }
 
 void PluginEndToEnd::exitAndCheck(int commandId) {
     PostMessageA(run.window, WM_COMMAND, WPARAM(commandId), 0);

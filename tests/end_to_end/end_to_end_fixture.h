@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "byte_fields.h"
 #include "palette_transform.h"
 #include "plugin_probe.h"
 #include "plugin_process.h"
@@ -23,45 +24,21 @@
 // Test names show the build by name.
 inline void PrintTo(PluginBuild build, std::ostream* out) { *out << pluginBuildName(build); }
 
-// What the settings must be after the test's actions, kept by the test.
-struct ExpectedSettings {
-    SliderState states[2];
-    int currentState = 0;
-    int currentRange = All;
-    bool preserveBrightness = true;
-
-    ExpectedSettings() {
-        clear(0);
-        clear(1);
-    }
-    void clear(int state) {
-        states[state] = SliderState{0.2f, 0.8f, {}};
-    }
+// What the settings must be after the test's actions, kept by the test in
+// the plugin's own record.
+struct ExpectedSettings : BalanceSettings {
+    ExpectedSettings() : BalanceSettings(kDefaultBalanceSettings) {}
+    void clear(int state) { states[state] = kDefaultSliderState; }
     SliderState& current() { return states[currentState]; }
     const SliderState& current() const { return states[currentState]; }
     float& shownBalance(int axis) { return states[currentState].balance[currentRange][axis]; }
 };
 
-// A balance trackbar's place for a value: 256 + trunc(256 * value).
-inline int balancePositionOf(float value) { return 256 - int(std::trunc(-256.0 * double(value))); }
-// A threshold trackbar's place: trunc(256 * value).
-inline int thresholdPositionOf(float value) { return int(std::trunc(256.0 * double(value))); }
-
 // The two lines of the info line for `settings`.
-inline std::string expectedInfoLine(const ExpectedSettings& settings) {
-    static const char* const states[2] = {"State A", "State B"};
-    static const char* const ranges[4] = {"Lows", "Mediums", "Heights", "All"};
-    const SliderState& s = settings.current();
-    const float* b = s.balance[settings.currentRange];
-    char text[128];
-    snprintf(text, sizeof text, "%s.%-8s (%+3.2f %+3.2f %+3.2f)\nlows-below: %3.2f heights-above: %3.2f",
-             states[settings.currentState], ranges[settings.currentRange], double(b[0]), double(b[1]),
-             double(b[2]), double(s.lowsBelow), double(s.heightsAbove));
-    return text;
-}
+inline std::string expectedInfoLine(const ExpectedSettings& settings) { return formatInfoLine(settings); }
 
 inline uint32_t colourCount(const std::vector<uint8_t>& block) {
-    return uint32_t(block[32]) | uint32_t(block[33]) << 8 | uint32_t(block[34]) << 16 | uint32_t(block[35]) << 24;
+    return readU32LE(&block[32]);
 }
 
 // The colour table of a palette block: biClrUsed entries from byte 40.
@@ -128,7 +105,7 @@ protected:
     std::vector<SeenMessageBox> pluginBoxes();
     // "E&xit Plugin" (or command `commandId`) and the program's end with code
     // 0, its conversation closed.
-    void exitAndCheck(int commandId = 105);
+    void exitAndCheck(int commandId = IDM_EXIT_PLUGIN);
 
     LRESULT probe(unsigned item);
 };

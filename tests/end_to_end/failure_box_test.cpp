@@ -115,8 +115,8 @@ TEST_F(PluginFailureBoxes, WindowStaysUsableWhileASendsFailureBoxesAreOpen) {
     // A movement while the box is open is shown and stored, but starts no
     // apply while the failing one runs, and that one's failure forgets it:
     // the host hears nothing.
-    expected.shownBalance(CyanRed) = float((300 - 256) / 256.0);
-    expected.shownBalance(MagentaGreen) = float((200 - 256) / 256.0);
+    expected.shownBalance(CyanRed) = balanceFromPosition(300);
+    expected.shownBalance(MagentaGreen) = balanceFromPosition(200);
     ASSERT_TRUE(postTrackbarMove(run, run.controls.balanceTrackbars[1], 200));
     EXPECT_TRUE(waitUntil([&] { return windowText(run.controls.infoLine) == expectedInfoLine(expected); }, 5000))
         << windowText(run.controls.infoLine);

@@ -15,11 +15,6 @@
 #error "PROBED_PLUGIN_EXE_UNIX_PATH must name the probed plugin build"
 #endif
 
-const char kPluginTitle[] = "Kavrin Color Balance Plugin (v201503b)";
-const char kAboutTitle[] = "About Kavrin Color Balance Plugin";
-const char kPluginCaption[] = "Color Balance Plugin says:";
-const char kSendFailedText[] = "Failed sending palette to Kavrin.\n(No open/active project?)";
-
 const char* pluginBuildName(PluginBuild build) {
     return build == PluginBuild::Real ? "ColorBalancePlugin" : "ProbedPlugin";
 }
@@ -137,7 +132,7 @@ bool PluginRun::launch(PluginBuild build, int x, int y) {
 }
 
 bool PluginRun::waitForWindow(DWORD timeoutMs) {
-    auto found = [this] { return (window = findTopLevelWindowStarting(kPluginTitle, process.dwProcessId, 0)); };
+    auto found = [this] { return (window = findTopLevelWindowStarting(PLUGIN_WINDOW_TITLE, process.dwProcessId, 0)); };
     if (!waitUntil(found, timeoutMs)) return false;
     // The info line shows the state once every control exists.
     auto filled = [this] {
@@ -169,7 +164,7 @@ void PluginRun::stop() {
     if (!process.hProcess) return;
     DWORD exitCode = 0;
     if (running()) {
-        if (window) PostMessageA(window, WM_COMMAND, 105, 0);
+        if (window) PostMessageA(window, WM_COMMAND, IDM_EXIT_PLUGIN, 0);
         if (!waitForExit(5000, exitCode)) {
             TerminateProcess(process.hProcess, 99);
             WaitForSingleObject(process.hProcess, 5000);

@@ -11,10 +11,11 @@
 
 #include "test_support.h"
 
-extern const char kPluginTitle[];       // "Kavrin Color Balance Plugin (v201503b)"
-extern const char kAboutTitle[];        // "About Kavrin Color Balance Plugin"
-extern const char kPluginCaption[];     // "Color Balance Plugin says:"
-extern const char kSendFailedText[];    // "Failed sending palette to Kavrin.\n(No open/active project?)"
+// The plugin's window titles (PLUGIN_WINDOW_TITLE, ABOUT_BOX_TITLE), command
+// ids and message-box texts, by the names the plugin itself uses.
+#include "resource_ids.h"
+#include "slider_state.h"
+#include "user_messages.h"
 
 enum class PluginBuild { Real, Probed };
 const char* pluginBuildName(PluginBuild build);
@@ -32,6 +33,16 @@ bool waitUntil(Condition done, DWORD timeoutMs) {
         if (GetTickCount() - start >= timeoutMs) return false;
         pumpMessagesFor(5);
     }
+}
+
+// The info line of the start-up settings with CyanRed of `range` moved to
+// trackbar position `position`: what a session that moved only that slider
+// shows.
+inline std::string infoLineWithCyanRed(int range, int position) {
+    BalanceSettings settings = kDefaultBalanceSettings;
+    settings.currentRange = range;
+    settings.states[0].balance[range][CyanRed] = balanceFromPosition(position);
+    return formatInfoLine(settings);
 }
 
 // Text of a window of another process ("<no answer>" when its thread does

@@ -51,7 +51,7 @@ protected:
             if (GetTickCount() - unchangedSince < 300 || log.empty() || log.back().compare(0, 8, "REQUEST ") != 0)
                 return false;
             position = trackbarPosition(cyanRed);
-            expected.shownBalance(CyanRed) = float((position - 256) / 256.0);
+            expected.shownBalance(CyanRed) = balanceFromPosition(position);
             return windowText(run.controls.infoLine) == expectedInfoLine(expected);
         };
         EXPECT_TRUE(waitUntil(settled, 10000)) << context << ": CyanRed at " << position << ", info line "
@@ -68,7 +68,7 @@ protected:
         for (size_t i = 0; i < received.size(); ++i) {
             SliderState state = {0.2f, 0.8f, {}};
             auto matches = [&](int position) {
-                state.balance[All][CyanRed] = float((position - 256) / 256.0);
+                state.balance[All][CyanRed] = balanceFromPosition(position);
                 return received[i] == expectedTable(pluginSource, state, true);
             };
             while (passed <= to && !matches(passed)) ++passed;
@@ -92,7 +92,7 @@ protected:
         auto settled = [&] {
             if (captureOf(run) || !waitUntilAppliesDone(0)) return false;
             position = trackbarPosition(cyanRed);
-            expected.shownBalance(CyanRed) = float((position - 256) / 256.0);
+            expected.shownBalance(CyanRed) = balanceFromPosition(position);
             if (windowText(run.controls.infoLine) != expectedInfoLine(expected)) return false;
             const std::vector<std::vector<uint8_t>> received = hostReceivedPalettes(host);
             if (received.size() <= palettesChecked ||

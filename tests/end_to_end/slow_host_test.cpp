@@ -18,7 +18,7 @@ protected:
     void dragTo(int position) {
         SCOPED_TRACE("CyanRed dragged to " + std::to_string(position));
         HWND cyanRed = run.controls.balanceTrackbars[0];
-        expected.shownBalance(CyanRed) = float((position - 256) / 256.0);
+        expected.shownBalance(CyanRed) = balanceFromPosition(position);
         ASSERT_TRUE(postTrackbarMove(run, cyanRed, position));
         const std::string shown = expectedInfoLine(expected);
         EXPECT_TRUE(waitUntil([&] { return windowText(run.controls.infoLine) == shown; }, 5000))
@@ -31,7 +31,7 @@ protected:
     // at start-up.
     std::vector<uint8_t> tableFor(int position) {
         SliderState state = {0.2f, 0.8f, {}};
-        state.balance[All][CyanRed] = float((position - 256) / 256.0);
+        state.balance[All][CyanRed] = balanceFromPosition(position);
         return expectedTable(pluginSource, state, true);
     }
 
@@ -73,7 +73,7 @@ TEST_F(PluginSlowHost, MovementsDuringTheHostsWaitAreSentTogetherByTheApplyAfter
             ASSERT_EQ(hostReceivedPalettes(host).size(), receivedBefore)
                 << "the apply ended before the movement to " << drag.positions[i] << " was taken";
         }
-        expected.shownBalance(CyanRed) = float((drag.positions.back() - 256) / 256.0);
+        expected.shownBalance(CyanRed) = balanceFromPosition(drag.positions.back());
         ASSERT_TRUE(waitUntilAppliesDone(30000)) << "the applies did not end";
         checkWindow("after " + name);
 
@@ -124,7 +124,7 @@ TEST_P(PluginExitDuringWait, EndsTheProgramPromptlyWithCodeZero) {
     ASSERT_TRUE(waitUntil([&] { return heldCommands(host) > heldBefore; }, 10000)) << "the movement started no apply";
 
     const DWORD start = GetTickCount();
-    ASSERT_TRUE(PostMessageA(run.window, WM_COMMAND, 105, 0));
+    ASSERT_TRUE(PostMessageA(run.window, WM_COMMAND, IDM_EXIT_PLUGIN, 0));
     DWORD exitCode = 0xDEADBEEF;
     ASSERT_TRUE(run.waitForExit(20000, exitCode)) << "the plugin did not end";
     const DWORD elapsed = GetTickCount() - start;

@@ -35,10 +35,3 @@ protected:
         SetUp();
     }
 };
-
-// "caption|text" of every box seen so far, for compact comparisons.
-inline std::vector<std::string> boxesSeen() {
-    std::vector<std::string> seen;
-    for (const SeenMessageBox& box : messageBoxesSeen()) seen.push_back(box.caption + "|" + box.text);
-    return seen;
-}

@@ -71,12 +71,6 @@ std::vector<uint8_t> expectedTable(const std::vector<uint8_t>& block, const Slid
                                 working.begin() + kPaletteHeaderBytes + 4 * entries);
 }
 
-std::vector<std::string> boxesSeen() {
-    std::vector<std::string> seen;
-    for (const SeenMessageBox& box : messageBoxesSeen()) seen.push_back(box.caption + "|" + box.text);
-    return seen;
-}
-
 const std::string kSendFailedBox = std::string(kPluginCaption) + "|" + kSendFailedText;
 const std::string kFetchFailedBox = std::string(kPluginCaption) + "|" + kFetchFailedText;
 
@@ -169,7 +163,7 @@ TEST_F(PaletteExchangeTest, MalformedBlocksAreCopiedOnlyAsFarAsTheyReach) {
         ASSERT_TRUE(executeCommand(kSelectColorLayer) && statusIsOk());
         ASSERT_TRUE(executeCommand(kSendPaletteCommand) && statusIsOk());
         std::vector<uint8_t> block;
-        ASSERT_TRUE(readClipboardDib(block));
+        ASSERT_TRUE(readClipboardDib(nullptr, block));
 
         freePaletteCopies();
         paletteBytes = 0;

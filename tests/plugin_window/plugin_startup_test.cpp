@@ -8,9 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <ostream>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -18,55 +16,19 @@
 
 namespace {
 
-const char kInitialInfoLine[] = "State A.All      (+0.00 +0.00 +0.00)\nlows-below: 0.20 heights-above: 0.80";
+const std::string kInitialInfoLine = formatInfoLine(kDefaultBalanceSettings);
 
 std::string describe(const RECT& rect) {
     return "(" + std::to_string(rect.left) + ", " + std::to_string(rect.top) + ") " +
            std::to_string(rect.right - rect.left) + " x " + std::to_string(rect.bottom - rect.top);
 }
 
-// A message box as the test read it before pressing its OK button.
-struct ShownBox {
-    std::string caption;
-    std::string text;
-};
-
-// Reads and closes every message box that the plugin shows, in order, until
-// it ends; tells whether its main window appeared meanwhile. Captions and
-// texts are read without sending messages, so a plugin that has just spent
-// seconds waiting for the host cannot make the read fail.
-bool runUntilExit(PluginRun& run, DWORD timeoutMs, DWORD& exitCode, std::vector<ShownBox>& boxes) {
-    struct Search {
-        DWORD processId;
-        std::vector<HWND>* closing;
-        std::vector<ShownBox>* boxes;
-    };
-    std::vector<HWND> closing;
-    Search search = {run.process.dwProcessId, &closing, &boxes};
+// Waits until the plugin ends, while the message-box watcher reads and closes
+// every box it shows; tells whether its main window appeared meanwhile.
+bool runUntilExit(PluginRun& run, DWORD timeoutMs, DWORD& exitCode) {
     bool appeared = false;
     auto ended = [&] {
-        if (findTopLevelWindowStarting(kPluginTitle, run.process.dwProcessId, 0)) appeared = true;
-        EnumWindows(
-            [](HWND window, LPARAM data) {
-                Search& search = *reinterpret_cast<Search*>(data);
-                DWORD owner = 0;
-                GetWindowThreadProcessId(window, &owner);
-                if (owner != search.processId || !IsWindowVisible(window) || className(window) != "#32770")
-                    return TRUE;
-                if (std::find(search.closing->begin(), search.closing->end(), window) != search.closing->end())
-                    return TRUE;
-                char caption[256] = "", text[1024] = "";
-                GetWindowTextA(window, caption, sizeof caption);
-                if (std::strcmp(caption, kPluginTitle) == 0) return TRUE;
-                GetWindowTextA(GetDlgItem(window, 0xFFFF), text, sizeof text);  // the box's text
-                search.boxes->push_back({caption, text});
-                search.closing->push_back(window);
-                PostMessageA(window, WM_COMMAND, IDOK, 0);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        closing.erase(std::remove_if(closing.begin(), closing.end(), [](HWND box) { return !IsWindow(box); }),
-                      closing.end());
+        if (findTopLevelWindowStarting(PLUGIN_WINDOW_TITLE, run.process.dwProcessId, 0)) appeared = true;
         return waitForProcessExit(run.process.hProcess, 0, exitCode);
     };
     if (!waitUntil(ended, timeoutMs)) exitCode = 0xDEADBEEF;
@@ -85,25 +47,11 @@ std::string join(const std::vector<std::string>& words) {
     return joined;
 }
 
-// The captions of the message boxes that a process has open (dialogs other
-// than the main window and the About box).
-std::string openMessageBoxes(DWORD processId) {
-    struct Search {
-        DWORD processId;
-        std::string captions;
-    } search = {processId, ""};
-    EnumWindows(
-        [](HWND window, LPARAM data) {
-            Search& search = *reinterpret_cast<Search*>(data);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner != search.processId || !IsWindowVisible(window) || className(window) != "#32770") return TRUE;
-            std::string title = windowText(window);
-            if (title != kPluginTitle && title != kAboutTitle) search.captions += "[" + title + "]";
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.captions;
+// The captions of the message boxes that a process showed.
+std::string boxCaptions(DWORD processId) {
+    std::string captions;
+    for (const SeenMessageBox& box : messageBoxesSeenFrom(processId)) captions += "[" + box.caption + "]";
+    return captions;
 }
 
 // What became of a run, for failure messages.
@@ -114,7 +62,7 @@ std::string describeRun(PluginRun& run) {
         text = "the plugin ended with code " + std::to_string(int(exitCode));
     else
         text = "the plugin is still running";
-    return text + "; open boxes: " + openMessageBoxes(run.process.dwProcessId);
+    return text + "; boxes shown: " + boxCaptions(run.process.dwProcessId);
 }
 
 // ---------------------------------------------------------------------------
@@ -138,7 +86,11 @@ void PrintTo(const StartupFailure& failure, std::ostream* out) { *out << failure
 
 class PluginStartupFailure : public ::testing::TestWithParam<StartupFailure> {
 protected:
-    void TearDown() override { stopStandInHost(host_); }
+    void SetUp() override { ASSERT_TRUE(startMessageBoxWatcher(true)); }
+    void TearDown() override {
+        stopMessageBoxWatcher();
+        stopStandInHost(host_);
+    }
     StandInHost host_;
 };
 
@@ -151,8 +103,8 @@ TEST_P(PluginStartupFailure, ShowsItsMessagesAndEndsWithItsCodeWithoutAWindow) {
     PluginRun run;
     ASSERT_TRUE(run.launch(PluginBuild::Real));
     DWORD exitCode = 0;
-    std::vector<ShownBox> boxes;
-    bool windowSeen = runUntilExit(run, 30000, exitCode, boxes);
+    bool windowSeen = runUntilExit(run, 30000, exitCode);
+    const std::vector<SeenMessageBox> boxes = messageBoxesSeenFrom(run.process.dwProcessId);
     EXPECT_FALSE(windowSeen) << "the main window appeared";
     EXPECT_EQ(int(exitCode), failure.exitCode);
 
@@ -188,10 +140,16 @@ INSTANTIATE_TEST_SUITE_P(
 
 class PluginWindowWithHost : public ::testing::Test {
 protected:
-    // No message-box watcher here: the main window is a dialog too, and the
-    // watcher would close it.
-    void SetUp() override { ASSERT_TRUE(startStandInHost(host_, "")); }
-    void TearDown() override { stopStandInHost(host_); }
+    // The watcher closes message boxes only: the main window and the About
+    // box are dialogs too, but have no message-box icon control.
+    void SetUp() override {
+        ASSERT_TRUE(startMessageBoxWatcher(true));
+        ASSERT_TRUE(startStandInHost(host_, ""));
+    }
+    void TearDown() override {
+        stopMessageBoxWatcher();
+        stopStandInHost(host_);
+    }
 
     // Starts the plugin with the pointer at (x, y) and waits for its window.
     void startPlugin(PluginRun& run, int x = 640, int y = 300) {
@@ -202,10 +160,10 @@ protected:
     void startPlugin() { startPlugin(run_); }
 
     // "E&xit Plugin", then the program must end with code 0. No message box
-    // may be open before.
+    // may have been shown before.
     void exitPlugin(PluginRun& run) {
-        EXPECT_EQ(openMessageBoxes(run.process.dwProcessId), "");
-        PostMessageA(run.window, WM_COMMAND, 105, 0);
+        EXPECT_EQ(boxCaptions(run.process.dwProcessId), "");
+        PostMessageA(run.window, WM_COMMAND, IDM_EXIT_PLUGIN, 0);
         DWORD exitCode = 0xDEADBEEF;
         ASSERT_TRUE(run.waitForExit(10000, exitCode)) << "the plugin did not end";
         EXPECT_EQ(exitCode, 0u);
@@ -246,7 +204,7 @@ protected:
 
     HWND waitForAboutBox() {
         HWND about = nullptr;
-        waitUntil([&] { return (about = findTopLevelWindowStarting(kAboutTitle, run_.process.dwProcessId, 0)); },
+        waitUntil([&] { return (about = findTopLevelWindowStarting(ABOUT_BOX_TITLE, run_.process.dwProcessId, 0)); },
                   5000);
         return about;
     }
@@ -255,6 +213,43 @@ protected:
     PluginRun run_;
     PluginControls controls_;
 };
+
+// The About box's template items, in their order: the name, a line of
+// description, the default OK button and the icon.
+void expectAboutBoxItems(HWND about) {
+    const DWORD child = WS_CHILD | WS_VISIBLE;
+    const struct {
+        const char* className;
+        const char* text;  // null: any text but an empty one
+        DWORD style;
+        int id;
+    } expected[] = {
+        {"Static", "Kavrin Color Balance Plugin", child | WS_GROUP | SS_NOPREFIX, IDC_ABOUT_STATIC},
+        {"Static", nullptr, child | WS_GROUP | SS_LEFT, IDC_ABOUT_STATIC},
+        {"Button", "OK", child | WS_GROUP | WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK},
+        {"Static", nullptr, child | SS_ICON, IDC_ABOUT_STATIC},  // text: the icon's ordinal
+    };
+    HWND item = GetWindow(about, GW_CHILD);
+    for (const auto& want : expected) {
+        SCOPED_TRACE(std::string("About box item of class ") + want.className + ", text " +
+                     (want.text ? want.text : "(any)"));
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(className(item), want.className);
+        if (want.text)
+            EXPECT_EQ(windowText(item), want.text);
+        else
+            EXPECT_NE(windowText(item), "");
+        EXPECT_EQ(DWORD(GetWindowLongA(item, GWL_STYLE)), want.style) << std::hex;
+        EXPECT_EQ(short(GetDlgCtrlID(item)), want.id);
+        if (std::string(want.className) == "Static" && (want.style & SS_TYPEMASK) == SS_ICON) {
+            DWORD_PTR icon = 0;
+            SendMessageTimeoutA(item, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 2000, &icon);
+            EXPECT_NE(icon, 0u) << "no icon shown";
+        }
+        item = GetWindow(item, GW_HWNDNEXT);
+    }
+    EXPECT_EQ(item, nullptr) << "more than four items";
+}
 
 // The window's outer size: a window of its style with a menu bar around a
 // 320 x 208 client area, 16 wider.
@@ -272,8 +267,16 @@ TEST_F(PluginWindowWithHost, OpensTopmostWithItsTitleCentredOnThePointer) {
         SCOPED_TRACE("pointer at " + std::to_string(c.x) + ", " + std::to_string(c.y));
         PluginRun run;
         startPlugin(run, c.x, c.y);
-        EXPECT_EQ(windowText(run.window), kPluginTitle);
-        EXPECT_TRUE(GetWindowLongA(run.window, GWL_EXSTYLE) & WS_EX_TOPMOST);
+        EXPECT_EQ(windowText(run.window), PLUGIN_WINDOW_TITLE);
+        // The template's styles: a small-caption modal-frame dialog that
+        // stays on top, has a taskbar button and carries the menu bar.
+        const DWORD style = DWORD(GetWindowLongA(run.window, GWL_STYLE));
+        const DWORD wantedStyle = DS_SETFONT | DS_MODALFRAME | DS_FIXEDSYS | DS_SYSMODAL | WS_CAPTION | WS_SYSMENU;
+        EXPECT_EQ(style & wantedStyle, wantedStyle) << std::hex << style;
+        const DWORD exStyle = DWORD(GetWindowLongA(run.window, GWL_EXSTYLE));
+        const DWORD wantedExStyle = WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_APPWINDOW;
+        EXPECT_EQ(exStyle & wantedExStyle, wantedExStyle) << std::hex << exStyle;
+        EXPECT_NE(GetMenu(run.window), nullptr);
         SIZE size = expectedWindowSize(run.window);
         RECT rect;
         GetWindowRect(run.window, &rect);
@@ -324,7 +327,7 @@ TEST_F(PluginWindowWithHost, HoldsEveryControlAtItsPlaceAndSize) {
         DWORD style;
         const char* text;
     } styles[] = {
-        {"info line", controls_.infoLine, 0x54000001, kInitialInfoLine},
+        {"info line", controls_.infoLine, 0x54000001, kInitialInfoLine.c_str()},
         {"Lows", controls_.rangeButtons[0], 0x54010000, "Lows"},
         {"State B", controls_.stateButtons[1], 0x54010000, "State B"},
         {"CyanRed", controls_.balanceTrackbars[0], 0x50000048, "Trackbar Control"},
@@ -352,11 +355,20 @@ TEST_F(PluginWindowWithHost, ShowsTheInitialStateAndSendsNoPalette) {
         {"lows-below", controls_.lowsBelowTrackbar, 51, 256},
         {"heights-above", controls_.heightsAboveTrackbar, 204, 256},
     };
+    auto ask = [](HWND trackbar, UINT message, WPARAM wParam = 0) {
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutA(trackbar, message, wParam, 0, SMTO_ABORTIFHUNG, 2000, &answer);
+        return int(answer);
+    };
     for (const Case& c : cases) {
         EXPECT_EQ(trackbarPosition(c.trackbar), c.position) << c.name;
-        DWORD_PTR maxPosition = 0;
-        SendMessageTimeoutA(c.trackbar, TBM_GETRANGEMAX, 0, 0, SMTO_ABORTIFHUNG, 2000, &maxPosition);
-        EXPECT_EQ(int(maxPosition), c.maxPosition) << c.name;
+        EXPECT_EQ(ask(c.trackbar, TBM_GETRANGEMIN), 0) << c.name;
+        EXPECT_EQ(ask(c.trackbar, TBM_GETRANGEMAX), c.maxPosition) << c.name;
+        EXPECT_EQ(ask(c.trackbar, TBM_GETPAGESIZE), 10) << c.name;
+        EXPECT_EQ(ask(c.trackbar, TBM_GETLINESIZE), 1) << c.name;
+        // One tick of its own, in the middle, between the two ends.
+        EXPECT_EQ(ask(c.trackbar, TBM_GETNUMTICS), 3) << c.name;
+        EXPECT_EQ(ask(c.trackbar, TBM_GETTIC), c.maxPosition / 2) << c.name;
     }
     // Every trackbar took the focus as it was made; the last one keeps it.
     GUITHREADINFO thread = {};
@@ -376,6 +388,8 @@ TEST_F(PluginWindowWithHost, SwatchesHaveTheirClassesAndColours) {
     HDC screen = GetDC(nullptr);
     for (int i = 0; i < 6; ++i) {
         ASSERT_NE(controls_.swatches[i], nullptr) << "no window of class CF" << i;
+        EXPECT_EQ(GetClassLongA(controls_.swatches[i], GCL_STYLE), CS_VREDRAW | CS_HREDRAW | CS_NOCLOSE) << i;
+        EXPECT_EQ(GetClassLongPtrA(controls_.swatches[i], GCLP_HCURSOR), 0) << i;
         RECT rect;
         GetWindowRect(controls_.swatches[i], &rect);
         // The swatch's background may still be waiting to be painted.
@@ -437,7 +451,7 @@ TEST_F(PluginWindowWithHost, AltQuestionMarkAndAltSlashOpenTheAboutBox) {
         ClientToScreen(about, &aboutOrigin);
         EXPECT_EQ(aboutOrigin.x, mainOrigin.x);
         EXPECT_EQ(aboutOrigin.y, mainOrigin.y);
-        EXPECT_EQ(windowText(GetDlgItem(about, IDOK)), "OK");
+        expectAboutBoxItems(about);
         PostMessageA(about, WM_COMMAND, IDOK, 0);
         EXPECT_TRUE(waitUntil([&] { return !IsWindowVisible(about); }, 2000)) << "the About box stayed open";
     }
@@ -463,8 +477,7 @@ TEST_F(PluginWindowWithHost, SliderMovementShowsTheValueAndSendsThePalette) {
     HWND trackbar = controls_.balanceTrackbars[0];
     SendMessageA(trackbar, TBM_SETPOS, TRUE, 512);
     SendMessageA(run_.window, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 512), reinterpret_cast<LPARAM>(trackbar));
-    EXPECT_EQ(windowText(controls_.infoLine),
-              "State A.All      (+1.00 +0.00 +0.00)\nlows-below: 0.20 heights-above: 0.80");
+    EXPECT_EQ(windowText(controls_.infoLine), infoLineWithCyanRed(All, 512));
     // The movement's apply runs after its notification.
     ASSERT_TRUE(waitForSliderApplies(run_));
     EXPECT_EQ(hostReceivedPalettes(host_).size(), 1u);
@@ -478,14 +491,15 @@ TEST_F(PluginWindowWithHost, ButtonsChangeWhatTheSlidersShowAndStateButtonsSend)
     // Range "Lows": the sliders and the info line change, nothing is sent.
     SendMessageA(run_.window, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED),
                  reinterpret_cast<LPARAM>(controls_.rangeButtons[0]));
-    EXPECT_EQ(windowText(controls_.infoLine),
-              "State A.Lows     (+0.00 +0.00 +0.00)\nlows-below: 0.20 heights-above: 0.80");
+    BalanceSettings shown = kDefaultBalanceSettings;
+    shown.currentRange = Lows;
+    EXPECT_EQ(windowText(controls_.infoLine), formatInfoLine(shown));
     EXPECT_TRUE(hostReceivedPalettes(host_).empty());
     // State B: shown and sent.
     SendMessageA(run_.window, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED),
                  reinterpret_cast<LPARAM>(controls_.stateButtons[1]));
-    EXPECT_EQ(windowText(controls_.infoLine),
-              "State B.Lows     (+0.00 +0.00 +0.00)\nlows-below: 0.20 heights-above: 0.80");
+    shown.currentState = 1;
+    EXPECT_EQ(windowText(controls_.infoLine), formatInfoLine(shown));
     EXPECT_EQ(hostReceivedPalettes(host_).size(), 1u);
     exitPlugin();
 }
@@ -497,11 +511,11 @@ TEST_F(PluginWindowWithHost, ExitDuringAWaitForTheHostStillEndsPromptlyWithCodeZ
     // "&Get New Palette(+keep state)", then the exit while the host holds
     // the fetch's first command.
     const size_t holdsBefore = hostLogLinesStarting(host_, "HOLD ").size();
-    PostMessageA(run_.window, WM_COMMAND, 32805, 0);
+    PostMessageA(run_.window, WM_COMMAND, IDM_GET_PALETTE_KEEP_STATE, 0);
     waitUntil([&] { return hostLogLinesStarting(host_, "HOLD ").size() > holdsBefore; }, 5000);
     ASSERT_GT(hostLogLinesStarting(host_, "HOLD ").size(), holdsBefore) << "the fetch did not start";
     const DWORD start = GetTickCount();
-    PostMessageA(run_.window, WM_COMMAND, 105, 0);
+    PostMessageA(run_.window, WM_COMMAND, IDM_EXIT_PLUGIN, 0);
     DWORD exitCode = 0xDEADBEEF;
     ASSERT_TRUE(run_.waitForExit(10000, exitCode)) << "the plugin did not end";
     EXPECT_EQ(exitCode, 0u);

@@ -20,22 +20,13 @@ namespace {
 
 // The captions a failing change may show on its way: the status request's,
 // the host's own reply, and the send's or fetch's.
-const char* const kKnownCaptions[] = {kPluginCaption, "DDE Problem", "Communication Error - Kavrin said:"};
+const char* const kKnownCaptions[] = {kPluginCaption, kDdeProblemCaption, kHostSaidCaption};
 
 // CyanRed's trackbar positions: the change that reaches the host, and the
 // one that meets the fault.
 constexpr int kFirstPosition = 320;   // +0.25
 constexpr int kFaultPosition = 384;   // +0.50
 constexpr int kCentrePosition = 256;  // 0, where every other range stands
-
-// The info line of state A with CyanRed at `cyanRed` in `range` and every
-// other value at its default.
-std::string infoLine(const char* range, double cyanRed) {
-    char text[128];
-    snprintf(text, sizeof text, "State A.%-8s (%+3.2f +0.00 +0.00)\nlows-below: 0.20 heights-above: 0.80", range,
-             cyanRed);
-    return text;
-}
 
 bool knownCaption(const std::string& caption) {
     for (const char* known : kKnownCaptions)
@@ -77,18 +68,13 @@ protected:
     // the host, and returns once the info line shows the move.
     void postChange(int position) {
         ASSERT_TRUE(postTrackbarMove(run, cyanRed(), position));
-        const std::string shown = infoLine("All", (position - 256) / 256.0);
+        const std::string shown = infoLineWithCyanRed(All, position);
         ASSERT_TRUE(waitUntil([&] { return windowText(run.controls.infoLine) == shown; }, 10000))
             << "the window did not take the move to " << position << "; info line: "
             << windowText(run.controls.infoLine);
     }
 
-    std::vector<SeenMessageBox> pluginBoxes() {
-        std::vector<SeenMessageBox> boxes;
-        for (const SeenMessageBox& box : messageBoxesSeen())
-            if (box.processId == run.process.dwProcessId) boxes.push_back(box);
-        return boxes;
-    }
+    std::vector<SeenMessageBox> pluginBoxes() { return messageBoxesSeenFrom(run.process.dwProcessId); }
 
     bool boxShown(const char* text) {
         for (const SeenMessageBox& box : pluginBoxes())
@@ -114,16 +100,16 @@ protected:
         SCOPED_TRACE("window usable");
         ASSERT_TRUE(clickButton(run, run.controls.rangeButtons[0])) << "Lows click not answered";
         EXPECT_EQ(trackbarPosition(cyanRed()), kCentrePosition);
-        EXPECT_EQ(windowText(run.controls.infoLine), infoLine("Lows", 0));
+        EXPECT_EQ(windowText(run.controls.infoLine), infoLineWithCyanRed(Lows, kCentrePosition));
         ASSERT_TRUE(clickButton(run, run.controls.rangeButtons[3])) << "All click not answered";
         EXPECT_EQ(trackbarPosition(cyanRed()), cyanRedPosition);
-        EXPECT_EQ(windowText(run.controls.infoLine), infoLine("All", (cyanRedPosition - 256) / 256.0));
+        EXPECT_EQ(windowText(run.controls.infoLine), infoLineWithCyanRed(All, cyanRedPosition));
     }
 
     // "E&xit Plugin" ends the program with code 0.
     void expectExitWithCodeZero() {
         ASSERT_TRUE(run.running()) << "the plugin is gone before its exit command";
-        ASSERT_TRUE(PostMessageA(run.window, WM_COMMAND, 105, 0));
+        ASSERT_TRUE(PostMessageA(run.window, WM_COMMAND, IDM_EXIT_PLUGIN, 0));
         DWORD exitCode = 0xDEADBEEF;
         ASSERT_TRUE(run.waitForExit(30000, exitCode)) << "the exit command did not end the plugin";
         EXPECT_EQ(exitCode, 0u);
@@ -213,7 +199,7 @@ TEST_F(PluginHostFaults, HostAnsweringAfterTheWaitRanOutLeavesTheProgramUsable) 
     printf("a later change was %s\n", delivered ? "delivered" : "reported as failed");
     for (const SeenMessageBox& box : pluginBoxes())
         EXPECT_TRUE(knownCaption(box.caption)) << "box \"" << box.caption << "\": " << box.text;
-    EXPECT_EQ(windowText(run.controls.infoLine), infoLine("All", (kFirstPosition - 256) / 256.0));
+    EXPECT_EQ(windowText(run.controls.infoLine), infoLineWithCyanRed(All, kFirstPosition));
     expectExitWithCodeZero();
 }
 

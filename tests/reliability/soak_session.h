@@ -10,7 +10,7 @@
 
 // "Attempt Brightness Preservation", the menu command that flips the switch
 // and runs one forced apply.
-constexpr int kBrightnessCommand = 32807;
+constexpr int kBrightnessCommand = IDM_BRIGHTNESS_PRESERVATION;
 
 // Runs apply number `index` of a series and waits until it has ended: even
 // numbers give the brightness command (a forced apply), odd ones move CyanRed

@@ -145,7 +145,7 @@ TEST_F(PluginSoak, AppliesAfterWarmUpGrowPrivateBytesByLessThanOneKilobyteEachAn
     EXPECT_EQ(countProcessWindows(run.process.dwProcessId), windowsBefore) << "windows leaked";
     EXPECT_TRUE(messageBoxesSeen().empty()) << "a message box was shown";
 
-    ASSERT_TRUE(PostMessageA(run.window, WM_COMMAND, 105, 0));
+    ASSERT_TRUE(PostMessageA(run.window, WM_COMMAND, IDM_EXIT_PLUGIN, 0));
     DWORD exitCode = 0xDEADBEEF;
     ASSERT_TRUE(run.waitForExit(10000, exitCode)) << "the exit command did not end the plugin";
     EXPECT_EQ(exitCode, 0u);

@@ -32,7 +32,7 @@ std::vector<uint8_t> builtInPalette() {
 }
 
 std::vector<uint8_t> colourTableOf(const std::vector<uint8_t>& block) {
-    const uint32_t colours = dibField32(block, 32);
+    const uint32_t colours = readU32LE(&block[32]);
     return std::vector<uint8_t>(block.begin() + 40, block.begin() + 40 + colours * 4);
 }
 
@@ -118,7 +118,7 @@ TEST_F(HostTest, SendPalettePutsTheExactBlock) {
         {"biClrUsed", 32, 4, 256},
     };
     for (const Field& f : fields)
-        EXPECT_EQ(f.value, f.bytes == 4 ? dibField32(block, f.at) : dibField16(block, f.at)) << f.name;
+        EXPECT_EQ(f.value, f.bytes == 4 ? readU32LE(&block[f.at]) : readU16LE(&block[f.at])) << f.name;
     EXPECT_EQ(palette, colourTableOf(block));
     for (int i = 0; i < 256; ++i) {
         const uint8_t* pixel = &block[40 + 1024 + size_t(i) * 4];

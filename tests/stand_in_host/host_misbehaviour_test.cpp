@@ -147,7 +147,7 @@ TEST_F(HostTest, HostExitsAbruptlyAfterTheGivenCommands) {
 TEST_F(HostTest, NoDibLeavesTheClipboardEmpty) {
     ASSERT_TRUE(startHost("--no-dib"));
     // Something stale on the clipboard must not pass for the palette.
-    ASSERT_TRUE(putClipboardDib(std::vector<uint8_t>(2088, 1)));
+    ASSERT_TRUE(putClipboardDib(nullptr, std::vector<uint8_t>(2088, 1)));
     std::vector<uint8_t> block;
     EXPECT_FALSE(fetchHostPalette(block));
     EXPECT_TRUE(block.empty());
@@ -181,12 +181,12 @@ TEST_F(HostTest, MalformedBlocksHaveTheirFlaw) {
         ASSERT_TRUE(fetchHostPalette(block));
         ASSERT_EQ(c.bytes, block.size());
         if (c.bytes >= 40) {
-            EXPECT_EQ(40u, dibField32(block, 0));
-            EXPECT_EQ(c.bitCount, dibField16(block, 14));
-            EXPECT_EQ(c.height, int32_t(dibField32(block, 8)));
-            EXPECT_EQ(c.colours, dibField32(block, 32));
+            EXPECT_EQ(40u, readU32LE(&block[0]));
+            EXPECT_EQ(c.bitCount, readU16LE(&block[14]));
+            EXPECT_EQ(c.height, int32_t(readU32LE(&block[8])));
+            EXPECT_EQ(c.colours, readU32LE(&block[32]));
         } else {
-            EXPECT_EQ(40u, dibField32(block, 0)) << "the header begins, then stops";
+            EXPECT_EQ(40u, readU32LE(&block[0])) << "the header begins, then stops";
         }
         EXPECT_EQ(1u, hostLogLinesStarting(host, ("SENT bytes=" + std::to_string(c.bytes) +
                                                   " form=" + c.kind).c_str()).size());

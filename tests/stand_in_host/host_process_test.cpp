@@ -10,28 +10,9 @@ namespace {
 std::string quotedHostPath() { return "\"" + standInHostPath() + "\""; }
 
 // Writes an 8-bit BMP of 8 x 4 pixels with `colours` entries (entry i has
-// red i, green 255 - i, blue 0) to a temp file and returns its path.
+// blue i, green 2i, red 3i) to a temp file and returns its path.
 std::string writeTestBmp(int colours) {
-    const size_t pixelOffset = 14 + 40 + size_t(colours) * 4;
-    std::vector<uint8_t> file(pixelOffset + 8 * 4, 0);
-    auto put32 = [&](size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i) file[at + i] = uint8_t(v >> (8 * i));
-    };
-    file[0] = 'B';
-    file[1] = 'M';
-    put32(2, uint32_t(file.size()));
-    put32(10, uint32_t(pixelOffset));
-    put32(14, 40);
-    put32(18, 8);
-    put32(22, 4);
-    file[26] = 1;
-    file[28] = 8;
-    put32(46, uint32_t(colours));
-    for (int i = 0; i < colours; ++i) {
-        file[54 + i * 4 + 1] = uint8_t(255 - i);
-        file[54 + i * 4 + 2] = uint8_t(i);
-    }
-    for (size_t i = 0; i < 32; ++i) file[pixelOffset + i] = uint8_t(i % colours);
+    const std::vector<uint8_t> file = makeBmp({8, 4, 8, 0, uint32_t(colours), colours});
     char folder[MAX_PATH] = "";
     GetTempPathA(sizeof folder, folder);
     const std::string path = std::string(folder) + "stand-in-test-" +
@@ -111,9 +92,9 @@ TEST_F(HostTest, OpensAnEightBitBmp) {
     std::vector<uint8_t> block;
     ASSERT_TRUE(fetchHostPalette(block));
     ASSERT_EQ(40u + 16 * 4 + 1024, block.size());
-    EXPECT_EQ(16u, dibField32(block, 32));
-    EXPECT_EQ(9, block[40 + 9 * 4 + 2]) << "red of colour 9";
-    EXPECT_EQ(255 - 9, block[40 + 9 * 4 + 1]) << "green of colour 9";
+    EXPECT_EQ(16u, readU32LE(&block[32]));
+    EXPECT_EQ(3 * 9, block[40 + 9 * 4 + 2]) << "red of colour 9";
+    EXPECT_EQ(2 * 9, block[40 + 9 * 4 + 1]) << "green of colour 9";
 
     // A palette of the picture's own size is taken, one of 256 is not.
     std::vector<uint8_t> inverted = block;

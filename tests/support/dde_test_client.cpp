@@ -129,11 +129,11 @@ static bool commandSucceeds(const char* command) {
 bool fetchHostPalette(std::vector<uint8_t>& block) {
     block.clear();
     return commandSucceeds("SELECTCOLORLAYER") && commandSucceeds("SENDPALETTE") &&
-           readClipboardDib(block);
+           readClipboardDib(nullptr, block);
 }
 
 bool sendHostPalette(const std::vector<uint8_t>& block, std::string& status) {
     status.clear();
-    return putClipboardDib(block) && commandSucceeds("SELECTCOLORLAYER") &&
+    return putClipboardDib(nullptr, block) && commandSucceeds("SELECTCOLORLAYER") &&
            executeHostCommand("RECEIVEPALETTE") && requestHostStatus(status);
 }

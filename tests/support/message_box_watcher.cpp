@@ -101,6 +101,19 @@ std::vector<SeenMessageBox> messageBoxesSeen() {
     return watcher.seen;
 }
 
+std::vector<std::string> boxesSeen() {
+    std::vector<std::string> seen;
+    for (const SeenMessageBox& box : messageBoxesSeen()) seen.push_back(box.caption + "|" + box.text);
+    return seen;
+}
+
+std::vector<SeenMessageBox> messageBoxesSeenFrom(DWORD processId) {
+    std::vector<SeenMessageBox> boxes;
+    for (const SeenMessageBox& box : messageBoxesSeen())
+        if (box.processId == processId) boxes.push_back(box);
+    return boxes;
+}
+
 bool waitForMessageBoxes(size_t count, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
     for (;;) {

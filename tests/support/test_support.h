@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+// The clipboard: putClipboardDib and readClipboardDib, shared with the
+// stand-in host; the tests pass no owner window.
+#include "clipboard_dib.h"
+
 // ---- The stand-in host as a child process ---------------------------------
 
 struct StandInHost {
@@ -117,14 +121,6 @@ bool sendHostPalette(const std::vector<uint8_t>& block, std::string& status);
 // True when running under Wine.
 bool runningUnderWine();
 
-// ---- The clipboard ---------------------------------------------------------
-
-// Empties the clipboard and puts `block` there as CF_DIB (nothing for an
-// empty block).
-bool putClipboardDib(const std::vector<uint8_t>& block);
-// Copies the clipboard's CF_DIB block; false when there is none.
-bool readClipboardDib(std::vector<uint8_t>& block);
-
 // ---- Message boxes ---------------------------------------------------------
 
 struct SeenMessageBox {
@@ -141,6 +137,10 @@ bool startMessageBoxWatcher(bool anyProcess = false);
 // Stops the thread; what it saw stays readable until the next start.
 void stopMessageBoxWatcher();
 std::vector<SeenMessageBox> messageBoxesSeen();
+// "caption|text" of every box seen so far, for compact comparisons.
+std::vector<std::string> boxesSeen();
+// The boxes seen that process `processId` showed.
+std::vector<SeenMessageBox> messageBoxesSeenFrom(DWORD processId);
 // Waits until at least `count` boxes were seen; false on time-out.
 bool waitForMessageBoxes(size_t count, DWORD timeoutMs);
 
