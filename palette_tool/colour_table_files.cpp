@@ -130,18 +130,26 @@ bool parseColourTable(const std::vector<uint8_t>& bytes, PaletteFile& palette, s
     return true;
 }
 
-std::vector<uint8_t> rewriteRgbTables(const PaletteFile& original,
-                                      const std::vector<PaletteColour>& colours) {
-    std::vector<uint8_t> out = original.bytes;
-    size_t colour = 0;
-    for (const RgbTableSpan& table : original.rgbTables)
-        for (size_t i = 0; i < table.count; ++i, ++colour) {
-            uint8_t* entry = &out[table.offset + 3 * i];
-            entry[0] = colours[colour].red;
-            entry[1] = colours[colour].green;
-            entry[2] = colours[colour].blue;
-        }
-    return out;
+void appendRgbTriples(const std::vector<PaletteColour>& colours, size_t first, size_t count,
+                      std::vector<uint8_t>& bytes) {
+    for (size_t i = first; i < first + count; ++i) {
+        bytes.push_back(colours[i].red);
+        bytes.push_back(colours[i].green);
+        bytes.push_back(colours[i].blue);
+    }
+}
+
+void rewriteRgbTables(const PaletteFile& original, const std::vector<PaletteColour>& colours,
+                      PaletteOutput& output) {
+    size_t keptFrom = 0, colour = 0;
+    for (const RgbTableSpan& table : original.rgbTables) {
+        keepRun(output, keptFrom, table.offset);
+        output.pieces.push_back({false, output.fresh.size(), 3 * table.count});
+        appendRgbTriples(colours, colour, table.count, output.fresh);
+        colour += table.count;
+        keptFrom = table.offset + 3 * table.count;
+    }
+    keepRun(output, keptFrom, original.bytes.size());
 }
 
 bool freshColourTable(const std::vector<PaletteColour>& colours, std::vector<uint8_t>& out,

@@ -23,9 +23,13 @@ std::vector<uint8_t> freshHexPalette(const std::vector<PaletteColour>& colours);
 // 768 bytes, or 772 with the count and transparent index.
 bool hasColourTableSize(const std::vector<uint8_t>& bytes);
 bool parseColourTable(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::string& error);
-// Replaces the triples of any file whose colours lie in `rgbTables`.
-std::vector<uint8_t> rewriteRgbTables(const PaletteFile& original,
-                                      const std::vector<PaletteColour>& colours);
+// Any file whose colours lie in `rgbTables`, written back: each table's
+// triples anew, every other byte kept.
+void rewriteRgbTables(const PaletteFile& original, const std::vector<PaletteColour>& colours,
+                      PaletteOutput& output);
+// Appends colours[first, first + count) to `bytes` as red-green-blue triples.
+void appendRgbTriples(const std::vector<PaletteColour>& colours, size_t first, size_t count,
+                      std::vector<uint8_t>& bytes);
 // 256 colours as 768 bytes; fewer as 772 bytes with the count, no
 // transparent colour (0xFFFF) and the unused entries black.
 bool freshColourTable(const std::vector<PaletteColour>& colours, std::vector<uint8_t>& out,

@@ -294,10 +294,6 @@ std::vector<uint8_t> freshJasc(const std::vector<PaletteColour>& colours) {
 
 // ---- Output pieces ------------------------------------------------------------
 
-void keepRun(PaletteOutput& output, size_t from, size_t to) {
-    if (to > from) output.pieces.push_back({true, from, to - from});
-}
-
 void addFresh(PaletteOutput& output, const std::string& text) {
     output.pieces.push_back({false, output.fresh.size(), text.size()});
     output.fresh.insert(output.fresh.end(), text.begin(), text.end());
@@ -584,6 +580,10 @@ bool freshPalette(const std::vector<PaletteColour>& colours, PaletteFormat forma
 
 }  // namespace
 
+void keepRun(PaletteOutput& output, size_t from, size_t to) {
+    if (to > from) output.pieces.push_back({true, from, to - from});
+}
+
 bool composePalette(const PaletteFile& original, const std::vector<PaletteColour>& colours,
                     PaletteFormat format, const std::string& paletteName, PaletteOutput& output,
                     std::string& error) {
@@ -598,16 +598,14 @@ bool composePalette(const PaletteFile& original, const std::vector<PaletteColour
             case JascPalette: rewriteTextPalette(original, colours, output); return true;
             case RiffPalette:
             case IndexedBitmap: rewriteColourTable(original, colours, output); return true;
-            // Pictures, hex lists and binary tables are written as one new
-            // copy of the file, which the input limit keeps bounded.
-            case IndexedPng: output.fresh = rewritePng(original, colours); break;
+            case IndexedPng: rewritePng(original, colours, output); return true;
             case IndexedGif:
-            case ActPalette: output.fresh = rewriteRgbTables(original, colours); break;
-            case HexPalette: output.fresh = rewriteHexPalette(original, colours); break;
-        }
-        if (!output.fresh.empty()) {
-            output.pieces.push_back({false, 0, output.fresh.size()});
-            return true;
+            case ActPalette: rewriteRgbTables(original, colours, output); return true;
+            // A hex list is small text: written as one new copy.
+            case HexPalette:
+                output.fresh = rewriteHexPalette(original, colours);
+                output.pieces.push_back({false, 0, output.fresh.size()});
+                return true;
         }
     }
     if (!freshPalette(colours, format, paletteName, output.fresh, error)) return false;

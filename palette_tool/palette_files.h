@@ -101,6 +101,9 @@ struct PaletteOutput {
 // byte outside printable ASCII written as an escape such as \x1b, so that a
 // message stays one short line and sends nothing to the terminal.
 constexpr size_t kQuotedTextLength = 40;
+
+// Adds the run [from, to) of the original file to `output`, if not empty.
+void keepRun(PaletteOutput& output, size_t from, size_t to);
 std::string quotedText(const char* text, size_t length);
 
 const char* formatDisplayName(PaletteFormat format);  // "GIMP palette", ...

@@ -209,13 +209,18 @@ bool parsePng(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::stri
     return true;
 }
 
-std::vector<uint8_t> rewritePng(const PaletteFile& original,
-                                const std::vector<PaletteColour>& colours) {
-    std::vector<uint8_t> out = rewriteRgbTables(original, colours);
+void rewritePng(const PaletteFile& original, const std::vector<PaletteColour>& colours,
+                PaletteOutput& output) {
+    // The PLTE chunk's data and CRC anew; the CRC covers the chunk's type too.
     const RgbTableSpan& table = original.rgbTables[0];
-    const size_t at = original.paletteChunkOffset;
-    writeU32BE(&out[table.offset + 3 * table.count], crcOf(&out[at + 4], 4 + 3 * table.count));
-    return out;
+    const size_t type = original.paletteChunkOffset + 4;
+    keepRun(output, 0, table.offset);
+    appendRgbTriples(colours, 0, table.count, output.fresh);
+    uLong crc = crc32(crc32(0L, Z_NULL, 0), &original.bytes[type], 4);
+    crc = crc32(crc, output.fresh.data(), uInt(output.fresh.size()));
+    appendU32BE(output.fresh, uint32_t(crc));
+    output.pieces.push_back({false, 0, output.fresh.size()});
+    keepRun(output, table.offset + 3 * table.count + 4, original.bytes.size());
 }
 
 bool freshPng(const std::vector<PaletteColour>& colours, std::vector<uint8_t>& out,

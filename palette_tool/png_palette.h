@@ -16,8 +16,8 @@ bool hasPngSignature(const std::vector<uint8_t>& bytes);
 bool parsePng(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::string& error);
 
 // `original` (read by parsePng) with its PLTE colours replaced.
-std::vector<uint8_t> rewritePng(const PaletteFile& original,
-                                const std::vector<PaletteColour>& colours);
+void rewritePng(const PaletteFile& original, const std::vector<PaletteColour>& colours,
+                PaletteOutput& output);
 
 // A one-row 8-bit indexed PNG with one pixel per colour, in palette order.
 bool freshPng(const std::vector<PaletteColour>& colours, std::vector<uint8_t>& out,
