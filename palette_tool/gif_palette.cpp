@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "byte_fields.h"
+#include "colour_table_files.h"
 
 namespace {
 
@@ -227,12 +228,8 @@ bool freshGif(const std::vector<PaletteColour>& colours, std::vector<uint8_t>& o
     out.push_back(uint8_t(kHasColourTable | 0x70 | sizeBits));  // 8-bit colour resolution
     out.push_back(0);                                           // background colour
     out.push_back(0);                                           // aspect ratio
-    for (size_t i = 0; i < (size_t(2) << sizeBits); ++i) {
-        const PaletteColour colour = i < colours.size() ? colours[i] : PaletteColour{0, 0, 0};
-        out.push_back(colour.red);
-        out.push_back(colour.green);
-        out.push_back(colour.blue);
-    }
+    appendRgbTriples(colours, 0, colours.size(), out);
+    out.resize(out.size() + 3 * ((size_t(2) << sizeBits) - colours.size()), 0);  // black padding
     out.push_back(kImageSeparator);
     appendU16LE(out, 0);
     appendU16LE(out, 0);

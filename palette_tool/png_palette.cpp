@@ -236,11 +236,7 @@ bool freshPng(const std::vector<PaletteColour>& colours, std::vector<uint8_t>& o
     const uint8_t rest[5] = {8, kColourTypeIndexed, 0, 0, 0};  // depth, type, methods
     header.insert(header.end(), rest, rest + 5);
     std::vector<uint8_t> table;
-    for (const PaletteColour& colour : colours) {
-        table.push_back(colour.red);
-        table.push_back(colour.green);
-        table.push_back(colour.blue);
-    }
+    appendRgbTriples(colours, 0, colours.size(), table);
     std::vector<uint8_t> row(1, 0);  // filter type 0, then one pixel per colour
     for (size_t i = 0; i < colours.size(); ++i) row.push_back(uint8_t(i));
     uLongf packedSize = compressBound(uLong(row.size()));
