@@ -52,7 +52,7 @@ bool readOpenFile(std::FILE* file, std::vector<uint8_t>& bytes, std::string& err
     // A pipe's length is known only at its end; the room reserved for it is
     // address space, which takes no memory until the bytes arrive.
     bytes.reserve(isRegular ? size_t(size) : size_t(kMaxInputBytes));
-    char buffer[65536];
+    uint8_t buffer[65536];  // the vector's own type, so that each run is appended as one copy
     size_t got = 0;
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
         if (bytes.size() + got > kMaxInputBytes) {
