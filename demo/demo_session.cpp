@@ -2,7 +2,8 @@
 // the demo on a display without a user: it moves sliders, switches the
 // state and the brightness switch like a user would, and reports where the
 // windows are (for screenshots) and how much of the host's palette changed.
-//   demo_session host-window          prints the host window's rectangle
+//   demo_session host-window          waits until the host window has painted,
+//                                     prints its rectangle
 //   demo_session drive LOG            runs the session, prints the summary
 //   demo_session plugin-window        prints the plugin window's rectangle
 //   demo_session plugin-sliders       waits until the plugin window is filled,
@@ -151,14 +152,29 @@ int printPluginSliders() {
 
 // A message sent to a window returns once its thread has handled what came
 // before it; the host then paints what is still invalid at once.
+// Waits until `window`'s thread has handled what is queued for it and the
+// window has painted, so that a screenshot shows its contents. The second
+// round trip lets the thread's message loop pass its painting on to the
+// display.
+bool settleWindow(HWND window) {
+    DWORD_PTR answer = 0;
+    return window && SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kWindowWaitMs, &answer) &&
+           RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN) &&
+           SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kWindowWaitMs, &answer);
+}
+
+int printHostWindow() {
+    HWND host = findTopLevelWindowStarting(kHostTitlePrefix, 0, kWindowWaitMs);
+    return settleWindow(host) && printWindowRect(host, "host") ? 0 : 1;
+}
+
 int settle() {
     HWND plugin = findTopLevelWindow(PLUGIN_WINDOW_TITLE, kWindowWaitMs);
     HWND host = findTopLevelWindowStarting(kHostTitlePrefix, 0, kWindowWaitMs);
     DWORD_PTR answer = 0;
-    if (!plugin || !host || !SendMessageTimeoutA(plugin, WM_NULL, 0, 0, SMTO_NORMAL, kWindowWaitMs, &answer) ||
-        !SendMessageTimeoutA(host, WM_NULL, 0, 0, SMTO_NORMAL, kWindowWaitMs, &answer))
+    if (!plugin || !SendMessageTimeoutA(plugin, WM_NULL, 0, 0, SMTO_NORMAL, kWindowWaitMs, &answer))
         return 1;
-    return RedrawWindow(host, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN) ? 0 : 1;
+    return settleWindow(host) ? 0 : 1;
 }
 
 int exitPlugin() {
@@ -173,7 +189,7 @@ int exitPlugin() {
 int main(int argc, char** argv) {
     const std::string verb = argc > 1 ? argv[1] : "";
     if (verb == "host-window")
-        return printWindowRect(findTopLevelWindowStarting(kHostTitlePrefix, 0, kWindowWaitMs), "host") ? 0 : 1;
+        return printHostWindow();
     if (verb == "plugin-window")
         return printWindowRect(findTopLevelWindow(PLUGIN_WINDOW_TITLE, kWindowWaitMs), "plugin") ? 0 : 1;
     if (verb == "drive" && argc > 2) return drive(argv[2]);

@@ -11,7 +11,7 @@ build=${BUILD_DIR:-build}
 out=${OUT:-docs/stand-in-host.png}
 
 cmake -S . -B "$build/windows" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" >/dev/null
-cmake --build "$build/windows" -j2 --target stand_in_host
+cmake --build "$build/windows" -j2 --target stand_in_host demo_session
 
 source scripts/wine-session.sh
 host_pid=""
@@ -24,18 +24,8 @@ wine_session_start "$build/windows"
 
 wine "$build/windows/stand_in_host/StandInKavrin.exe" </dev/null >/dev/null 2>&1 &
 host_pid=$!
-# The window carries the title once it is shown.
-window=""
-for _ in $(seq 1 100); do
-  window=$(xdotool search --onlyvisible --name '^Kavrin \(stand-in\)' 2>/dev/null | head -1 || true)
-  [ -n "$window" ] && break
-  sleep 0.1
-done
-if [ -z "$window" ]; then
-  echo "The stand-in host's window did not appear" >&2
-  exit 1
-fi
-sleep 1  # let it paint
+# Waits until the host's window has painted and reads where it is.
+read -r x y w h <<<"$(wine "$build/windows/demo/demo_session.exe" host-window | tr -d '\r')"
 mkdir -p "$(dirname "$out")"
-import -window "$window" "$out"
+import -window root -crop "${w}x${h}+${x}+${y}" +repage "$out"
 echo "Saved $out ($(identify -format '%wx%h' "$out"))"
