@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "plugin_window.h"
 #include "resource_ids.h"
 #include "test_support.h"
 
@@ -52,9 +53,21 @@ BOOL CALLBACK collectControl(HWND child, LPARAM data) {
 }
 
 // Moves a trackbar the way a drag does: the position, then the notification.
+// Moves a slider as a user would, and waits until the plugin has sent the
+// palette of that position before the next action, as a user's next click
+// would come after the picture has followed. The plugin applies a movement
+// after its notification; asked with kApplySliderMovesMessage, it answers 1
+// while that apply is still to come.
 void moveSlider(HWND window, HWND trackbar, int position) {
     SendMessageA(trackbar, TBM_SETPOS, TRUE, position);
     SendMessageA(window, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, position), LPARAM(trackbar));
+    const DWORD start = GetTickCount();
+    DWORD_PTR owed = 1;
+    while (owed != 0 && GetTickCount() - start < kWindowWaitMs) {
+        if (!SendMessageTimeoutA(window, kApplySliderMovesMessage, 0, 0, SMTO_NORMAL, kWindowWaitMs, &owed))
+            return;
+        if (owed != 0) Sleep(2);
+    }
 }
 
 void click(HWND window, HWND button) {
