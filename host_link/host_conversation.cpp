@@ -58,8 +58,17 @@ void releaseFinished(HCONV conversation) {
     }
 }
 
+// Set when an asynchronous transaction went into Wine's queue unnoted: the
+// queue is full, or Wine's transaction counter wrapped round to id 0, which
+// reads as "no transaction". The queue is then no longer known to be empty.
+bool untrackedTransaction = false;
+
 void noteStarted(DWORD id) {
-    if (!runningUnderWine() || queued == int(sizeof queue / sizeof queue[0])) return;
+    if (!runningUnderWine()) return;
+    if (id == 0 || queued == int(sizeof queue / sizeof queue[0])) {
+        untrackedTransaction = true;
+        return;
+    }
     queue[queued++] = {id, false};
 }
 
@@ -71,7 +80,10 @@ void noteFinished(HCONV conversation, DWORD id) {
 }
 
 // A closed conversation takes its transactions with it.
-void forgetAll() { queued = 0; }
+void forgetAll() {
+    queued = 0;
+    untrackedTransaction = false;
+}
 
 // Each status request also leaves two things behind in Wine's DDEML, which
 // WDML_HandleRequestReply (dde_client.c) makes from every WM_DDE_DATA it reads
@@ -140,7 +152,7 @@ void noteReply(const MSG& message) {
 // alone: the server added no reference for it.
 void freeStrayAcknowledgement(const MSG& message) {
     DWORD sender = 0;
-    if (requestRunning || queued != 0 ||
+    if (requestRunning || queued != 0 || untrackedTransaction ||
         !GetWindowThreadProcessId(reinterpret_cast<HWND>(message.wParam), &sender) ||
         sender == GetCurrentProcessId())
         return;
@@ -288,10 +300,11 @@ bool executeCommand(const char* command) {
     if (hostLink.quitHeld) return false;  // the program is ending
     HSZ item = DdeCreateStringHandleA(hostLink.instance, kHostItem, CP_WINANSI);
     DWORD transaction = 0;  // only the Wine compatibility code looks at it
-    DdeClientTransaction(reinterpret_cast<LPBYTE>(const_cast<char*>(command)),
-                         DWORD(std::strlen(command) + 1), hostLink.conversation, item, CF_TEXT,
-                         XTYP_EXECUTE, TIMEOUT_ASYNC, &transaction);
-    if (hostLink.conversation && transaction) wine_shim::noteStarted(HIWORD(transaction));
+    const bool started =
+        DdeClientTransaction(reinterpret_cast<LPBYTE>(const_cast<char*>(command)),
+                             DWORD(std::strlen(command) + 1), hostLink.conversation, item, CF_TEXT,
+                             XTYP_EXECUTE, TIMEOUT_ASYNC, &transaction) != nullptr;
+    if (hostLink.conversation && started) wine_shim::noteStarted(HIWORD(transaction));
     hostLink.completionFlag = 0;
 
     ++hostLink.waitDepth;
