@@ -58,8 +58,17 @@ void releaseFinished(HCONV conversation) {
     }
 }
 
+// Set when an asynchronous transaction went into Wine's queue unnoted: the
+// queue is full, or Wine's transaction counter wrapped round to id 0, which
+// reads as "no transaction". The queue is then no longer known to be empty.
+bool untrackedTransaction = false;
+
 void noteStarted(DWORD id) {
-    if (!runningUnderWine() || queued == int(sizeof queue / sizeof queue[0])) return;
+    if (!runningUnderWine()) return;
+    if (id == 0 || queued == int(sizeof queue / sizeof queue[0])) {
+        untrackedTransaction = true;
+        return;
+    }
     queue[queued++] = {id, false};
 }
 
@@ -71,7 +80,10 @@ void noteFinished(HCONV conversation, DWORD id) {
 }
 
 // A closed conversation takes its transactions with it.
-void forgetAll() { queued = 0; }
+void forgetAll() {
+    queued = 0;
+    untrackedTransaction = false;
+}
 
 // Each status request also leaves two things behind in Wine's DDEML, which
 // WDML_HandleRequestReply (dde_client.c) makes from every WM_DDE_DATA it reads
@@ -128,9 +140,39 @@ void noteReply(const MSG& message) {
     if (flags.fResponse && !flags.fRelease) replyCopies[replyCopyCount++] = copy;
 }
 
+// After every WM_DDE_DATA that answers a request, Wine's server side
+// (WDML_ServerHandleRequest, dde_server.c) also posts a positive WM_DDE_ACK
+// that names the item. From another process it arrives as a heap block of two
+// values, which unpack_dde_message (message.c) allocates in this process.
+// When a command is waiting, WDML_HandleExecuteReply (dde_client.c) frees it
+// as a stray answer; when none is, which is the case once an apply has ended,
+// WDML_HandleReply passes it by and nobody frees it: 48 bytes of the process
+// heap for every apply. With no transaction queued DDEML does not read the
+// message, so the hook frees such a block itself. The item's atom is left
+// alone: the server added no reference for it.
+void freeStrayAcknowledgement(const MSG& message) {
+    DWORD sender = 0;
+    if (requestRunning || queued != 0 || untrackedTransaction ||
+        !GetWindowThreadProcessId(reinterpret_cast<HWND>(message.wParam), &sender) ||
+        sender == GetCurrentProcessId())
+        return;
+    const HGLOBAL block = HGLOBAL(message.lParam);
+    UINT_PTR status = 0, item = 0;
+    if (!block || !GlobalHandle(block) || GlobalSize(block) != 2 * sizeof(UINT_PTR) ||
+        !UnpackDDElParam(WM_DDE_ACK, message.lParam, &status, &item))
+        return;
+    DDEACK acknowledgement = {};
+    const WORD statusWord = LOWORD(status);
+    std::memcpy(&acknowledgement, &statusWord, sizeof statusWord);
+    const bool itemAtom = item >= MAXINTATOM && item <= 0xFFFF;  // an execute's answer names a block
+    if (acknowledgement.fAck && itemAtom) FreeDDElParam(WM_DDE_ACK, message.lParam);
+}
+
 LRESULT CALLBACK watchForReplies(int code, WPARAM removal, LPARAM data) {
     const MSG& message = *reinterpret_cast<const MSG*>(data);
     if (code == HC_ACTION && removal == PM_REMOVE && message.message == WM_DDE_DATA) noteReply(message);
+    if (code == HC_ACTION && removal == PM_REMOVE && message.message == WM_DDE_ACK)
+        freeStrayAcknowledgement(message);
     return CallNextHookEx(nullptr, code, removal, data);
 }
 
@@ -258,10 +300,11 @@ bool executeCommand(const char* command) {
     if (hostLink.quitHeld) return false;  // the program is ending
     HSZ item = DdeCreateStringHandleA(hostLink.instance, kHostItem, CP_WINANSI);
     DWORD transaction = 0;  // only the Wine compatibility code looks at it
-    DdeClientTransaction(reinterpret_cast<LPBYTE>(const_cast<char*>(command)),
-                         DWORD(std::strlen(command) + 1), hostLink.conversation, item, CF_TEXT,
-                         XTYP_EXECUTE, TIMEOUT_ASYNC, &transaction);
-    if (hostLink.conversation && transaction) wine_shim::noteStarted(HIWORD(transaction));
+    const bool started =
+        DdeClientTransaction(reinterpret_cast<LPBYTE>(const_cast<char*>(command)),
+                             DWORD(std::strlen(command) + 1), hostLink.conversation, item, CF_TEXT,
+                             XTYP_EXECUTE, TIMEOUT_ASYNC, &transaction) != nullptr;
+    if (hostLink.conversation && started) wine_shim::noteStarted(HIWORD(transaction));
     hostLink.completionFlag = 0;
 
     ++hostLink.waitDepth;
