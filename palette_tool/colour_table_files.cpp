@@ -8,7 +8,6 @@ constexpr size_t kTableBytes = 3 * 256;
 constexpr size_t kTableWithCountBytes = kTableBytes + 4;
 constexpr uint16_t kNoTransparentIndex = 0xFFFF;
 
-std::string number(uint64_t value) { return std::to_string(value); }
 
 bool isBlank(uint8_t c) { return c == ' ' || c == '\t' || c == '\r'; }
 
@@ -69,7 +68,7 @@ bool parseHexPalette(const std::vector<uint8_t>& bytes, PaletteFile& palette, st
         bool blank = false;
         if (hexColourLine(bytes, begin, end, colour, digits, blank)) {
             if (palette.colours.size() == kMaxPaletteColours) {
-                error = "more than " + number(kMaxPaletteColours) + " colours";
+                error = "more than " + std::to_string(kMaxPaletteColours) + " colours";
                 return false;
             }
             palette.colours.push_back(colour);
@@ -81,7 +80,7 @@ bool parseHexPalette(const std::vector<uint8_t>& bytes, PaletteFile& palette, st
             for (char& c : text)
                 if (uint8_t(c) < 0x20 || uint8_t(c) >= 0x7F) c = '?';
             error =
-                "line " + number(line + 1) + ": expected a colour as RRGGBB, found '" + text + "'";
+                "line " + std::to_string(line + 1) + ": expected a colour as RRGGBB, found '" + text + "'";
             return false;
         }
         begin = end + 1;
@@ -120,7 +119,7 @@ bool parseColourTable(const std::vector<uint8_t>& bytes, PaletteFile& palette, s
     if (bytes.size() == kTableWithCountBytes) {
         count = readU16BE(&bytes[kTableBytes]);
         if (count == 0 || count > 256) {
-            error = "the colour count " + number(count) + " after the colour table is not 1 to 256";
+            error = "the colour count " + std::to_string(count) + " after the colour table is not 1 to 256";
             return false;
         }
     }
@@ -156,7 +155,7 @@ bool freshColourTable(const std::vector<PaletteColour>& colours, std::vector<uin
                       std::string& error) {
     if (colours.empty() || colours.size() > 256) {
         error = "a colour table file holds 1 to 256 colours, this palette has " +
-                number(colours.size());
+                std::to_string(colours.size());
         return false;
     }
     out.assign(kTableBytes, 0);

@@ -18,7 +18,6 @@ constexpr uint8_t kHasColourTable = 0x80;
 constexpr uint8_t kInterlaced = 0x40;
 constexpr unsigned kMaxLzwCodes = 4096;
 
-std::string number(uint64_t value) { return std::to_string(value); }
 
 std::string hexByte(uint8_t value) {
     char text[8];
@@ -33,12 +32,12 @@ size_t tableSize(uint8_t packed) { return size_t(2) << (packed & 7); }
 bool addTable(const std::vector<uint8_t>& bytes, size_t at, size_t count, const std::string& what,
               PaletteFile& palette, std::string& error) {
     if (bytes.size() - at < 3 * count) {
-        error = "truncated: the " + what + " needs " + number(3 * count) + " bytes, " +
-                number(bytes.size() - at) + " are left";
+        error = "truncated: the " + what + " needs " + std::to_string(3 * count) + " bytes, " +
+                std::to_string(bytes.size() - at) + " are left";
         return false;
     }
     if (palette.colours.size() + count > kMaxPaletteColours) {
-        error = "more than " + number(kMaxPaletteColours) + " colours in all colour tables";
+        error = "more than " + std::to_string(kMaxPaletteColours) + " colours in all colour tables";
         return false;
     }
     palette.rgbTables.push_back({at, count});
@@ -167,21 +166,21 @@ bool parseGif(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::stri
         if (introducer == kTrailer) break;
         if (introducer == kExtensionIntroducer) {
             if (bytes.size() - at < 2) {
-                error = "truncated: the extension at byte " + number(at) + " is cut short";
+                error = "truncated: the extension at byte " + std::to_string(at) + " is cut short";
                 return false;
             }
             const std::string what =
-                "extension " + hexByte(bytes[at + 1]) + " at byte " + number(at);
+                "extension " + hexByte(bytes[at + 1]) + " at byte " + std::to_string(at);
             at += 2;
             if (!skipSubBlocks(bytes, at, what, error)) return false;
             continue;
         }
         if (introducer != kImageSeparator) {
-            error = "unknown block " + hexByte(introducer) + " at byte " + number(at);
+            error = "unknown block " + hexByte(introducer) + " at byte " + std::to_string(at);
             return false;
         }
         ++frames;
-        const std::string frame = "frame " + number(frames);
+        const std::string frame = "frame " + std::to_string(frames);
         if (bytes.size() - at < kImageDescriptorBytes + 1) {
             error = "truncated: the image descriptor of " + frame + " is cut short";
             return false;
@@ -215,8 +214,8 @@ bool parseGif(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::stri
 bool freshGif(const std::vector<PaletteColour>& colours, std::vector<uint8_t>& out,
               std::string& error) {
     if (colours.empty() || colours.size() > kMaxBitmapColours) {
-        error = "a GIF colour table holds 1 to " + number(kMaxBitmapColours) +
-                " colours, this palette has " + number(colours.size());
+        error = "a GIF colour table holds 1 to " + std::to_string(kMaxBitmapColours) +
+                " colours, this palette has " + std::to_string(colours.size());
         return false;
     }
     unsigned sizeBits = 0;  // the table holds 2 << sizeBits entries
@@ -277,7 +276,7 @@ bool decodeGifPixels(const PaletteFile& palette, PicturePixels& picture, std::st
     if (flags & kHasColourTable) at += 3 * tableSize(flags);
     const unsigned minimumCodeSize = bytes[at++];
     if (minimumCodeSize < 1 || minimumCodeSize > 8) {
-        error = "the first frame's LZW code size " + number(minimumCodeSize) + " is not 1 to 8";
+        error = "the first frame's LZW code size " + std::to_string(minimumCodeSize) + " is not 1 to 8";
         return false;
     }
     if (width == 0 || height == 0 || uint64_t(width) * height > kMaxPicturePixels) return true;

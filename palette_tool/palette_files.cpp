@@ -15,16 +15,6 @@ namespace {
 
 // ---- Bytes ---------------------------------------------------------------
 
-void putU16(std::vector<uint8_t>& bytes, uint32_t value) {
-    bytes.push_back(uint8_t(value));
-    bytes.push_back(uint8_t(value >> 8));
-}
-
-void putU32(std::vector<uint8_t>& bytes, uint32_t value) {
-    putU16(bytes, value & 0xFFFF);
-    putU16(bytes, value >> 16);
-}
-
 void putText(std::vector<uint8_t>& bytes, const std::string& text) {
     bytes.insert(bytes.end(), text.begin(), text.end());
 }
@@ -42,7 +32,6 @@ std::string fourCharacterCode(const std::vector<uint8_t>& bytes, size_t at) {
     return code;
 }
 
-std::string number(uint64_t value) { return std::to_string(value); }
 
 // ---- Text lines ------------------------------------------------------------
 
@@ -97,7 +86,7 @@ bool nextToken(Text text, size_t from, size_t& begin, size_t& end) {
 
 std::string quoted(Text text) { return quotedText(text.data(), text.size()); }
 
-std::string linePrefix(size_t lineNumber) { return "line " + number(lineNumber) + ": "; }
+std::string linePrefix(size_t lineNumber) { return "line " + std::to_string(lineNumber) + ": "; }
 
 // A colour value: decimal digits only, 0 to 255.
 bool parseColourValue(Text token, size_t lineNumber, uint8_t& value, std::string& error) {
@@ -177,7 +166,7 @@ bool parseGimp(PaletteFile& palette, std::string& error) {
         size_t valuesEnd = 0;
         if (!parseColourLine(line, reader.number, colour, valuesEnd, error)) return false;
         if (palette.colours.size() == kMaxPaletteColours) {
-            error = "more than " + number(kMaxPaletteColours) + " colours";
+            error = "more than " + std::to_string(kMaxPaletteColours) + " colours";
             return false;
         }
         addColourLine(palette, colour, start, valuesEnd);
@@ -203,7 +192,7 @@ std::string printableName(const std::string& name) {
 std::vector<uint8_t> freshGimp(const std::vector<PaletteColour>& colours, const std::string& name) {
     std::string text = std::string(kGimpMagic) + "\nName: " + printableName(name) + "\n#\n";
     for (size_t i = 0; i < colours.size(); ++i)
-        text += gimpColourText(colours[i]) + "\tIndex " + number(i) + "\n";
+        text += gimpColourText(colours[i]) + "\tIndex " + std::to_string(i) + "\n";
     return std::vector<uint8_t>(text.begin(), text.end());
 }
 
@@ -250,15 +239,15 @@ bool parseJasc(PaletteFile& palette, std::string& error) {
     }
     if (count > kMaxPaletteColours) {
         error = "line 3: colour count " + quoted(line.substr(begin, end - begin)) +
-                " is more than " + number(kMaxPaletteColours);
+                " is more than " + std::to_string(kMaxPaletteColours);
         return false;
     }
     palette.colours.reserve(count);
     palette.colourLines.reserve(count);
     for (size_t i = 0; i < count; ++i) {
         if (!readLine(reader, line, start)) {
-            error = "truncated: the count says " + number(count) + " colours, the file has " +
-                    number(i) + " colour lines";
+            error = "truncated: the count says " + std::to_string(count) + " colours, the file has " +
+                    std::to_string(i) + " colour lines";
             return false;
         }
         PaletteColour colour;
@@ -275,19 +264,19 @@ bool parseJasc(PaletteFile& palette, std::string& error) {
     while (readLine(reader, line, start))
         if (!isBlankLine(line)) {
             error = linePrefix(reader.number) + "more colour lines than the count " +
-                    number(count) + " says";
+                    std::to_string(count) + " says";
             return false;
         }
     return true;
 }
 
 std::string jascColourText(const PaletteColour& colour) {
-    return number(colour.red) + " " + number(colour.green) + " " + number(colour.blue);
+    return std::to_string(colour.red) + " " + std::to_string(colour.green) + " " + std::to_string(colour.blue);
 }
 
 std::vector<uint8_t> freshJasc(const std::vector<PaletteColour>& colours) {
     std::string text =
-        std::string(kJascMagic) + "\r\n" + kJascVersion + "\r\n" + number(colours.size()) + "\r\n";
+        std::string(kJascMagic) + "\r\n" + kJascVersion + "\r\n" + std::to_string(colours.size()) + "\r\n";
     for (const PaletteColour& colour : colours) text += jascColourText(colour) + "\r\n";
     return std::vector<uint8_t>(text.begin(), text.end());
 }
@@ -356,8 +345,8 @@ bool parseRiff(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::str
     }
     const uint64_t riffEnd = uint64_t(readU32LE(&bytes[4])) + 8;
     if (riffEnd > bytes.size()) {
-        error = "truncated: the RIFF header says " + number(riffEnd) + " bytes, the file has " +
-                number(bytes.size());
+        error = "truncated: the RIFF header says " + std::to_string(riffEnd) + " bytes, the file has " +
+                std::to_string(bytes.size());
         return false;
     }
     uint64_t at = kRiffHeaderBytes;
@@ -366,19 +355,19 @@ bool parseRiff(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::str
         const uint64_t body = at + kChunkHeaderBytes;
         const uint64_t size = readU32LE(&bytes[size_t(at + 4)]);
         if (body + size > riffEnd) {
-            error = "truncated: chunk '" + id + "' needs " + number(size) + " bytes, " +
-                    number(riffEnd - body) + " are left";
+            error = "truncated: chunk '" + id + "' needs " + std::to_string(size) + " bytes, " +
+                    std::to_string(riffEnd - body) + " are left";
             return false;
         }
         if (id == "data") {
             if (size < kLogPaletteHeaderBytes) {
-                error = "the 'data' chunk is too short for a palette (" + number(size) + " bytes)";
+                error = "the 'data' chunk is too short for a palette (" + std::to_string(size) + " bytes)";
                 return false;
             }
             const uint32_t count = readU16LE(&bytes[size_t(body + 2)]);
             if (kLogPaletteHeaderBytes + 4 * uint64_t(count) > size) {
-                error = "the colour count " + number(count) +
-                        " does not fit in the 'data' chunk of " + number(size) + " bytes";
+                error = "the colour count " + std::to_string(count) +
+                        " does not fit in the 'data' chunk of " + std::to_string(size) + " bytes";
                 return false;
             }
             palette.tableOffset = size_t(body + kLogPaletteHeaderBytes);
@@ -398,11 +387,11 @@ std::vector<uint8_t> freshRiff(const std::vector<PaletteColour>& colours) {
     const uint32_t dataBytes = uint32_t(kLogPaletteHeaderBytes + 4 * colours.size());
     std::vector<uint8_t> bytes;
     putText(bytes, "RIFF");
-    putU32(bytes, uint32_t(4 + kChunkHeaderBytes + dataBytes));
+    appendU32LE(bytes, uint32_t(4 + kChunkHeaderBytes + dataBytes));
     putText(bytes, "PAL data");
-    putU32(bytes, dataBytes);
-    putU16(bytes, kLogPaletteVersion);
-    putU16(bytes, uint32_t(colours.size()));
+    appendU32LE(bytes, dataBytes);
+    appendU16LE(bytes, kLogPaletteVersion);
+    appendU16LE(bytes, uint32_t(colours.size()));
     for (const PaletteColour& colour : colours) {
         bytes.push_back(colour.red);
         bytes.push_back(colour.green);
@@ -437,20 +426,20 @@ std::vector<uint8_t> freshBitmap(const std::vector<PaletteColour>& colours) {
     const uint32_t pixelOffset = uint32_t(kFileHeaderBytes + kInfoHeaderBytes + 4 * count);
     std::vector<uint8_t> bytes;
     putText(bytes, "BM");
-    putU32(bytes, pixelOffset + rowBytes);  // bfSize
-    putU32(bytes, 0);                       // bfReserved1, bfReserved2
-    putU32(bytes, pixelOffset);             // bfOffBits
-    putU32(bytes, kInfoHeaderBytes);        // biSize
-    putU32(bytes, count);                   // biWidth
-    putU32(bytes, 1);                       // biHeight
-    putU16(bytes, 1);                       // biPlanes
-    putU16(bytes, 8);                       // biBitCount
-    putU32(bytes, kBitmapRgb);              // biCompression
-    putU32(bytes, rowBytes);                // biSizeImage
-    putU32(bytes, 2835);                    // biXPelsPerMeter: 72 dpi
-    putU32(bytes, 2835);                    // biYPelsPerMeter
-    putU32(bytes, count);                   // biClrUsed
-    putU32(bytes, 0);                       // biClrImportant
+    appendU32LE(bytes, pixelOffset + rowBytes);  // bfSize
+    appendU32LE(bytes, 0);                       // bfReserved1, bfReserved2
+    appendU32LE(bytes, pixelOffset);             // bfOffBits
+    appendU32LE(bytes, kInfoHeaderBytes);        // biSize
+    appendU32LE(bytes, count);                   // biWidth
+    appendU32LE(bytes, 1);                       // biHeight
+    appendU16LE(bytes, 1);                       // biPlanes
+    appendU16LE(bytes, 8);                       // biBitCount
+    appendU32LE(bytes, kBitmapRgb);              // biCompression
+    appendU32LE(bytes, rowBytes);                // biSizeImage
+    appendU32LE(bytes, 2835);                    // biXPelsPerMeter: 72 dpi
+    appendU32LE(bytes, 2835);                    // biYPelsPerMeter
+    appendU32LE(bytes, count);                   // biClrUsed
+    appendU32LE(bytes, 0);                       // biClrImportant
     for (const PaletteColour& colour : colours) {
         bytes.push_back(colour.blue);
         bytes.push_back(colour.green);
@@ -556,16 +545,16 @@ bool freshPalette(const std::vector<PaletteColour>& colours, PaletteFormat forma
         case JascPalette: out = freshJasc(colours); return true;
         case RiffPalette:
             if (colours.size() > kMaxRiffColours) {
-                error = "a RIFF palette holds at most " + number(kMaxRiffColours) +
-                        " colours, this palette has " + number(colours.size());
+                error = "a RIFF palette holds at most " + std::to_string(kMaxRiffColours) +
+                        " colours, this palette has " + std::to_string(colours.size());
                 return false;
             }
             out = freshRiff(colours);
             return true;
         case IndexedBitmap:
             if (colours.empty() || colours.size() > kMaxBitmapColours) {
-                error = "an 8-bit BMP holds 1 to " + number(kMaxBitmapColours) +
-                        " colours, this palette has " + number(colours.size());
+                error = "an 8-bit BMP holds 1 to " + std::to_string(kMaxBitmapColours) +
+                        " colours, this palette has " + std::to_string(colours.size());
                 return false;
             }
             out = freshBitmap(colours);

@@ -23,7 +23,6 @@ struct PngChunk {
     size_t next;          // offset of the chunk after this one
 };
 
-std::string number(uint64_t value) { return std::to_string(value); }
 
 uint32_t crcOf(const uint8_t* bytes, size_t length) {
     return uint32_t(crc32(crc32(0L, Z_NULL, 0), bytes, uInt(length)));
@@ -33,7 +32,7 @@ uint32_t crcOf(const uint8_t* bytes, size_t length) {
 // file and that the CRC matches its type and data.
 bool readChunk(const std::vector<uint8_t>& bytes, size_t at, PngChunk& chunk, std::string& error) {
     if (bytes.size() - at < 8) {
-        error = "truncated: a chunk header is cut short at byte " + number(at);
+        error = "truncated: a chunk header is cut short at byte " + std::to_string(at);
         return false;
     }
     chunk.length = readU32BE(&bytes[at]);
@@ -41,12 +40,12 @@ bool readChunk(const std::vector<uint8_t>& bytes, size_t at, PngChunk& chunk, st
     for (size_t i = at + 4; i < at + 8; ++i)
         chunk.type += (bytes[i] >= 0x20 && bytes[i] < 0x7F) ? char(bytes[i]) : '?';
     if (chunk.length > kMaxChunkLength) {
-        error = "chunk '" + chunk.type + "' has a bad length " + number(chunk.length);
+        error = "chunk '" + chunk.type + "' has a bad length " + std::to_string(chunk.length);
         return false;
     }
     if (uint64_t(bytes.size() - at) < uint64_t(chunk.length) + kChunkFrameBytes) {
-        error = "truncated: chunk '" + chunk.type + "' needs " + number(chunk.length + 12ull) +
-                " bytes, " + number(bytes.size() - at) + " are left";
+        error = "truncated: chunk '" + chunk.type + "' needs " + std::to_string(chunk.length + 12ull) +
+                " bytes, " + std::to_string(bytes.size() - at) + " are left";
         return false;
     }
     chunk.data = &bytes[at + 8];
@@ -79,15 +78,15 @@ bool checkHeader(const PngChunk& chunk, std::string& error) {
         const char* name = colourTypeName(colourType);
         error = *name ? std::string("a ") + name +
                             " PNG has no palette (only indexed PNGs, colour type 3, have one)"
-                      : "unknown PNG colour type " + number(colourType);
+                      : "unknown PNG colour type " + std::to_string(colourType);
         return false;
     }
     if (depth != 1 && depth != 2 && depth != 4 && depth != 8) {
-        error = "bit depth " + number(depth) + " is not one an indexed PNG can have";
+        error = "bit depth " + std::to_string(depth) + " is not one an indexed PNG can have";
         return false;
     }
     if (width == 0 || height == 0 || width > kMaxChunkLength || height > kMaxChunkLength) {
-        error = "bad image size " + number(width) + " x " + number(height);
+        error = "bad image size " + std::to_string(width) + " x " + std::to_string(height);
         return false;
     }
     return true;
@@ -135,8 +134,8 @@ bool unfilterRows(uint8_t* rows, size_t stride, size_t height, std::string& erro
                 case 3: row[x] = uint8_t(row[x] + (left + up) / 2); break;
                 case 4: row[x] = uint8_t(row[x] + paeth(left, up, upLeft)); break;
                 default:
-                    error = "the image data is damaged: row " + number(y) + " has filter type " +
-                            number(filter);
+                    error = "the image data is damaged: row " + std::to_string(y) + " has filter type " +
+                            std::to_string(filter);
                     return false;
             }
         }
@@ -165,7 +164,7 @@ bool parsePng(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::stri
             if (!checkHeader(chunk, error)) return false;
             palette.pictureOffset = at + 8;
         } else if (chunk.type == "IHDR") {
-            error = "a second 'IHDR' chunk at byte " + number(at);
+            error = "a second 'IHDR' chunk at byte " + std::to_string(at);
             return false;
         } else if (chunk.type == "PLTE") {
             const uint32_t count = chunk.length / 3;
@@ -174,13 +173,13 @@ bool parsePng(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::stri
                 return false;
             }
             if (chunk.length % 3 != 0 || count == 0) {
-                error = "the 'PLTE' chunk's length " + number(chunk.length) +
+                error = "the 'PLTE' chunk's length " + std::to_string(chunk.length) +
                         " is not a whole number of colours";
                 return false;
             }
             if (count > kMaxBitmapColours) {
-                error = "the 'PLTE' chunk holds " + number(count) + " colours, more than " +
-                        number(kMaxBitmapColours);
+                error = "the 'PLTE' chunk holds " + std::to_string(count) + " colours, more than " +
+                        std::to_string(kMaxBitmapColours);
                 return false;
             }
             sawPalette = true;
@@ -226,8 +225,8 @@ void rewritePng(const PaletteFile& original, const std::vector<PaletteColour>& c
 bool freshPng(const std::vector<PaletteColour>& colours, std::vector<uint8_t>& out,
               std::string& error) {
     if (colours.empty() || colours.size() > kMaxBitmapColours) {
-        error = "an indexed PNG holds 1 to " + number(kMaxBitmapColours) +
-                " colours, this palette has " + number(colours.size());
+        error = "an indexed PNG holds 1 to " + std::to_string(kMaxBitmapColours) +
+                " colours, this palette has " + std::to_string(colours.size());
         return false;
     }
     std::vector<uint8_t> header;
