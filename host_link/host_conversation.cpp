@@ -264,6 +264,16 @@ void disconnectHost() {
 
 bool quitMessageHeld() { return hostLink.quitHeld; }
 
+bool hostExchangeRunning() { return hostLink.exchangeRunning; }
+
+bool beginHostExchange() {
+    if (hostLink.exchangeRunning) return false;
+    hostLink.exchangeRunning = true;
+    return true;
+}
+
+void endHostExchange() { hostLink.exchangeRunning = false; }
+
 // Dispatches one waiting message, if any. A quit message is held back
 // instead (see quitMessageHeld); returns false when one was taken.
 static bool pumpOneMessage() {

@@ -25,6 +25,7 @@ struct HostLink {
     HSZ topic;                      // 0 when not held
     HCONV conversation;             // 0 when not connected
     int completionFlag;             // set by the callback on XTYP_XACT_COMPLETE
+    bool exchangeRunning;           // a command with its status, a fetch or a send
     int waitDepth;                  // executeCommand waits running, nested through the pump
     bool quitHeld;                  // a WM_QUIT taken by a wait, to be posted again
     WPARAM quitCode;
@@ -47,6 +48,15 @@ bool requestStatus();
 // True when the status reply begins with "OK"; otherwise shows the reply
 // under "Communication Error - Kavrin said:" and returns false.
 bool statusIsOk();
+
+// At most one exchange with the host runs at a time: a command and its status
+// request, a fetch, or a send. Its waits pump the thread's messages, so the
+// window's handlers run inside it; whatever they want of the host is owed and
+// runs once the exchange has ended, never nested inside it.
+bool hostExchangeRunning();
+// Marks an exchange as running. False, with nothing changed, while one runs.
+bool beginHostExchange();
+void endHostExchange();
 
 // The wait's message pump may take the quit message that the exit command
 // posts. It then ends the wait (the command fails) and the quit message is

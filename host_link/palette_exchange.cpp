@@ -67,16 +67,19 @@ static bool copyBlockIntoPalettes(HGLOBAL handle) {
     return true;
 }
 
+// The whole fetch is one exchange with the host, its failure box included.
 bool fetchPalette() {
+    if (!beginHostExchange()) return false;
+    bool fetched = false;
     if (!(runCommandWithStatus(kSelectColorLayer) && runCommandWithStatus(kSendPaletteCommand))) {
         showUserMessage(kFetchFailedText, kPluginCaption);
-        return false;
+    } else if (openClipboardBriefly()) {
+        HANDLE handle = GetClipboardData(CF_DIB);
+        fetched = handle && copyBlockIntoPalettes(handle);
+        CloseClipboard();
     }
-    if (!openClipboardBriefly()) return false;
-    HANDLE handle = GetClipboardData(CF_DIB);
-    const bool copied = handle && copyBlockIntoPalettes(handle);
-    CloseClipboard();
-    return copied;
+    endHostExchange();
+    return fetched;
 }
 
 bool putPaletteOnClipboard() {
@@ -99,10 +102,13 @@ bool putPaletteOnClipboard() {
     return placed;
 }
 
+// The whole send is one exchange with the host, its failure box included:
+// while the box is open, the send has not ended.
 bool sendPalette() {
-    if (putPaletteOnClipboard() && runCommandWithStatus(kSelectColorLayer) &&
-        runCommandWithStatus(kReceivePaletteCommand))
-        return true;
-    showUserMessage(kSendFailedText, kPluginCaption);
-    return false;
+    if (!beginHostExchange()) return false;
+    const bool sent = putPaletteOnClipboard() && runCommandWithStatus(kSelectColorLayer) &&
+                      runCommandWithStatus(kReceivePaletteCommand);
+    if (!sent) showUserMessage(kSendFailedText, kPluginCaption);
+    endHostExchange();
+    return sent;
 }

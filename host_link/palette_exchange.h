@@ -19,10 +19,12 @@ extern HWND clipboardOwner;
 
 // Asks the host for its palette and replaces both copies. False after a
 // failed host command (with a message) or a clipboard failure (silently);
-// the previous copies then stay.
+// the previous copies then stay. False at once, with no message, while
+// another exchange with the host runs.
 bool fetchPalette();
 // Puts workingPalette on the clipboard and has the host take it. False, after
-// "Failed sending palette to Kavrin...", when any step fails.
+// "Failed sending palette to Kavrin...", when any step fails; false at once,
+// with no message, while another exchange with the host runs.
 bool sendPalette();
 // Replaces *target by a fresh heap copy of the first `bytes` bytes of `block`;
 // false, with *target unchanged, when the allocation fails.

@@ -55,13 +55,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
         showUserMessage(kHostNotRunningText, kPluginCaption);
         return kExitHostNotRunning;
     }
+    // The start-up check is one exchange: the command, then its status.
+    beginHostExchange();
     // An old host does not know this command and never completes it.
-    if (!executeCommand(kSelectColorLayer)) {
+    const bool completed = executeCommand(kSelectColorLayer);
+    const bool projectOpen = completed && statusIsOk();
+    endHostExchange();
+    if (!completed) {
         showUserMessage(kHostTooOldText, kPluginCaption);
         disconnectHost();
         return kExitHostTooOld;
     }
-    if (!statusIsOk()) {
+    if (!projectOpen) {
         showUserMessage(kNoProjectText, kPluginCaption);
         disconnectHost();
         return kExitNoProject;

@@ -203,6 +203,9 @@ static HDDEDATA onRequest(UINT format, HSZ item) {
                 " format=" + std::to_string(format));
         return nullptr;
     }
+    // A slow host: the client's synchronous request waits, and messages sent
+    // to its windows meanwhile are delivered inside that wait.
+    if (host.options.statusDelayMs) Sleep(host.options.statusDelayMs);
     HDDEDATA reply = nullptr;
     std::string line = "REQUEST status=" + quoteLogText(host.status);
     // The reply carries its text and a terminating NUL, as CF_TEXT does.

@@ -23,6 +23,8 @@ static const char kHelpText[] =
     "                        output; one line per event, written at once\n"
     "  --delay-ms=N          complete every command N milliseconds late; status\n"
     "                        requests are answered meanwhile\n"
+    "  --status-delay-ms=N   answer every status request N milliseconds late\n"
+    "                        (up to 900, inside the client's 1 s time-out)\n"
     "  --never-complete=WORD never complete command WORD (the client's wait\n"
     "                        runs out); may be given more than once\n"
     "  --status-text=TEXT    answer status requests with TEXT instead of\n"
@@ -149,6 +151,12 @@ static bool applyOption(const std::string& name, const std::string& value, bool 
             return false;
         }
         options.delayMs = unsigned(number);
+    } else if (name == "--status-delay-ms" && hasValue) {
+        if (!readCount(value, 900, number)) {
+            problem = "--status-delay-ms needs a number of milliseconds up to 900";
+            return false;
+        }
+        options.statusDelayMs = unsigned(number);
     } else if (name == "--never-complete" && hasValue && !value.empty()) {
         options.neverComplete.push_back(value);
     } else if (name == "--status-text" && hasValue) {

@@ -21,6 +21,7 @@ struct HostOptions {
     std::string picturePath;               // empty: the built-in picture
     std::string logPath;                   // empty: standard output
     unsigned delayMs = 0;                  // hold every command this long
+    unsigned statusDelayMs = 0;            // answer every status request this late
     std::vector<std::string> neverComplete; // command words never completed
     bool replaceStatus = false;            // reply statusText instead of "OK"
     std::string statusText;                // escapes already decoded

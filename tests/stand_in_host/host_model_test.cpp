@@ -16,7 +16,7 @@ namespace {
 // The parsed options in one line, so that a table can state them.
 std::string describe(const HostOptions& o) {
     std::string text = "picture=" + o.picturePath + " log=" + o.logPath +
-                       " delay=" + std::to_string(o.delayMs) + " never=";
+                       " delay=" + std::to_string(o.delayMs) + "," + std::to_string(o.statusDelayMs) + " never=";
     for (const std::string& word : o.neverComplete) text += word + ",";
     text += " status=" + (o.replaceStatus ? quoteLogText(o.statusText) : std::string("-"));
     text += " length=" + (o.padStatus ? std::to_string(o.statusLength) : std::string("-"));
@@ -28,7 +28,7 @@ std::string describe(const HostOptions& o) {
 }
 
 const char kDefaults[] =
-    "picture= log= delay=0 never= status=- length=- fail=0 disconnect=0 exit=0 nodib=0 "
+    "picture= log= delay=0,0 never= status=- length=- fail=0 disconnect=0 exit=0 nodib=0 "
     "flaw=normal help=0";
 
 }  // namespace
@@ -41,28 +41,28 @@ TEST(HostOptions, AcceptedCommandLines) {
     const Case cases[] = {
         {{}, kDefaults},
         {{"C:\\pictures\\lake.bmp"},
-         "picture=C:\\pictures\\lake.bmp log= delay=0 never= status=- length=- fail=0 "
+         "picture=C:\\pictures\\lake.bmp log= delay=0,0 never= status=- length=- fail=0 "
          "disconnect=0 exit=0 nodib=0 flaw=normal help=0"},
         {{"--log=Z:\\tmp\\host.log", "--delay-ms=250"},
-         "picture= log=Z:\\tmp\\host.log delay=250 never= status=- length=- fail=0 disconnect=0 "
+         "picture= log=Z:\\tmp\\host.log delay=250,0 never= status=- length=- fail=0 disconnect=0 "
          "exit=0 nodib=0 flaw=normal help=0"},
         {{"--never-complete=SENDPALETTE", "--never-complete=RECEIVEPALETTE"},
-         "picture= log= delay=0 never=SENDPALETTE,RECEIVEPALETTE, status=- length=- fail=0 "
+         "picture= log= delay=0,0 never=SENDPALETTE,RECEIVEPALETTE, status=- length=- fail=0 "
          "disconnect=0 exit=0 nodib=0 flaw=normal help=0"},
         {{"--status-text="},
-         "picture= log= delay=0 never= status=\"\" length=- fail=0 disconnect=0 exit=0 nodib=0 "
+         "picture= log= delay=0,0 never= status=\"\" length=- fail=0 disconnect=0 exit=0 nodib=0 "
          "flaw=normal help=0"},
         {{"--status-text=OK\\r\\n\\x41\\\\", "--status-length=10000"},
-         "picture= log= delay=0 never= status=\"OK\\r\\nA\\\\\" length=10000 fail=0 disconnect=0 "
+         "picture= log= delay=0,0 never= status=\"OK\\r\\nA\\\\\" length=10000 fail=0 disconnect=0 "
          "exit=0 nodib=0 flaw=normal help=0"},
         {{"--fail-status", "--disconnect-after=3", "--exit-after=1", "--no-dib", "--help"},
-         "picture= log= delay=0 never= status=- length=- fail=1 disconnect=3 exit=1 nodib=1 "
+         "picture= log= delay=0,0 never= status=- length=- fail=1 disconnect=3 exit=1 nodib=1 "
          "flaw=normal help=1"},
         {{"--malformed=negative-height"},
-         "picture= log= delay=0 never= status=- length=- fail=0 disconnect=0 exit=0 nodib=0 "
+         "picture= log= delay=0,0 never= status=- length=- fail=0 disconnect=0 exit=0 nodib=0 "
          "flaw=negative-height help=0"},
-        {{"--malformed=small-pixels", "--delay-ms=0"},
-         "picture= log= delay=0 never= status=- length=- fail=0 disconnect=0 exit=0 nodib=0 "
+        {{"--malformed=small-pixels", "--delay-ms=0", "--status-delay-ms=30"},
+         "picture= log= delay=0,30 never= status=- length=- fail=0 disconnect=0 exit=0 nodib=0 "
          "flaw=small-pixels help=0"},
     };
     for (const Case& c : cases) {
@@ -85,6 +85,7 @@ TEST(HostOptions, RefusedCommandLinesSayWhy) {
         {{"--delay-ms="}, "--delay-ms"},
         {{"--delay-ms=-5"}, "--delay-ms"},
         {{"--delay-ms=600001"}, "--delay-ms"},
+        {{"--status-delay-ms=901"}, "--status-delay-ms"},
         {{"--status-length=x"}, "--status-length"},
         {{"--disconnect-after=0"}, "--disconnect-after"},
         {{"--exit-after="}, "--exit-after"},
