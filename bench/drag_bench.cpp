@@ -144,7 +144,7 @@ bool followToTheEnd(PluginRun& run, HostLogTail& tail, const std::string& lastIn
     };
     auto idle = [&] {
         if (!run.probe) return waitForSliderApplies(run, 0);
-        return probeReadsZero(run.probe, kProbeTransformBusy) && probeReadsZero(run.probe, kProbeSliderApplyOwed);
+        return probeReadsZero(run.probe, kProbeTransformBusy) && probeReadsZero(run.probe, kProbeHostWorkPending);
     };
     const DWORD start = GetTickCount();
     DWORD lastCheck = 0;

@@ -1,22 +1,29 @@
 #include "apply_balance.h"
 
+#include "host_conversation.h"
 #include "palette_exchange.h"
 #include "palette_transform.h"
 #include "slider_state.h"
 
 bool transformBusy = false;
-bool settingsChanged = false;
+OwedApply applyOwed = NoApplyOwed;
+
+void oweMovementApply() {
+    if (applyOwed == NoApplyOwed) applyOwed = MovementApplyOwed;
+}
 
 void applyBalance(bool force) {
-    // The send waits for the host with the message queue pumped, so calls
-    // arrive here while an apply is running; unforced ones are dropped.
-    if (transformBusy && !force) return;
+    if (transformBusy || hostExchangeRunning()) {
+        if (force) applyOwed = CommandApplyOwed;
+        return;
+    }
     transformBusy = true;
-    // This apply sends the settings as they are now.
-    settingsChanged = false;
+    // This apply sends the settings as they are now, so every apply owed so
+    // far is done by it.
+    applyOwed = NoApplyOwed;
     if (sourcePalette && workingPalette)
         rebalancePalette(sourcePalette, workingPalette, paletteBytes, currentSliderState(),
                          balanceSettings.preserveBrightness);
-    if (!sendPalette()) settingsChanged = false;  // the movements made meanwhile are not tried again
+    if (!sendPalette() && applyOwed == MovementApplyOwed) applyOwed = NoApplyOwed;
     transformBusy = false;
 }

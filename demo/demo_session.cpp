@@ -52,22 +52,29 @@ BOOL CALLBACK collectControl(HWND child, LPARAM data) {
     return TRUE;
 }
 
-// Moves a trackbar the way a drag does: the position, then the notification.
-// Moves a slider as a user would, and waits until the plugin has sent the
-// palette of that position before the next action, as a user's next click
-// would come after the picture has followed. The plugin applies a movement
-// after its notification; asked with kApplySliderMovesMessage, it answers 1
-// while that apply is still to come.
+// Moves a slider as a user's drag does: the position, then the notification,
+// then a short pause at a hand's pace. It does not wait for the palette: a
+// movement that comes while the plugin waits for the host is sent with the
+// next palette, and a click right after it waits its turn.
 void moveSlider(HWND window, HWND trackbar, int position) {
     SendMessageA(trackbar, TBM_SETPOS, TRUE, position);
     SendMessageA(window, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, position), LPARAM(trackbar));
+    Sleep(10);
+}
+
+// Waits until the plugin has sent everything the session asked for: asked
+// with kRunOwedHostWorkMessage, it answers 1 while work for the host is owed
+// or an exchange runs.
+bool waitForPlugin(HWND window) {
     const DWORD start = GetTickCount();
     DWORD_PTR owed = 1;
-    while (owed != 0 && GetTickCount() - start < kWindowWaitMs) {
-        if (!SendMessageTimeoutA(window, kApplySliderMovesMessage, 0, 0, SMTO_NORMAL, kWindowWaitMs, &owed))
-            return;
-        if (owed != 0) Sleep(2);
+    while (GetTickCount() - start < kWindowWaitMs) {
+        if (!SendMessageTimeoutA(window, kRunOwedHostWorkMessage, 0, 0, SMTO_NORMAL, kWindowWaitMs, &owed))
+            return false;
+        if (owed == 0) return true;
+        Sleep(5);
     }
+    return false;
 }
 
 void click(HWND window, HWND button) {
@@ -121,7 +128,10 @@ int drive(const char* logPath) {
     click(window, controls.buttons[4]);                       // back to State A
     SendMessageA(window, WM_COMMAND, IDM_BRIGHTNESS_PRESERVATION, 0);  // brightness preservation off
     SendMessageA(window, WM_COMMAND, IDM_BRIGHTNESS_PRESERVATION, 0);  // and on again
-    pumpMessagesFor(300);
+    if (!waitForPlugin(window)) {
+        std::printf("the plugin did not finish sending\n");
+        return 1;
+    }
 
     StandInHost host;
     host.logPath = logPath;

@@ -11,14 +11,14 @@
 #include "resource_ids.h"
 #include "slider_state.h"
 
-SliderApplyRequest sliderApplyRequest = {};
-
 // The window's initialisation runs inside its creation call, before any
-// control exists and while mainWindow is still null.
-static INT_PTR onInitDialog() {
+// control exists and while mainWindow is still null. Work owed during the
+// fetch's wait runs from the message loop, once the window is complete.
+static INT_PTR onInitDialog(HWND window) {
     sourcePalette = nullptr;
     workingPalette = nullptr;
     fetchPalette();  // a failure has shown its own message; the window opens anyway
+    if (applyOwed != NoApplyOwed || owedHostWork.fetch != NoFetchOwed) requestOwedHostWork(window);
     return TRUE;
 }
 
@@ -27,36 +27,22 @@ static int trackbarPosition(HWND trackbar) {
     return static_cast<int>(SendMessageA(trackbar, TBM_GETPOS, 0, 0));
 }
 
-// Marks the settings changed and posts one request for their apply, unless
-// one is on its way already or the running applies will take the change.
-static void requestSliderApply(HWND window) {
-    settingsChanged = true;
-    if (sliderApplyRequest.posted || sliderApplyRequest.running) return;
-    sliderApplyRequest.posted = PostMessageA(window, kApplySliderMovesMessage, 0, 0) != 0;
-}
-
-// Runs the apply that slider movements asked for, with the settings as they
-// are now, and again as long as movements came during the last one's wait;
-// many movements thus share one apply. A failed send ends the round. While
-// another apply waits for the host, the request waits for it: the running
-// round takes the change, and a click's or command's handler asks again when
-// its apply ends. The answer is 1 while an apply is still to come, so that a
-// sender of this message can wait for the movements' apply.
-static INT_PTR onApplySliderMoves(HWND window) {
-    sliderApplyRequest.posted = false;
-    if (!transformBusy && !sliderApplyRequest.running) {
-        sliderApplyRequest.running = true;
-        while (settingsChanged && !transformBusy) applyBalance(false);
-        sliderApplyRequest.running = false;
-    }
-    const bool owed = settingsChanged || transformBusy || sliderApplyRequest.running;
-    SetWindowLongPtrA(window, DWLP_MSGRESULT, owed ? 1 : 0);
+// Runs the work owed to the host, when it is free: the apply that slider
+// movements asked for, with the settings as they are now, and whatever
+// clicks and commands owed during an exchange. The answer is 1 while work is
+// still owed or an exchange runs, so that a sender of this message can wait
+// until the host has the palette of the window's settings.
+static INT_PTR onRunOwedHostWork(HWND window) {
+    owedHostWork.requestPosted = false;
+    runOwedHostWork();
+    SetWindowLongPtrA(window, DWLP_MSGRESULT, hostWorkPending() ? 1 : 0);
     return TRUE;
 }
 
 // Stores the moved slider's value in the current state and shows it, then
-// asks for an apply, which runs once the trackbar has finished handling its
-// input. A handle that matches no trackbar changes no value.
+// owes an apply, which runs once the trackbar has finished handling its
+// input, or once the running exchange with the host has ended. A handle that
+// matches no trackbar changes no value.
 static void onSliderMovement(HWND window, HWND trackbar) {
     SliderState& state = currentSliderState();
     if (trackbar) {
@@ -69,7 +55,8 @@ static void onSliderMovement(HWND window, HWND trackbar) {
             state.heightsAbove = thresholdFromPosition(trackbarPosition(trackbar));
     }
     refreshInfoLine();
-    requestSliderApply(window);
+    oweMovementApply();
+    requestOwedHostWork(window);
 }
 
 // All nine trackbar codes, from TB_LINEUP to TB_ENDTRACK, are movements.
@@ -99,18 +86,6 @@ static void toggleBrightnessPreservation(HWND window) {
     balanceSettings.preserveBrightness = !balanceSettings.preserveBrightness;
     CheckMenuItem(GetMenu(window), IDM_BRIGHTNESS_PRESERVATION,
                   MF_BYCOMMAND | (balanceSettings.preserveBrightness ? MF_CHECKED : MF_UNCHECKED));
-    applyBalance(true);
-}
-
-static void getNewPaletteKeepingState() {
-    fetchPalette();
-    applyBalance(true);
-}
-
-// resetAll refreshes once itself, so the host receives the palette twice.
-static void getNewPaletteAndReset() {
-    fetchPalette();
-    resetAll();
     applyBalance(true);
 }
 
@@ -144,10 +119,10 @@ static void openAboutBox(HWND window) {
 // releases the swatches, their brushes, the font, both palette copies and the
 // conversation, and ends the message loop. It may run inside a wait for the
 // host: the host link then posts the quit message again once that wait is over.
-// Movements not yet sent are forgotten; a request still on its way then finds
+// Work owed to the host is forgotten; a request still on its way then finds
 // nothing to send.
 static void exitPlugin(HWND window, int commandId) {
-    settingsChanged = false;
+    forgetOwedHostWork();
     EndDialog(window, commandId);
     for (int i = 0; i < 6; ++i) {
         DestroyWindow(pluginWindow.swatches[i]);
@@ -167,8 +142,8 @@ static void exitPlugin(HWND window, int commandId) {
 static INT_PTR onCommand(HWND window, int commandId) {
     switch (commandId) {
     case IDM_BRIGHTNESS_PRESERVATION: toggleBrightnessPreservation(window); return FALSE;
-    case IDM_GET_PALETTE_KEEP_STATE:  getNewPaletteKeepingState(); return FALSE;
-    case IDM_GET_PALETTE_RESET:       getNewPaletteAndReset(); return FALSE;
+    case IDM_GET_PALETTE_KEEP_STATE:  getNewPalette(FetchKeepingState); return FALSE;
+    case IDM_GET_PALETTE_RESET:       getNewPalette(FetchAndReset); return FALSE;
     case IDM_COPY_A_TO_B:             copyState(0, 1); return FALSE;
     case IDM_COPY_B_TO_A:             copyState(1, 0); return FALSE;
     case IDM_CLEAR_STATE_A:           clearState(0); return FALSE;
@@ -188,25 +163,25 @@ static INT_PTR onCommand(HWND window, int commandId) {
 }
 
 // Every control has the identifier 0: a control is told by its handle.
-// Slider movements made while a click's or command's apply waited for the
-// host found it busy; their apply is asked for again once it has ended.
+// A click or command that ran an exchange with the host runs, once that has
+// ended, the work owed during its waits.
 static INT_PTR onCommandMessage(HWND window, WPARAM wParam, LPARAM lParam) {
     const INT_PTR answer =
         lParam ? onButtonClick(reinterpret_cast<HWND>(lParam)) : onCommand(window, LOWORD(wParam));
-    if (settingsChanged) requestSliderApply(window);
+    runOwedHostWork();
     return answer;
 }
 
 INT_PTR CALLBACK mainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
-        return onInitDialog();
+        return onInitDialog(window);
     case WM_HSCROLL:
         return onHorizontalScroll(window, LOWORD(wParam), reinterpret_cast<HWND>(lParam));
     case WM_COMMAND:
         return onCommandMessage(window, wParam, lParam);
-    case kApplySliderMovesMessage:
-        return onApplySliderMoves(window);
+    case kRunOwedHostWorkMessage:
+        return onRunOwedHostWork(window);
     default:
         return FALSE;
     }

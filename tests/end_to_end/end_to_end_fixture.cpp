@@ -137,9 +137,41 @@ void PluginEndToEnd::checkHost(const std::string& context, int fetches, int send
     if (!received.empty()) hostTable = received.back();
 }
 
+void PluginEndToEnd::checkOneExchangeAtATime(const std::string& context) {
+    std::string held;  // the command held now, if any
+    for (const std::string& line : readHostLog(host)) {
+        const bool hold = line.compare(0, 5, "HOLD ") == 0;
+        const bool execute = line.compare(0, 8, "EXECUTE ") == 0;
+        const bool request = line.compare(0, 8, "REQUEST ") == 0;
+        if (!held.empty() && (hold || request)) {
+            ADD_FAILURE() << context << ": \"" << line << "\" arrived while \"" << held << "\" was held";
+            return;
+        }
+        if (hold) held = line;
+        if (execute) held.clear();
+    }
+}
+
+void PluginEndToEnd::checkFetchedOnceAndFinalPalette(const std::string& context) {
+    const std::vector<std::string> words = newCommandWords();
+    const std::vector<std::vector<uint8_t>> received = newPalettes();
+    EXPECT_EQ(std::count(words.begin(), words.end(), "SENDPALETTE"), 1) << context << ": fetches";
+    // The fetch took the palette the host held then: the last one received before it.
+    const size_t sentBefore = size_t(std::count(words.begin(), std::find(words.begin(), words.end(), "SENDPALETTE"),
+                                                "RECEIVEPALETTE"));
+    ASSERT_LE(sentBefore, received.size()) << context;
+    if (sentBefore > 0) hostTable = received[sentBefore - 1];
+    pluginSource = blockWithTable(pluginSource, hostTable);
+    ASSERT_GT(received.size(), sentBefore) << context << ": no palette after the fetch";
+    const std::vector<uint8_t> table = expectedTable(pluginSource, expected.current(), expected.preserveBrightness);
+    EXPECT_TRUE(received.back() == table) << context << ": the host's last palette: "
+                                          << describeTableDifference(table, received.back());
+    hostTable = received.back();
+}
+
 bool PluginEndToEnd::waitUntilAppliesDone(DWORD timeoutMs) {
     if (!run.probe) return true;
-    return waitUntil([&] { return probe(kProbeTransformBusy) == 0 && probe(kProbeSliderApplyOwed) == 0; }, timeoutMs);
+    return waitUntil([&] { return probe(kProbeTransformBusy) == 0 && probe(kProbeHostWorkPending) == 0; }, timeoutMs);
 }
 
 void PluginEndToEnd::checkEverything(const std::string& context, int fetches, int sends) {

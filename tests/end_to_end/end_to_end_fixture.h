@@ -101,6 +101,14 @@ protected:
     void checkStoredSettings(const std::string& context);
     void checkHost(const std::string& context, int fetches, int sends);
 
+    // Checks the host's log for exchanges that overlap: a command arriving
+    // while another is held, or a status request while one is held.
+    void checkOneExchangeAtATime(const std::string& context);
+    // After actions that fetched once: exactly one "SENDPALETTE" among the
+    // new commands, and the host's last palette is the transform, with the
+    // expected settings, of the palette the host held when it was fetched.
+    void checkFetchedOnceAndFinalPalette(const std::string& context);
+
     // Message boxes of the plugin's process seen so far.
     std::vector<SeenMessageBox> pluginBoxes();
     // "E&xit Plugin" (or command `commandId`) and the program's end with code

@@ -1,7 +1,7 @@
 // The plugin program while a send's failure boxes are open: the boxes have no
 // owner, the window stays usable, movements are shown and stored but start no
-// apply while the busy flag is held, and a click runs its forced apply inside
-// the open box. A failing host is tried once per user change.
+// apply while the failing one runs, and a click's apply waits until the box
+// is closed. A failing host is tried once per user change.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -124,35 +124,38 @@ TEST_F(PluginFailureBoxes, WindowStaysUsableWhileASendsFailureBoxesAreOpen) {
     EXPECT_EQ(probe(kProbeTransformBusy), 1);
     EXPECT_TRUE(newCommandWords().empty()) << "the movement's apply was not dropped";
 
-    // A click on "State B" runs its forced apply at once, inside the open
-    // box: a further refusal and failure, one after the other.
+    // A click on "State B" while the box is open changes the state at once,
+    // but its apply is owed: the failing apply has not ended while its box
+    // is open, so the host hears nothing yet.
     ASSERT_TRUE(PostMessageA(run.window, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED),
                              reinterpret_cast<LPARAM>(run.controls.stateButtons[1])));
-    HWND innerRefusal = waitForNewBox(kHostSaidCaption);
-    checkUnownedBox(innerRefusal, "the click's refusal");
-    ASSERT_FALSE(HasFatalFailure());
-    EXPECT_EQ(boxText(innerRefusal), lastHostStatus());
-    EXPECT_EQ(newCommandWords(), (std::vector<std::string>{"SELECTCOLORLAYER", "RECEIVEPALETTE"}));
-    EXPECT_EQ(probe(kProbeCurrentState), 1);
-    closeBox(innerRefusal);
-    HWND innerFailure = waitForNewBox(kPluginCaption);
-    checkUnownedBox(innerFailure, "the click's send failure");
-    ASSERT_FALSE(HasFatalFailure());
-    EXPECT_EQ(boxText(innerFailure), kSendFailedText);
-    EXPECT_TRUE(IsWindowVisible(outerFailure)) << "the first failure box closed early";
-    closeBox(innerFailure);
-
-    // The click's apply has ended and cleared the busy flag, although the
-    // first apply's box is still open.
-    EXPECT_TRUE(waitUntil([&] { return probe(kProbeTransformBusy) == 0; }, 5000)) << "the busy flag stayed set";
-    EXPECT_TRUE(IsWindowVisible(outerFailure));
-    closeBox(outerFailure);
-
-    expected.currentState = 1;
+    EXPECT_TRUE(waitUntil([&] { return probe(kProbeCurrentState) == 1; }, 5000)) << "the click was not handled";
     ASSERT_TRUE(sendToPlugin(run.window, WM_NULL, 0, 0));
+    EXPECT_TRUE(newCommandWords().empty()) << "the click's apply ran inside the open box";
+    EXPECT_EQ(unseenBoxes(), 0u);
+    EXPECT_EQ(probe(kProbeHostWorkPending), 1);
+
+    // Closing the box ends the first apply; then the click's apply tries the
+    // host once more, with its own refusal and failure.
+    closeBox(outerFailure);
+    HWND clickRefusal = waitForNewBox(kHostSaidCaption);
+    checkUnownedBox(clickRefusal, "the click's refusal");
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(boxText(clickRefusal), lastHostStatus());
+    EXPECT_EQ(newCommandWords(), (std::vector<std::string>{"SELECTCOLORLAYER", "RECEIVEPALETTE"}));
+    closeBox(clickRefusal);
+    HWND clickFailure = waitForNewBox(kPluginCaption);
+    checkUnownedBox(clickFailure, "the click's send failure");
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(boxText(clickFailure), kSendFailedText);
+    closeBox(clickFailure);
+
+    EXPECT_TRUE(waitUntilAppliesDone()) << "the applies did not end";
+    EXPECT_EQ(unseenBoxes(), 0u) << "a further box opened";
+    expected.currentState = 1;
     checkWindow("after the boxes");
     checkStoredSettings("after the boxes");
-    EXPECT_TRUE(newCommandWords().empty());
+    EXPECT_TRUE(newCommandWords().empty()) << "the host was tried again";
     EXPECT_TRUE(hostReceivedPalettes(host).empty()) << "the host took a palette";
 }
 

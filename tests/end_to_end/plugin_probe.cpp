@@ -44,8 +44,7 @@ LRESULT readItem(unsigned item) {
     case kProbePreserveBrightness: return balanceSettings.preserveBrightness ? 1 : 0;
     case kProbeTransformBusy: return transformBusy ? 1 : 0;
     case kProbeMenuCheck: return readMenuCheck();
-    case kProbeSliderApplyOwed:
-        return settingsChanged || sliderApplyRequest.posted || sliderApplyRequest.running ? 1 : 0;
+    case kProbeHostWorkPending: return hostWorkPending() ? 1 : 0;
     default: return item >= kProbeStateBase ? readStateField(item) : kProbeNoSuchItem;
     }
 }

@@ -2,7 +2,7 @@
 // thread of its own, so that a test in another process can read what the
 // window does not show: the stored slider values (bit for bit), the current
 // state and range, the brightness switch and its menu check mark, the
-// apply's busy flag and whether a slider movement's apply is still owed.
+// apply's busy flag and whether work for the host is still owed.
 #pragma once
 
 #include <windows.h>
@@ -27,7 +27,7 @@ enum ProbeItem : unsigned {
     kProbePreserveBrightness = 3,  // 0 or 1
     kProbeTransformBusy = 4,       // 0 or 1
     kProbeMenuCheck = 5,           // GetMenuState of the brightness item, MF_CHECKED bit
-    kProbeSliderApplyOwed = 6,     // 1 while a slider movement's apply is marked, posted or running
+    kProbeHostWorkPending = 6,     // 1 while work for the host is owed or an exchange with it runs
     kProbeStateBase = 100,
 };
 constexpr unsigned kProbeStateStride = 16;

@@ -194,7 +194,7 @@ bool waitForSliderApplies(const PluginRun& run, DWORD timeoutMs) {
     return waitUntil(
         [&] {
             LRESULT owed = 1;
-            return sendToPlugin(run.window, kApplySliderMovesMessage, 0, 0, 30000, &owed) && owed == 0;
+            return sendToPlugin(run.window, kRunOwedHostWorkMessage, 0, 0, 30000, &owed) && owed == 0;
         },
         timeoutMs);
 }

@@ -109,8 +109,9 @@ struct PluginRun {
 // none came within `timeoutMs`.
 bool sendToPlugin(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                   DWORD timeoutMs = 30000, LRESULT* answer = nullptr);
-// Runs the apply that slider movements asked for, by sending the request
-// that they post, or waits for the one running; true once none is to come.
+// Runs the work owed to the host (the apply that slider movements asked for
+// among it), by sending the request that they post, or waits for the
+// exchange running; true once nothing is owed and the host is free.
 bool waitForSliderApplies(const PluginRun& run, DWORD timeoutMs = 30000);
 // A user movement of a trackbar as the trackbar itself reports it: the new
 // position, then WM_HSCROLL with `code` to the main window; then the apply

@@ -187,7 +187,7 @@ TEST_P(PluginRealMouse, FastDragsEndWithTheFinalPositionAtTheHost) {
                                  std::to_string(drag.releaseAfterMs) + " ms";
         SCOPED_TRACE(name);
         // "Reset CyanRed" puts the thumb back in the middle, where it is taken.
-        ASSERT_TRUE(runCommand(run, 32790));
+        ASSERT_TRUE(runCommand(run, IDM_RESET_CYANRED));
         expected.shownBalance(CyanRed) = 0;
         checkEverything(name + ": reset", 0, 1);
 
@@ -254,6 +254,41 @@ TEST_P(PluginRealMouse, QuickClicksBesideTheThumbLeaveTheMouseFree) {
             << name << ": the click on a range button was lost; info line " << windowText(run.controls.infoLine);
         checkEverything(name + ", then a range button", 0, 0);
     }
+    EXPECT_TRUE(pluginBoxes().empty()) << "a message box was shown";
+}
+
+// Against a host slow to answer, a click on "State A" right after a drag's
+// release comes while the drag's apply still waits. Its apply waits its
+// turn: the host never sees a command while another is held, no box opens,
+// and the host ends with the palette of the slider's resting place.
+TEST_P(PluginRealMouse, AClickRightAfterADragWaitsForTheDragsApply) {
+    startSession("--delay-ms=20 --status-delay-ms=30", GetParam(), 640, 300);
+    ASSERT_FALSE(HasFatalFailure());
+    HWND cyanRed = run.controls.balanceTrackbars[0];
+    const POINT stateA = middleOf(run.controls.stateButtons[0]);
+    for (int i = 0; i < 8; ++i) {
+        const std::string name = "drag " + std::to_string(i + 1);
+        SCOPED_TRACE(name);
+        // The thumb stands where the last drag left it: take it there.
+        RECT rect = {};
+        SendMessageA(cyanRed, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&rect));  // client coordinates
+        POINT thumb = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+        ClientToScreen(cyanRed, &thumb);
+        const int step = i % 2 ? -4 : 5;
+        std::vector<POINT> path;
+        for (int move = 1; move <= 6; ++move) path.push_back({thumb.x + step * move, thumb.y});
+        pressMoveRelease(thumb.x, thumb.y, path);
+        ASSERT_FALSE(HasFatalFailure());
+        Sleep(DWORD(i % 4) * 3);
+        sendMouse(stateA.x, stateA.y, 0);
+        sendMouse(stateA.x, stateA.y, MOUSEEVENTF_LEFTDOWN);
+        sendMouse(stateA.x, stateA.y, MOUSEEVENTF_LEFTUP);
+        waitUntilHostHasCyanRed(name);
+        checkWindow(name);
+        checkStoredSettings(name);
+        takePalettes(name);
+    }
+    checkOneExchangeAtATime("after the drags");
     EXPECT_TRUE(pluginBoxes().empty()) << "a message box was shown";
 }
 

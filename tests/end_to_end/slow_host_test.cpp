@@ -1,6 +1,7 @@
 // The plugin program against a stand-in host that holds every command: drags
-// and a burst of movements during the host's wait, and the exit command given
-// during it.
+// and a burst of movements during the host's wait, clicks and commands that
+// come during it and must wait their turn, and the exit command given during
+// it.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -94,6 +95,77 @@ TEST_F(PluginSlowHost, MovementsDuringTheHostsWaitAreSentTogetherByTheApplyAfter
     // A forced apply sends what the window shows now.
     ASSERT_TRUE(clickButton(run, run.controls.stateButtons[0]));
     checkEverything("after the final click", 0, 1);
+    EXPECT_TRUE(pluginBoxes().empty()) << "a message box was shown";
+}
+
+// Automation sends its messages: a slider movement, then a click a few
+// milliseconds later, arrives while the movement's apply waits for a command
+// or inside its synchronous status request. The click's apply waits its turn:
+// the host never sees a command while another is held, no box opens, and the
+// host ends with the palette of what the window shows.
+TEST_F(PluginSlowHost, ClicksSentRightAfterMovementsWaitForTheirApply) {
+    startSession("--delay-ms=20 --status-delay-ms=30", PluginBuild::Probed);
+    ASSERT_FALSE(HasFatalFailure());
+    for (int i = 0; i < 16; ++i) {
+        const int position = 300 + 10 * i;
+        const int state = i % 2;  // the movement goes to the state shown, the click switches
+        const std::string name = "round " + std::to_string(i + 1);
+        SCOPED_TRACE(name);
+        expected.shownBalance(CyanRed) = balanceFromPosition(position);
+        ASSERT_TRUE(sendToPlugin(run.controls.balanceTrackbars[0], TBM_SETPOS, TRUE, position));
+        ASSERT_TRUE(sendToPlugin(run.window, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, position),
+                                 reinterpret_cast<LPARAM>(run.controls.balanceTrackbars[0])));
+        Sleep(DWORD(i % 11));
+        expected.currentState = 1 - state;
+        ASSERT_TRUE(clickButton(run, run.controls.stateButtons[1 - state]));
+        ASSERT_TRUE(waitUntilAppliesDone(30000)) << name << ": the applies did not end";
+        checkWindow(name);
+        checkStoredSettings(name);
+        const std::vector<std::vector<uint8_t>> received = newPalettes();
+        ASSERT_FALSE(received.empty()) << name;
+        const std::vector<uint8_t> table = expectedTable(pluginSource, expected.current(), true);
+        EXPECT_TRUE(received.back() == table) << name << ": " << describeTableDifference(table, received.back());
+    }
+    checkOneExchangeAtATime("after the clicks");
+    EXPECT_TRUE(pluginBoxes().empty()) << "a message box was shown: " << pluginBoxes().front().text;
+}
+
+// "Get New Palette" chosen while a slider movement's apply waits, and a
+// slider dragged while a fetch waits: the fetch runs once, after the running
+// exchange, and the host ends with the palette of what the window shows.
+TEST_F(PluginSlowHost, FetchesAndMovementsDuringEachOthersWaitRunInTurn) {
+    startSession("--delay-ms=300", PluginBuild::Probed);
+    ASSERT_FALSE(HasFatalFailure());
+    HWND cyanRed = run.controls.balanceTrackbars[0];
+    const struct Case {
+        const char* name;
+        bool fetchFirst;  // the fetch starts and the movements come during its wait
+        int command;
+    } cases[] = {
+        {"+keep state during a movement's apply", false, IDM_GET_PALETTE_KEEP_STATE},
+        {"+reset during a movement's apply", false, IDM_GET_PALETTE_RESET},
+        {"movements during a fetch", true, IDM_GET_PALETTE_KEEP_STATE},
+    };
+    int position = 300;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const size_t heldBefore = heldCommands(host);
+        if (c.fetchFirst) ASSERT_TRUE(PostMessageA(run.window, WM_COMMAND, WPARAM(c.command), 0));
+        else ASSERT_TRUE(postTrackbarMove(run, cyanRed, position += 20));
+        ASSERT_TRUE(waitUntil([&] { return heldCommands(host) > heldBefore; }, 5000)) << "nothing started";
+        if (c.fetchFirst) {
+            for (int step = 0; step < 3; ++step) ASSERT_TRUE(postTrackbarMove(run, cyanRed, position += 10));
+        } else {
+            ASSERT_TRUE(PostMessageA(run.window, WM_COMMAND, WPARAM(c.command), 0));
+        }
+        expected.shownBalance(CyanRed) = balanceFromPosition(position);
+        if (c.command == IDM_GET_PALETTE_RESET) expected = ExpectedSettings();
+        ASSERT_TRUE(waitUntilAppliesDone(30000)) << "the work did not end";
+        checkWindow(c.name);
+        checkStoredSettings(c.name);
+        checkFetchedOnceAndFinalPalette(c.name);
+    }
+    checkOneExchangeAtATime("after the fetches");
     EXPECT_TRUE(pluginBoxes().empty()) << "a message box was shown";
 }
 

@@ -37,6 +37,7 @@ protected:
         freePaletteCopies();
         paletteBytes = 0;
         transformBusy = false;
+        applyOwed = NoApplyOwed;
         initBalanceSettings();
     }
     // The host's CF_DIB block as a plain DDE client fetches it.
@@ -221,39 +222,60 @@ TEST_F(PaletteExchangeTest, ApplyWithoutAPaletteFailsAndLeavesTheClipboardAlone)
 
 namespace {
 
-struct NestedApplies {
-    bool busyInside = false;
-    bool unforcedDropped = false;
-    bool forcedRan = false;
-    bool busyAfterForced = true;
-} nested;
+// What applies and a fetch asked for inside a running apply's wait did.
+struct InsideTheWait {
+    bool exchangeRunning = false;
+    bool unforcedOwedNothing = false;
+    bool forcedOwed = false;
+    bool workingUntouched = false;
+    bool fetchRefused = false;
+} inside;
 
-// Runs inside the outer apply's wait for the host.
+// Runs inside the outer apply's wait for the host, as a click's handler would.
 void CALLBACK applyDuringApply(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
-    nested.busyInside = transformBusy;
+    inside.exchangeRunning = hostExchangeRunning();
     const std::vector<uint8_t> before = copyOf(workingPalette, paletteBytes);
     currentSliderState().balance[All][YellowBlue] = 1.0f;
     applyBalance(false);
-    nested.unforcedDropped = copyOf(workingPalette, paletteBytes) == before;
+    inside.unforcedOwedNothing = applyOwed == NoApplyOwed;
     applyBalance(true);
-    nested.forcedRan = copyOf(workingPalette, paletteBytes) != before;
-    nested.busyAfterForced = transformBusy;
+    inside.forcedOwed = applyOwed == CommandApplyOwed;
+    inside.workingUntouched = copyOf(workingPalette, paletteBytes) == before;
+    inside.fetchRefused = !fetchPalette();
 }
 
 }  // namespace
 
-TEST_F(PaletteExchangeTest, UnforcedApplyDuringOneIsDroppedAndAForcedOneRuns) {
+// One exchange with the host at a time: an apply or fetch asked for during
+// another's wait starts nothing. A forced apply is owed and sends the
+// settings as they are when it runs; an unforced one is dropped.
+TEST_F(PaletteExchangeTest, AppliesAndFetchesAskedForDuringAnApplyStartNoSecondExchange) {
     ASSERT_TRUE(startStandInHost(host, ""));
-    ASSERT_TRUE(connectHost());
-    ASSERT_TRUE(fetchPalette());
-    // A slow host keeps the outer apply waiting while the timer fires.
+    std::vector<uint8_t> block;
+    ASSERT_TRUE(hostBlock(block));
     ASSERT_TRUE(switchHost("--delay-ms=400"));
+    ASSERT_TRUE(fetchPalette());
+    const size_t commandsBefore = hostExecutedCommands(host).size();
+    const SliderState outerState = currentSliderState();
     SetTimer(nullptr, 0, 100, applyDuringApply);
     applyBalance(true);
-    EXPECT_TRUE(nested.busyInside);
-    EXPECT_TRUE(nested.unforcedDropped);
-    EXPECT_TRUE(nested.forcedRan);
-    EXPECT_FALSE(nested.busyAfterForced) << "the forced apply clears the flag at its end";
+    EXPECT_TRUE(inside.exchangeRunning);
+    EXPECT_TRUE(inside.unforcedOwedNothing);
+    EXPECT_TRUE(inside.forcedOwed);
+    EXPECT_TRUE(inside.workingUntouched) << "a second apply ran inside the first";
+    EXPECT_TRUE(inside.fetchRefused);
     EXPECT_FALSE(transformBusy);
+    EXPECT_FALSE(hostExchangeRunning());
+    EXPECT_EQ(hostExecutedCommands(host).size(), commandsBefore + 2) << "only the outer apply's two commands";
+    EXPECT_EQ(CommandApplyOwed, applyOwed);
+
+    // The owed apply, run once the host is free, sends the settings of now.
+    applyBalance(true);
+    EXPECT_EQ(NoApplyOwed, applyOwed);
+    const std::vector<std::vector<uint8_t>> received = hostReceivedPalettes(host);
+    ASSERT_EQ(2u, received.size());
+    EXPECT_EQ(expectedTable(block, outerState, true), received[0]);
+    EXPECT_EQ(expectedTable(block, currentSliderState(), true), received[1]);
+    EXPECT_TRUE(messageBoxesSeen().empty());
 }

@@ -59,9 +59,9 @@ protected:
         for (int range = 0; range < kToneRangeCount; ++range)
             pluginWindow.rangeButtons[range] = CreateWindowExA(0, "BUTTON", "", WS_CHILD, 0, 0, 10, 10, parent_,
                                                                nullptr, pluginWindow.instance, nullptr);
-        transformBusy = true;  // drops the unforced applies of slider movements
-        settingsChanged = false;
-        sliderApplyRequest = {};
+        transformBusy = true;  // keeps the owed work owed: no apply runs
+        applyOwed = NoApplyOwed;
+        owedHostWork = {};
     }
 
     void TearDown() override {
@@ -340,13 +340,14 @@ TEST_F(WindowCommands, SliderMovementsShareOneApplyAfterTheirNotifications) {
     EXPECT_EQ(messageBoxesSeen().size(), before) << "a movement applied inside its notification";
     MSG request;
     int requests = 0;
-    while (PeekMessageA(&request, parent_, kApplySliderMovesMessage, kApplySliderMovesMessage, PM_REMOVE)) ++requests;
+    while (PeekMessageA(&request, parent_, kRunOwedHostWorkMessage, kRunOwedHostWorkMessage, PM_REMOVE)) ++requests;
     EXPECT_EQ(requests, 1) << "requests posted for three movements";
-    EXPECT_TRUE(settingsChanged);
+    EXPECT_EQ(applyOwed, MovementApplyOwed);
     for (int round = 0; round < 2; ++round) {
-        EXPECT_EQ(mainDialogProc(parent_, kApplySliderMovesMessage, 0, 0), TRUE);
+        EXPECT_EQ(mainDialogProc(parent_, kRunOwedHostWorkMessage, 0, 0), TRUE);
         EXPECT_EQ(messageBoxesSeen().size(), before + 1) << "round " << round << ": one apply in all";
-        EXPECT_FALSE(settingsChanged) << "round " << round;
+        EXPECT_EQ(applyOwed, NoApplyOwed) << "round " << round;
+        EXPECT_FALSE(hostWorkPending()) << "round " << round;
     }
 }
 
