@@ -59,6 +59,12 @@ for label, name in (("real plugin, each step sent", r"ColorBalancePlugin sent"),
         f"<= {1.1 * float(one_apply):.1f}" if one_apply else "<= 1.1 x one apply")
     row(f"200-step drag, {label}: last step shown to final palette", match.group(7) if match else None, "ms")
 
+clicks = re.search(r"click sent after a movement, slow host: (\d+) rounds, (\d+) failure boxes, (\d+) commands",
+                   text("drag.txt"), re.M)
+row("click sent after a movement, slow host: failure boxes", clicks.group(2) if clicks else None, "", "0")
+row("click sent after a movement, slow host: commands arriving while another is held",
+    clicks.group(3) if clicks else None, "", "0")
+
 row("start to visible window (median)",
     find("startup.txt", r"CreateProcess to visible window\s+([\d.]+)"), "ms")
 row("palette-balance, 256x256 PNG, 1000 in a loop", find("palette-tool.txt", r"1000 files in one loop: ([\d.]+) ms per file"),

@@ -269,11 +269,11 @@ TEST_P(PluginRealMouse, AClickRightAfterADragWaitsForTheDragsApply) {
     for (int i = 0; i < 8; ++i) {
         const std::string name = "drag " + std::to_string(i + 1);
         SCOPED_TRACE(name);
-        // The thumb stands where the last drag left it: take it there.
-        RECT rect = {};
-        SendMessageA(cyanRed, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&rect));  // client coordinates
-        POINT thumb = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-        ClientToScreen(cyanRed, &thumb);
+        // "Reset CyanRed" puts the thumb back in the middle, where it is taken.
+        ASSERT_TRUE(runCommand(run, IDM_RESET_CYANRED));
+        expected.shownBalance(CyanRed) = 0;
+        checkEverything(name + ": reset", 0, 1);
+        const POINT thumb = middleOf(cyanRed);
         const int step = i % 2 ? -4 : 5;
         std::vector<POINT> path;
         for (int move = 1; move <= 6; ++move) path.push_back({thumb.x + step * move, thumb.y});
