@@ -54,9 +54,11 @@ static void onSliderMovement(HWND window, HWND trackbar) {
         if (trackbar == pluginWindow.heightsAboveTrackbar)
             state.heightsAbove = thresholdFromPosition(trackbarPosition(trackbar));
     }
-    refreshInfoLine();
+    // Owed before it shows, so that whoever sees the new value on the window
+    // also finds its apply owed.
     oweMovementApply();
     requestOwedHostWork(window);
+    refreshInfoLine();
 }
 
 // All nine trackbar codes, from TB_LINEUP to TB_ENDTRACK, are movements.

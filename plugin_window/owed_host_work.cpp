@@ -38,7 +38,9 @@ void runOwedHostWork() {
             owedHostWork.fetch = NoFetchOwed;
             fetchAndApply(kind);
         } else if (applyOwed != NoApplyOwed) {
-            applyBalance(true);
+            // Movements apply unforced, clicks and commands forced; with the
+            // host free both run.
+            applyBalance(applyOwed == CommandApplyOwed);
         } else {
             return;
         }
