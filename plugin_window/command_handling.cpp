@@ -9,6 +9,7 @@
 #include "palette_exchange.h"
 #include "plugin_window.h"
 #include "resource_ids.h"
+#include "settings_commands.h"
 #include "slider_state.h"
 
 SliderApplyRequest sliderApplyRequest = {};
@@ -169,6 +170,8 @@ static INT_PTR onCommand(HWND window, int commandId) {
     case IDM_BRIGHTNESS_PRESERVATION: toggleBrightnessPreservation(window); return FALSE;
     case IDM_GET_PALETTE_KEEP_STATE:  getNewPaletteKeepingState(); return FALSE;
     case IDM_GET_PALETTE_RESET:       getNewPaletteAndReset(); return FALSE;
+    case IDM_SAVE_SETTINGS:           saveSettingsCommand(window); return FALSE;
+    case IDM_LOAD_SETTINGS:           loadSettingsCommand(window); return FALSE;
     case IDM_COPY_A_TO_B:             copyState(0, 1); return FALSE;
     case IDM_COPY_B_TO_A:             copyState(1, 0); return FALSE;
     case IDM_CLEAR_STATE_A:           clearState(0); return FALSE;
