@@ -50,10 +50,14 @@ const std::vector<SettingsKey>& settingsKeys() {
 
 std::string lineLabel(size_t line) { return "line " + std::to_string(line) + ": "; }
 
-// Text of the file as a reason shows it: printable already (every byte was
-// checked), but cut short.
+// Text of the file as a reason shows it: cut short, and a tab (the one byte
+// of the file that is not printable) as \t, so that the reason stays one
+// printable line.
 std::string shown(const std::string& text) {
-    return text.size() > kShownTextLength ? text.substr(0, kShownTextLength) + "..." : text;
+    std::string cut = text.size() > kShownTextLength ? text.substr(0, kShownTextLength) + "..." : text;
+    for (size_t tab = cut.find('\t'); tab != std::string::npos; tab = cut.find('\t', tab + 2))
+        cut.replace(tab, 1, "\\t");
+    return cut;
 }
 
 std::string withoutBlanks(const std::string& text) {

@@ -265,6 +265,8 @@ TEST(SettingsFile, RefusedFilesGiveOneLineAndLeaveTheRecordAlone) {
         {replaced(kKnownText, "shown-state=B\n", ""), "no shown-state line"},
         {"Kavrin Color Balance settings, version 1\r\n", "no shown-state line"},
         {replaced(kKnownText, "A.lows-below", "lows\nA.lows-below"), "line 5: expected key=value, found 'lows'"},
+        {replaced(kKnownText, "A.lows-below", "lows\tbelow\nA.lows-below"),
+         "line 5: expected key=value, found 'lows\\tbelow'"},
         {replaced(kKnownText, "B.lows-below=0", "B.lows-below=0\r5"), "line 19: byte 0x0D is not text"},
         {replaced(kKnownText, "shown-range", "# r\xC3\xA9glage\nshown-range"), "line 3: byte 0xC3 is not text"},
         {replaced(kKnownText, "\nA.heights", std::string("\n") + '\0' + "A.heights"), "line 6: byte 0x00 is not text"},
