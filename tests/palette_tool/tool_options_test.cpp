@@ -130,38 +130,6 @@ TEST(ToolOptions, BadOptionsAreRefusedWithTheirReason) {
     }
 }
 
-// A settings file gives the state it shows, or the one --state names, and
-// its brightness mode; a setting given as an option keeps the option's
-// value, before or after --settings.
-TEST(ToolOptions, SettingsFileGivesItsStateUnderTheOptionsGiven) {
-    BalanceSettings fromFile = {{kDefaultSliderState, kDefaultSliderState}, 1, Lows, false};
-    for (int state = 0; state < kSliderStateCount; ++state) {
-        fromFile.states[state].balance[Mediums][CyanRed] = state ? -0.5f : 0.5f;
-        fromFile.states[state].balance[All][YellowBlue] = state ? -0.25f : 0.25f;
-        fromFile.states[state].lowsBelow = state ? 0.375f : 0.125f;
-    }
-    // arguments | Mediums CyanRed, All YellowBlue, lows-below, preservation that result
-    const struct {
-        std::vector<std::string> arguments;
-        float mediums, all, lowsBelow;
-        bool preserve;
-    } samples[] = {
-        {{"--settings=f", "a", "b"}, -0.5f, -0.25f, 0.375f, false},
-        {{"--settings=f", "--state=A", "a", "b"}, 0.5f, 0.25f, 0.125f, false},
-        {{"--mediums=1,0,0", "--settings=f", "--lows-below=0", "--plain", "a", "b"}, 1, -0.25f, 0, false},
-    };
-    for (const auto& sample : samples) {
-        ToolOptions options;
-        std::string error;
-        ASSERT_TRUE(parseToolOptions(sample.arguments, options, error)) << error;
-        takeSettingsFile(fromFile, options);
-        EXPECT_EQ(sample.mediums, options.state.balance[Mediums][CyanRed]) << joined(sample.arguments);
-        EXPECT_EQ(sample.all, options.state.balance[All][YellowBlue]) << joined(sample.arguments);
-        EXPECT_EQ(sample.lowsBelow, options.state.lowsBelow) << joined(sample.arguments);
-        EXPECT_EQ(sample.preserve, options.preserveBrightness) << joined(sample.arguments);
-    }
-}
-
 TEST(ToolOptions, HelpWinsOverEverythingElse) {
     ToolOptions options;
     std::string error;
