@@ -149,8 +149,8 @@ const ToolOption* findOption(const std::string& name) {
 }
 
 // --settings, --state and --save-settings.
-bool applySettingsFileOption(const ToolOption& option, const std::string& value, ToolOptions& options,
-                             std::string& reason) {
+bool applySettingsFileOption(const ToolOption& option, const std::string& value,
+                             ToolOptions& options, std::string& reason) {
     if (option.kind == StateOption) {
         if (value == "A" || value == "B") {
             options.settingsState = value == "A" ? 0 : 1;

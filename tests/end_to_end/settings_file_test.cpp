@@ -34,7 +34,8 @@ std::string bitmapOfTable(const std::vector<uint8_t>& table) {
     std::vector<uint8_t> file(pixels + (colours + 3) / 4 * 4, 0);
     file[0] = 'B';
     file[1] = 'M';
-    const uint32_t fields[][2] = {{2, uint32_t(file.size())}, {10, pixels}, {14, 40}, {18, colours}, {22, 1}, {46, colours}};
+    const uint32_t fields[][2] = {{2, uint32_t(file.size())}, {10, pixels}, {14, 40},
+                                  {18, colours}, {22, 1}, {46, colours}};  // bfSize, bfOffBits, biSize, biWidth, biHeight, biClrUsed
     for (const auto& field : fields) writeU32LE(&file[field[0]], field[1]);
     file[26] = 1;  // biPlanes
     file[28] = 8;  // biBitCount
@@ -65,7 +66,8 @@ protected:
                              run.controls.heightsAboveTrackbar};
         ASSERT_TRUE(moveTrackbar(run, trackbars[slider], position));
         if (slider < 3) expected.shownBalance(slider) = balanceFromPosition(position);
-        else (slider == 3 ? expected.current().lowsBelow : expected.current().heightsAbove) = thresholdFromPosition(position);
+        else if (slider == 3) expected.current().lowsBelow = thresholdFromPosition(position);
+        else expected.current().heightsAbove = thresholdFromPosition(position);
         checkEverything("slider " + std::to_string(slider) + " at " + std::to_string(position), 0, 1);
     }
 
@@ -100,8 +102,8 @@ protected:
         EXPECT_EQ(runPaletteTool(options), 0u);
         const std::string written = fileText(output);
         const size_t tableBytes = colourTable(pluginSource).size();
-        return written.size() < 54 + tableBytes ? std::vector<uint8_t>()
-                                                 : std::vector<uint8_t>(written.begin() + 54, written.begin() + 54 + long(tableBytes));
+        if (written.size() < 54 + tableBytes) return {};
+        return std::vector<uint8_t>(written.begin() + 54, written.begin() + 54 + long(tableBytes));
     }
 };
 
@@ -165,7 +167,8 @@ TEST_F(PluginSettingsFiles, LookSavedByPaletteBalanceLoadsThroughTheMenu) {
     expected.states[0] = stateA;
     expected.preserveBrightness = false;
     checkEverything("loaded", 0, 1);
-    EXPECT_EQ(windowText(run.controls.infoLine), "State A.All      (+0.00 -0.25 +0.25)\nlows-below: 0.30 heights-above: 0.80");
+    EXPECT_EQ(windowText(run.controls.infoLine),
+              "State A.All      (+0.00 -0.25 +0.25)\nlows-below: 0.30 heights-above: 0.80");
     EXPECT_TRUE(pluginBoxes().empty()) << "a message box was shown";
 
     const std::vector<uint8_t> table = paletteToolTable({"--settings=" + path});
@@ -189,10 +192,12 @@ TEST_F(PluginSettingsFiles, RefusedFilesShowOneBoxAndChangeNothing) {
         const char* file;
         std::string text, reason;
     } samples[] = {
-        {"range.balance", changed("B.Lows.CyanRed=0", "B.Lows.CyanRed=1.5"), "line 21: B.Lows.CyanRed: 1.5 is outside -1 to 1"},
+        {"range.balance", changed("B.Lows.CyanRed=0", "B.Lows.CyanRed=1.5"),
+         "line 21: B.Lows.CyanRed: 1.5 is outside -1 to 1"},
         {"repeat.balance", good + "shown-state=B\r\n", "line 33: shown-state repeats line 2"},
         {"missing.balance", changed("A.All.CyanRed=0\r\n", ""), "no A.All.CyanRed line"},
-        {"version.balance", changed("version 1", "version 2"), "line 1: unknown version 2 (this program reads version 1)"},
+        {"version.balance", changed("version 1", "version 2"),
+         "line 1: unknown version 2 (this program reads version 1)"},
         {"binary.balance", changed("shown-range", "\x89PNG\r\nshown-range"), "line 3: byte 0x89 is not text"},
     };
     for (const auto& sample : samples) {
