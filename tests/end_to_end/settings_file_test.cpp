@@ -34,8 +34,9 @@ std::string bitmapOfTable(const std::vector<uint8_t>& table) {
     std::vector<uint8_t> file(pixels + (colours + 3) / 4 * 4, 0);
     file[0] = 'B';
     file[1] = 'M';
+    // bfSize, bfOffBits, biSize, biWidth, biHeight, biClrUsed
     const uint32_t fields[][2] = {{2, uint32_t(file.size())}, {10, pixels}, {14, 40},
-                                  {18, colours}, {22, 1}, {46, colours}};  // bfSize, bfOffBits, biSize, biWidth, biHeight, biClrUsed
+                                  {18, colours}, {22, 1}, {46, colours}};
     for (const auto& field : fields) writeU32LE(&file[field[0]], field[1]);
     file[26] = 1;  // biPlanes
     file[28] = 8;  // biBitCount
