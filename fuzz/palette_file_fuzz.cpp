@@ -2,12 +2,16 @@
 // checks the round trips the tool promises: a file read and written back with
 // its colours unchanged keeps every byte; changed colours written in any
 // format read back as written; and every refusal is one short printable line.
+// The same bytes go through the settings-file reader, shared with the plugin:
+// a settings file read and written back reads back as the same record.
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "palette_files.h"
+#include "settings_file.h"
 
 namespace {
 
@@ -53,10 +57,35 @@ void checkWrittenAndReadBack(const PaletteFile& palette, const std::vector<Palet
     if (!sameColours(colours, readBack.colours)) std::abort();
 }
 
+bool sameSettings(const BalanceSettings& a, const BalanceSettings& b) {
+    return std::memcmp(a.states, b.states, sizeof a.states) == 0 && a.currentState == b.currentState &&
+           a.currentRange == b.currentRange && a.preserveBrightness == b.preserveBrightness;
+}
+
+// Read as a settings file: refused with one printable line, or read as a
+// record that, written in either line end, reads back bit for bit and is
+// written again as the same text.
+void checkSettingsFile(const std::string& text) {
+    BalanceSettings settings;
+    std::string error;
+    if (!parseSettingsText(text, settings, error)) {
+        checkReason(error);
+        return;
+    }
+    for (const char* lineEnd : {"\n", "\r\n"}) {
+        const std::string written = formatSettingsText(settings, lineEnd);
+        BalanceSettings readBack;
+        if (!parseSettingsText(written, readBack, error) || !sameSettings(settings, readBack) ||
+            formatSettingsText(readBack, lineEnd) != written)
+            std::abort();
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> input(data, data + size);
+    checkSettingsFile(std::string(input.begin(), input.end()));
     PaletteFile palette;
     std::string error;
     if (!parsePalette(input, palette, error)) {

@@ -11,6 +11,8 @@ const char* const kHostTooOldText = "This Plugin requires at least\nKavrin 6.0 t
 const char* const kNoProjectText = "Failed to get palette.\nLoad a project inside Kavrin first.";
 const char* const kFetchFailedText = "Failed getting palette from Kavrin.\n(No open/active project?)";
 const char* const kSendFailedText = "Failed sending palette to Kavrin.\n(No open/active project?)";
+const char* const kSettingsNotSavedText = "Could not save the settings to";
+const char* const kSettingsNotLoadedText = "Could not load the settings from";
 
 void showUserMessage(const char* text, const char* caption) {
     MessageBoxA(nullptr, text, caption, MB_OK);

@@ -12,6 +12,9 @@ extern const char* const kHostTooOldText;
 extern const char* const kNoProjectText;
 extern const char* const kFetchFailedText;
 extern const char* const kSendFailedText;
+// Settings files: the box shows this line, then the file's name and the reason.
+extern const char* const kSettingsNotSavedText;
+extern const char* const kSettingsNotLoadedText;
 
 // Shows `text` under `caption` and waits until the user presses OK.
 void showUserMessage(const char* text, const char* caption);

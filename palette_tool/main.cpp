@@ -11,6 +11,7 @@
 #include "palette_balance.h"
 #include "palette_files.h"
 #include "palette_preview.h"
+#include "settings_file.h"
 #include "tool_options.h"
 
 namespace {
@@ -111,6 +112,29 @@ int runTool(const ToolOptions& options) {
     return writeToolPreview(options, preview);
 }
 
+// --settings: the file's settings under those the options gave. A file that
+// cannot be read or is refused ends the run before anything is written.
+int takeToolSettingsFile(ToolOptions& options) {
+    if (options.settingsPath.empty()) return kExitDone;
+    BalanceSettings fromFile;
+    std::string error;
+    if (!readSettingsFile(options.settingsPath, fromFile, error))
+        return fail(kExitFileProblem, options.settingsPath, error);
+    takeSettingsFile(fromFile, options);
+    return kExitDone;
+}
+
+// --save-settings: this run's settings as state A of a settings file.
+int saveToolSettings(const ToolOptions& options) {
+    if (options.saveSettingsPath.empty()) return kExitDone;
+    const std::string text = formatSettingsText(settingsToSave(options));
+    std::string error;
+    if (!writeFileReplacing(options.saveSettingsPath,
+                            std::vector<uint8_t>(text.begin(), text.end()), error))
+        return fail(kExitFileProblem, options.saveSettingsPath, error);
+    return kExitDone;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -127,7 +151,9 @@ int main(int argc, char** argv) {
             std::fputs(toolHelpText().c_str(), stdout);
             return kExitDone;
         }
-        return runTool(options);
+        int code = takeToolSettingsFile(options);
+        if (code == kExitDone && !options.inputPath.empty()) code = runTool(options);
+        return code == kExitDone ? saveToolSettings(options) : code;
     } catch (const std::bad_alloc&) {
         return fail(kExitFileProblem, options.inputPath, "not enough memory");
     }

@@ -24,6 +24,21 @@ const ToolOption kToolOptions[] = {
     {"--plain", nullptr, PlainOption, 0,
      "Turn brightness preservation off; it is on by default, as in the plugin.",
      "palette-balance --plain --all=0.25,0,0 dawn.pal warm.pal"},
+    {"--settings", "FILE", SettingsOption, 0,
+     "Start from the settings in FILE, a settings file (.balance) saved by the plugin's "
+     "\"Save Settings...\" or by --save-settings: the balance values and thresholds of the "
+     "state that the file shows, or of --state, and its brightness preservation. Options given "
+     "as well override the file's values (--lows=, --lows-below=, --plain and the others).",
+     "palette-balance --settings=night.balance --heights=0,0,0.25 dawn.gpl night.gpl"},
+    {"--state", "A|B", StateOption, 0,
+     "With --settings: take the file's state A or B instead of the state it shows.",
+     "palette-balance --settings=looks.balance --state=B dawn.gpl dusk.gpl"},
+    {"--save-settings", "FILE", SaveSettingsOption, 0,
+     "Write the settings of this command line to FILE as a settings file, for the plugin's "
+     "\"Load Settings...\": they become state A, and state B keeps its defaults. Values are "
+     "rounded to the plugin's slider steps (multiples of 1/256) as the file holds them. Needs no "
+     "INPUT; with INPUT, FILE is written once the run has succeeded.",
+     "palette-balance --save-settings=night.balance --lows=-0.25,0,0.5 --all=0,0,0.25"},
     {"--format", "F", FormatOption, 0,
      "Output format: gpl, jasc, riff, bmp, png, gif, hex or act (see Formats below). Without it "
      "the output file's name decides: .gpl, .bmp, .png, .gif, .hex, .act, and .pal keeps the "
@@ -133,6 +148,62 @@ const ToolOption* findOption(const std::string& name) {
     return nullptr;
 }
 
+// --settings, --state and --save-settings.
+bool applySettingsFileOption(const ToolOption& option, const std::string& value,
+                             ToolOptions& options, std::string& reason) {
+    if (option.kind == StateOption) {
+        if (value == "A" || value == "B") {
+            options.settingsState = value == "A" ? 0 : 1;
+            return true;
+        }
+        reason = "expected A or B";
+        return false;
+    }
+    if (value.empty()) {
+        reason = "expected the name of a settings file";
+        return false;
+    }
+    (option.kind == SettingsOption ? options.settingsPath : options.saveSettingsPath) = value;
+    return true;
+}
+
+// Marks the settings that an option gave, which a settings file must not
+// replace.
+void noteGivenSetting(const ToolOption& option, ToolOptions& options) {
+    if (option.kind == BalanceOption) options.givenSettings |= 1u << option.target;
+    if (option.kind == ThresholdOption)
+        options.givenSettings |= option.target == 0 ? kGivenLowsBelow : kGivenHeightsAbove;
+    if (option.kind == PlainOption) options.givenSettings |= kGivenPlain;
+}
+
+// --state needs a file to choose from, and --save-settings must not replace
+// any other file of the run.
+bool settingsOptionsFit(const ToolOptions& options, const std::vector<std::string>& files,
+                        std::string& error) {
+    if (options.settingsState >= 0 && options.settingsPath.empty()) {
+        error = "--state needs --settings";
+        return false;
+    }
+    const std::string& save = options.saveSettingsPath;
+    for (size_t i = 0; i < files.size() && !save.empty(); ++i)
+        if (save == files[i]) {
+            error = std::string("--save-settings and ") + (i == 0 ? "INPUT" : "OUTPUT") +
+                    " name the same file";
+            return false;
+        }
+    if (!save.empty() && save == options.previewPath) {
+        error = "--save-settings and --preview name the same file";
+        return false;
+    }
+    return true;
+}
+
+// --save-settings alone: no INPUT, nothing to read or draw.
+bool savesSettingsOnly(const ToolOptions& options, const std::vector<std::string>& files) {
+    return files.empty() && !options.saveSettingsPath.empty() && !options.showRanges &&
+           options.previewPath.empty();
+}
+
 // Applies one option with its value (empty for a switch).
 bool applyOption(const ToolOption& option, const std::string& value, ToolOptions& options,
                  std::string& error) {
@@ -163,6 +234,11 @@ bool applyOption(const ToolOption& option, const std::string& value, ToolOptions
                 return true;
             }
             reason = "expected the name of the picture to write";
+            break;
+        case SettingsOption:
+        case StateOption:
+        case SaveSettingsOption:
+            if (applySettingsFileOption(option, value, options, reason)) return true;
             break;
         case PlainOption: options.preserveBrightness = false; return true;
         case RangesOption: options.showRanges = true; return true;
@@ -241,6 +317,8 @@ ToolOptions defaultToolOptions() {
     options.showHelp = false;
     options.formatGiven = false;
     options.outputFormat = GimpPalette;
+    options.settingsState = -1;
+    options.givenSettings = 0;
     return options;
 }
 
@@ -288,7 +366,10 @@ bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& op
             return false;
         }
         if (!applyOption(*option, value, options, error)) return false;
+        noteGivenSetting(*option, options);
     }
+    if (!settingsOptionsFit(options, files, error)) return false;
+    if (savesSettingsOnly(options, files)) return true;
     if (options.showRanges) {
         if (files.size() != 1) {
             error = files.empty() ? "--ranges needs an INPUT file"
@@ -314,6 +395,7 @@ std::string toolHelpText() {
         "Usage: palette-balance [OPTIONS] [--preview=FILE.png] INPUT OUTPUT\n"
         "       palette-balance --ranges [--lows-below=X] [--heights-above=X] [--plain]\n"
         "                       [--preview=FILE.png] INPUT\n"
+        "       palette-balance --save-settings=FILE [OPTIONS]\n"
         "\n";
     appendWrapped(text,
                   "Rebalances the colours of a palette file exactly as the Kavrin Color Balance "
@@ -358,6 +440,27 @@ std::string toolHelpText() {
                   "written, 2 for bad options.",
                   0);
     return text;
+}
+
+void takeSettingsFile(const BalanceSettings& fromFile, ToolOptions& options) {
+    const int state = options.settingsState >= 0 ? options.settingsState : fromFile.currentState;
+    const SliderState& taken = fromFile.states[state];
+    for (int range = 0; range < kToneRangeCount; ++range)
+        if (!(options.givenSettings & (1u << range)))
+            for (int axis = 0; axis < kBalanceAxisCount; ++axis)
+                options.state.balance[range][axis] = taken.balance[range][axis];
+    if (!(options.givenSettings & kGivenLowsBelow)) options.state.lowsBelow = taken.lowsBelow;
+    if (!(options.givenSettings & kGivenHeightsAbove))
+        options.state.heightsAbove = taken.heightsAbove;
+    if (!(options.givenSettings & kGivenPlain))
+        options.preserveBrightness = fromFile.preserveBrightness;
+}
+
+BalanceSettings settingsToSave(const ToolOptions& options) {
+    BalanceSettings settings = kDefaultBalanceSettings;
+    settings.states[0] = options.state;
+    settings.preserveBrightness = options.preserveBrightness;
+    return settings;
 }
 
 bool chooseOutputFormat(const ToolOptions& options, PaletteFormat inputFormat,

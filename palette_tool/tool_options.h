@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "palette_files.h"
+#include "settings_file.h"
 #include "slider_state.h"
 
 struct ToolOptions {
@@ -19,7 +20,17 @@ struct ToolOptions {
     std::string inputPath;
     std::string outputPath;   // empty with --ranges
     std::string previewPath;  // --preview: where the before/after picture goes, or empty
+    std::string settingsPath;      // --settings: the settings file the run starts from, or empty
+    int settingsState;             // --state: 0 (A) or 1 (B), or -1 for the state the file shows
+    std::string saveSettingsPath;  // --save-settings: where this run's settings go, or empty
+    unsigned givenSettings;        // the settings the options gave (kGiven... bits), over the file's
 };
+
+// Bits of ToolOptions::givenSettings: a balance option sets bit 1 << its
+// ToneRange, the thresholds and --plain the bits below.
+constexpr unsigned kGivenLowsBelow = 1u << kToneRangeCount;
+constexpr unsigned kGivenHeightsAbove = kGivenLowsBelow << 1;
+constexpr unsigned kGivenPlain = kGivenLowsBelow << 2;
 
 enum OptionKind {
     BalanceOption,
@@ -28,6 +39,9 @@ enum OptionKind {
     FormatOption,
     RangesOption,
     PreviewOption,
+    SettingsOption,
+    StateOption,
+    SaveSettingsOption,
     HelpOption
 };
 
@@ -65,6 +79,15 @@ ToolOptions defaultToolOptions();
 // reason in `error`. --help anywhere wins over everything else.
 bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& options,
                       std::string& error);
+
+// --settings: the state of `fromFile` that the file shows, or the one --state
+// names, and the file's brightness preservation, except for the settings
+// that the options gave, which keep their values.
+void takeSettingsFile(const BalanceSettings& fromFile, ToolOptions& options);
+
+// What --save-settings writes: this run's settings as state A, state B at
+// its defaults, state A and the range All shown.
+BalanceSettings settingsToSave(const ToolOptions& options);
 
 // The --help text.
 std::string toolHelpText();

@@ -9,6 +9,7 @@
 #include "palette_exchange.h"
 #include "plugin_window.h"
 #include "resource_ids.h"
+#include "settings_commands.h"
 #include "slider_state.h"
 
 // The window's initialisation runs inside its creation call, before any
@@ -84,10 +85,14 @@ static INT_PTR onButtonClick(HWND button) {
     return FALSE;
 }
 
-static void toggleBrightnessPreservation(HWND window) {
-    balanceSettings.preserveBrightness = !balanceSettings.preserveBrightness;
+void showBrightnessCheckMark(HWND window) {
     CheckMenuItem(GetMenu(window), IDM_BRIGHTNESS_PRESERVATION,
                   MF_BYCOMMAND | (balanceSettings.preserveBrightness ? MF_CHECKED : MF_UNCHECKED));
+}
+
+static void toggleBrightnessPreservation(HWND window) {
+    balanceSettings.preserveBrightness = !balanceSettings.preserveBrightness;
+    showBrightnessCheckMark(window);
     applyBalance(true);
 }
 
@@ -146,6 +151,8 @@ static INT_PTR onCommand(HWND window, int commandId) {
     case IDM_BRIGHTNESS_PRESERVATION: toggleBrightnessPreservation(window); return FALSE;
     case IDM_GET_PALETTE_KEEP_STATE:  getNewPalette(FetchKeepingState); return FALSE;
     case IDM_GET_PALETTE_RESET:       getNewPalette(FetchAndReset); return FALSE;
+    case IDM_SAVE_SETTINGS:           saveSettingsCommand(window); return FALSE;
+    case IDM_LOAD_SETTINGS:           loadSettingsCommand(window); return FALSE;
     case IDM_COPY_A_TO_B:             copyState(0, 1); return FALSE;
     case IDM_COPY_B_TO_A:             copyState(1, 0); return FALSE;
     case IDM_CLEAR_STATE_A:           clearState(0); return FALSE;

@@ -61,4 +61,6 @@ HWND createSwatch(HWND parent, int x, int y, HBRUSH brush);
 INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK mainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void syncSliders();
+// Sets the brightness item's check mark from the settings.
+void showBrightnessCheckMark(HWND window);
 void refreshInfoLine();

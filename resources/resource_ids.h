@@ -36,6 +36,14 @@
 #define IDM_GET_PALETTE_RESET         32806 /* "&Command" > "G&et New Palette(+reset)" */
 #define IDM_BRIGHTNESS_PRESERVATION   32807 /* "&Command" > "Attempt Brightness Preservation" */
 
+/* Commands of the settings files, in a range of their own */
+#define IDM_SAVE_SETTINGS             32900 /* "&Command" > "&Save Settings..." */
+#define IDM_LOAD_SETTINGS             32901 /* "&Command" > "&Load Settings..." */
+
+/* Titles of the settings files' Save and Open dialogs */
+#define SAVE_SETTINGS_DIALOG_TITLE    "Save Settings"
+#define LOAD_SETTINGS_DIALOG_TITLE    "Load Settings"
+
 /* Controls of the About box's template */
 #define IDC_ABOUT_STATIC              -1
 

@@ -246,6 +246,40 @@ HWND findProbeWindow(DWORD processId) {
     return nullptr;
 }
 
+HWND waitForFileDialog(const PluginRun& run, const char* title, DWORD timeoutMs) {
+    HWND dialog = nullptr;
+    waitUntil([&] { return (dialog = findTopLevelWindowStarting(title, run.process.dwProcessId, 0)) != nullptr; },
+              timeoutMs);
+    return dialog;
+}
+
+static bool waitUntilGone(HWND window, DWORD timeoutMs) {
+    return waitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }, timeoutMs);
+}
+
+bool chooseFileInDialog(HWND dialog, const std::string& windowsPath, DWORD timeoutMs) {
+    // The file name box: cmb13 in the dialog of today, edt1 in the older one.
+    HWND name = GetDlgItem(dialog, 0x47C);
+    if (!name) name = GetDlgItem(dialog, 0x480);
+    DWORD_PTR answer = 0;
+    if (!name || !SendMessageTimeoutA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(windowsPath.c_str()),
+                                      SMTO_NORMAL, 5000, &answer))
+        return false;
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    return waitUntilGone(dialog, timeoutMs);
+}
+
+bool cancelFileDialog(HWND dialog, DWORD timeoutMs) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    return waitUntilGone(dialog, timeoutMs);
+}
+
+bool windowIsAbove(HWND upper, HWND lower) {
+    for (HWND below = GetWindow(upper, GW_HWNDNEXT); below; below = GetWindow(below, GW_HWNDNEXT))
+        if (below == lower) return true;
+    return false;
+}
+
 bool probeRead(HWND probe, unsigned item, LRESULT& value) {
     DWORD_PTR result = 0;
     if (!SendMessageTimeoutA(probe, kProbeReadMessage, item, 0, SMTO_NORMAL, 5000, &result)) return false;

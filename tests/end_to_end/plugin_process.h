@@ -127,6 +127,17 @@ bool clickButton(const PluginRun& run, HWND button);
 // A menu command by its id, waited for.
 bool runCommand(const PluginRun& run, int commandId);
 
+// The plugin's standard file dialog titled `title` (the Save or Open dialog
+// of the settings files) once it is shown; null on time-out.
+HWND waitForFileDialog(const PluginRun& run, const char* title, DWORD timeoutMs = 10000);
+// Types `windowsPath` into a file dialog's file name box and presses its
+// Save or Open button; true once the dialog has gone.
+bool chooseFileInDialog(HWND dialog, const std::string& windowsPath, DWORD timeoutMs = 10000);
+// Presses a file dialog's Cancel button; true once the dialog has gone.
+bool cancelFileDialog(HWND dialog, DWORD timeoutMs = 10000);
+// True when `upper` lies above `lower` in the order of top-level windows.
+bool windowIsAbove(HWND upper, HWND lower);
+
 // Real input: the pointer moved to the screen point (x, y), with the mouse
 // button events of `buttonFlags` (MOUSEEVENTF_LEFTDOWN ...) there.
 void sendMouse(int x, int y, DWORD buttonFlags);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -25,6 +26,7 @@
 #include "palette_preview.h"
 #include "palette_transform.h"
 #include "sample_files.h"
+#include "settings_file.h"
 #include "tool_options.h"
 
 namespace fs = std::filesystem;
@@ -724,6 +726,69 @@ TEST_F(PaletteToolTest, RangesTableShowsWhereTheRangesFall) {
     EXPECT_NE(std::string::npos, result.out.find("    4  100    100   100   0.392157  Lows\n"))
         << result.out;
     EXPECT_TRUE(workFiles().empty());
+}
+
+// --save-settings writes the command line's settings as state A (on the
+// sliders' steps), with no INPUT; --settings gives the plugin's colours of
+// the state the file shows or --state names, in the file's mode, options
+// overriding it; --ranges, --preview and --save-settings take them too.
+TEST_F(PaletteToolTest, SettingsSavedAndReadGiveThePluginColours) {
+    ToolRun result = run({"--save-settings=" + work("night.balance"), "--plain", "--lows=-0.25,0,0.5",
+                          "--lows-below=0.3"});
+    ASSERT_EQ(0, result.exitCode) << result.err;
+    const std::vector<uint8_t> saved = readFileBytes(work("night.balance"));
+    EXPECT_NE(std::string::npos, std::string(saved.begin(), saved.end())
+                                     .find(std::string("\nA.lows-below=0.296875") + kSettingsLineEnd));
+    SliderState night = {76.0f / 256, kDefaultHeightsAbove, {}};
+    night.balance[Lows][CyanRed] = -0.25f;
+    night.balance[Lows][YellowBlue] = 0.5f;
+    SliderState warmer = night;
+    warmer.balance[Mediums][CyanRed] = 0.5f;
+    // options before the files | the state whose colours come out
+    const struct {
+        std::vector<std::string> options;
+        SliderState state;
+    } samples[] = {
+        {{"--settings=" + work("night.balance")}, night},
+        {{"--mediums=0.5,0,0", "--settings", work("night.balance")}, warmer},
+        {{"--settings=" + work("night.balance"), "--state=B"}, kDefaultSliderState},
+    };
+    for (const auto& sample : samples) {
+        std::vector<std::string> arguments = sample.options;
+        arguments.insert(arguments.end(), {kDuskGpl, work("out.gpl")});
+        result = run(arguments);
+        ASSERT_EQ(0, result.exitCode) << joined(arguments) << ": " << result.err;
+        EXPECT_TRUE(sameColours(coloursOfTable(pluginColourTable(duskColours(), sample.state, false)),
+                                readPalette(work("out.gpl")).colours))
+            << joined(arguments);
+    }
+    result = run({"--ranges", "--settings=" + work("night.balance"), kDuskGpl});
+    EXPECT_EQ(0u, result.out.find("Lows below 0.296875, Heights above 0.8, plain luminance\n")) << result.out;
+    result = run({"--settings=" + work("night.balance"), "--preview=" + work("p.png"),
+                  "--save-settings=" + work("copy.balance"), kDuskGpl, work("out.gpl")});
+    ASSERT_EQ(0, result.exitCode) << result.err;
+    EXPECT_EQ(saved, readFileBytes(work("copy.balance")));
+    EXPECT_EQ((std::set<std::string>{"copy.balance", "night.balance", "out.gpl", "p.png"}), workFiles());
+}
+
+// A settings file that cannot be read or is refused ends the run with exit
+// code 1 and one line naming it, before anything is written.
+TEST_F(PaletteToolTest, MalformedSettingsFileEndsTheRunWithOneLineAndNoOutput) {
+    writeFileBytes(work("bad.balance"), textBytes("Kavrin Color Balance settings, version 1\nshown-state=C\n"));
+    const struct {
+        const char* name;
+        std::string reason;
+    } samples[] = {{"missing.balance", "cannot open: "},
+                   {"bad.balance", "line 2: shown-state: 'C' is not A or B\n"}};
+    for (const auto& sample : samples) {
+        const ToolRun result = run({"--settings=" + work(sample.name), "--save-settings=" + work("s.balance"),
+                                    "--preview=" + work("p.png"), kDuskGpl, work("out.gpl")});
+        EXPECT_EQ(1, result.exitCode);
+        EXPECT_TRUE(isOneLine(result.err)) << result.err;
+        EXPECT_EQ(0u, result.err.rfind("palette-balance: " + work(sample.name) + ": " + sample.reason, 0))
+            << result.err;
+        EXPECT_EQ(std::set<std::string>{"bad.balance"}, workFiles());
+    }
 }
 
 TEST_F(PaletteToolTest, HelpPrintsTheHelpTextAndExitsCleanly) {

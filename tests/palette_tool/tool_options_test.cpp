@@ -113,6 +113,13 @@ TEST(ToolOptions, BadOptionsAreRefusedWithTheirReason) {
         {{"a", "b", "c"}, "unexpected 'c' after INPUT and OUTPUT"},
         {{"--ranges"}, "--ranges needs an INPUT file"},
         {{"--ranges", "a", "b"}, "--ranges reads INPUT only and writes nothing; unexpected 'b'"},
+        {{"--state=B", "a", "b"}, "--state needs --settings"},
+        {{"--settings=s", "--state=b", "a", "b"}, "--state=b: expected A or B"},
+        {{"--settings=", "a", "b"}, "--settings=: expected the name of a settings file"},
+        {{"--save-settings=b", "a", "b"}, "--save-settings and OUTPUT name the same file"},
+        {{"--save-settings=p", "--preview=p", "a", "b"},
+         "--save-settings and --preview name the same file"},
+        {{"--save-settings=s", "--preview=p.png"}, "expected INPUT and OUTPUT files"},
     };
     for (const auto& sample : samples) {
         ToolOptions options;
@@ -162,6 +169,11 @@ TEST(ToolOptions, HelpDocumentsEveryOptionWithAWorkingExample) {
             case FormatOption: EXPECT_TRUE(options.formatGiven) << option.example; break;
             case RangesOption: EXPECT_TRUE(options.showRanges) << option.example; break;
             case PreviewOption: EXPECT_FALSE(options.previewPath.empty()) << option.example; break;
+            case SettingsOption: EXPECT_FALSE(options.settingsPath.empty()) << option.example; break;
+            case StateOption: EXPECT_EQ(1, options.settingsState) << option.example; break;
+            case SaveSettingsOption:
+                EXPECT_FALSE(options.saveSettingsPath.empty()) << option.example;
+                break;
             case HelpOption: EXPECT_TRUE(options.showHelp) << option.example; break;
         }
     }

@@ -80,6 +80,10 @@ TEST_F(PluginResources, MenuHasEveryLabelCommandAndTheInitialCheckMark) {
         "&Command > Attempt Brightness Preservation = 32807 checked",
         "&Command > &Get New Palette(+keep state) = 32805",
         "&Command > G&et New Palette(+reset) = 32806",
+        // The settings files' commands, after a separator.
+        "&Command > <separator>",
+        "&Command > &Save Settings... = 32900",
+        "&Command > &Load Settings... = 32901",
         "&Command > E&xit Plugin = 105",
         "&Slider States > Copy > A --> B = 32784",
         "&Slider States > Copy > A <-- B = 32785",

@@ -10,12 +10,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "apply_balance.h"
 #include "plugin_window.h"
 #include "resource_ids.h"
+#include "settings_commands.h"
+#include "settings_file.h"
 #include "slider_state.h"
 #include "test_support.h"
 #include "user_messages.h"
@@ -349,6 +352,45 @@ TEST_F(WindowCommands, SliderMovementsShareOneApplyAfterTheirNotifications) {
         EXPECT_EQ(applyOwed, NoApplyOwed) << "round " << round;
         EXPECT_FALSE(hostWorkPending()) << "round " << round;
     }
+}
+
+// ---------------------------------------------------------------------------
+// Saving settings, through the function that "&Save Settings..." calls with
+// the name its dialog gave (the end-to-end tests drive the dialogs).
+
+std::string fileText(const std::string& path) {
+    std::string text;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        char buffer[4096];
+        for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, got);
+        std::fclose(file);
+    }
+    return text;
+}
+
+// The whole record replaces an older file; a file that cannot be written
+// shows one box naming it and the reason, and leaves nothing behind.
+TEST_F(WindowCommands, SavedSettingsReplaceTheFileAndAFailureShowsOneBox) {
+    const std::string path = ::testing::TempDir() + "window-parts.balance";
+    const std::string unwritable = ::testing::TempDir() + "no-such-folder\\window-parts.balance";
+    balanceSettings.currentState = 1;
+    balanceSettings.states[1].balance[Heights][MagentaGreen] = -0.5f;
+    EXPECT_TRUE(saveSettingsFile(path.c_str()));
+    balanceSettings.states[0].lowsBelow = 0.25f;
+    EXPECT_TRUE(saveSettingsFile(path.c_str()));
+    EXPECT_EQ(fileText(path), formatSettingsText(balanceSettings, "\r\n"));
+    EXPECT_TRUE(messageBoxesSeen().empty());
+
+    EXPECT_FALSE(saveSettingsFile(unwritable.c_str()));
+    const std::vector<SeenMessageBox> boxes = messageBoxesSeen();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, kPluginCaption);
+    const std::string start = std::string(kSettingsNotSavedText) + "\n" + unwritable + "\n";
+    EXPECT_EQ(boxes[0].text.rfind(start, 0), 0u) << boxes[0].text;
+    EXPECT_GT(boxes[0].text.size(), start.size()) << "no reason";
+    for (const std::string& file : {path + ".saving", unwritable + ".saving"})
+        EXPECT_EQ(GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES) << file;
+    std::remove(path.c_str());
 }
 
 }  // namespace

@@ -1,0 +1,303 @@
+#include "settings_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+const char kHeaderStart[] = "Kavrin Color Balance settings, version ";
+const char kVersion[] = "1";
+
+// Text from the file shown in a reason is cut to this many characters.
+constexpr size_t kShownTextLength = 40;
+
+enum KeyKind { ShownStateKey, ShownRangeKey, PreserveBrightnessKey, LowsBelowKey, HeightsAboveKey, BalanceKey };
+
+// One setting's line: its key, and where its value goes in the record.
+struct SettingsKey {
+    std::string name;
+    KeyKind kind;
+    int state;
+    int range;
+    int axis;
+};
+
+const char* const kStateLetters[kSliderStateCount] = {"A", "B"};
+
+// Every key in the order the file is written: what is shown, then for each
+// state its thresholds and its twelve balance values, range by range.
+const std::vector<SettingsKey>& settingsKeys() {
+    static const std::vector<SettingsKey> keys = [] {
+        std::vector<SettingsKey> list = {{"shown-state", ShownStateKey, 0, 0, 0},
+                                         {"shown-range", ShownRangeKey, 0, 0, 0},
+                                         {"preserve-brightness", PreserveBrightnessKey, 0, 0, 0}};
+        for (int state = 0; state < kSliderStateCount; ++state) {
+            const std::string letter = kStateLetters[state];
+            list.push_back({letter + ".lows-below", LowsBelowKey, state, 0, 0});
+            list.push_back({letter + ".heights-above", HeightsAboveKey, state, 0, 0});
+            for (int range = 0; range < kToneRangeCount; ++range)
+                for (int axis = 0; axis < kBalanceAxisCount; ++axis)
+                    list.push_back({letter + "." + rangeDisplayName(range) + "." + axisDisplayName(axis), BalanceKey,
+                                    state, range, axis});
+        }
+        return list;
+    }();
+    return keys;
+}
+
+std::string lineLabel(size_t line) { return "line " + std::to_string(line) + ": "; }
+
+// Text of the file as a reason shows it: cut short, and a tab (the one byte
+// of the file that is not printable) as \t, so that the reason stays one
+// printable line.
+std::string shown(const std::string& text) {
+    std::string cut = text.size() > kShownTextLength ? text.substr(0, kShownTextLength) + "..." : text;
+    for (size_t tab = cut.find('\t'); tab != std::string::npos; tab = cut.find('\t', tab + 2))
+        cut.replace(tab, 1, "\\t");
+    return cut;
+}
+
+std::string withoutBlanks(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return std::string();
+    const size_t last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+// A line holds printable ASCII and tabs only; its line end is gone already.
+bool lineIsText(const std::string& line, size_t number, std::string& error) {
+    for (char c : line) {
+        const unsigned byte = static_cast<unsigned char>(c);
+        if ((byte >= 0x20 && byte < 0x7F) || byte == '\t') continue;
+        char reason[64];
+        std::snprintf(reason, sizeof reason, "byte 0x%02X is not text", byte);
+        error = lineLabel(number) + reason;
+        return false;
+    }
+    return true;
+}
+
+// The lines of `text` split at LF, each without its LF and one CR before it.
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t begin = 0;
+    while (begin < text.size()) {
+        size_t end = text.find('\n', begin);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(begin, end - begin);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+        begin = end + 1;
+    }
+    return lines;
+}
+
+bool headerIsKnown(const std::string& line, std::string& error) {
+    const std::string header = withoutBlanks(line);
+    const size_t startLength = sizeof kHeaderStart - 1;
+    const std::string version = header.compare(0, startLength, kHeaderStart) == 0 ? header.substr(startLength) : "";
+    if (version == kVersion) return true;
+    if (!version.empty() && version.find_first_not_of("0123456789") == std::string::npos)
+        error = lineLabel(1) + "unknown version " + shown(version) + " (this program reads version " + kVersion + ")";
+    else
+        error = lineLabel(1) + "not a settings file (expected '" + kHeaderStart + kVersion + "')";
+    return false;
+}
+
+// An optional sign, then digits with at most one decimal point: no blanks,
+// exponents, hex, nan or inf.
+bool isDecimal(const std::string& text) {
+    size_t digits = 0;
+    size_t points = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9') ++digits;
+        else if (c == '.') ++points;
+        else if (!(i == 0 && (c == '+' || c == '-'))) return false;
+    }
+    return digits > 0 && points <= 1;
+}
+
+// A decimal in [low, high], read as the single-precision value the record holds.
+bool parseNumber(const std::string& text, float low, float high, float& value, std::string& reason) {
+    if (!isDecimal(text)) {
+        reason = "'" + shown(text) + "' is not a decimal number";
+        return false;
+    }
+    const float parsed = std::strtof(text.c_str(), nullptr);
+    if (!(parsed >= low && parsed <= high)) {
+        char range[32];
+        std::snprintf(range, sizeof range, " is outside %g to %g", double(low), double(high));
+        reason = shown(text) + range;
+        return false;
+    }
+    value = parsed;
+    return true;
+}
+
+// One of `names`, whose index goes to `value`.
+bool parseName(const std::string& text, const char* const* names, int count, const char* expected, int& value,
+               std::string& reason) {
+    for (int i = 0; i < count; ++i)
+        if (text == names[i]) {
+            value = i;
+            return true;
+        }
+    reason = "'" + shown(text) + "' is not " + expected;
+    return false;
+}
+
+// Stores the value of `key` in `settings`, rounded to its slider's step.
+bool storeValue(const SettingsKey& key, const std::string& text, BalanceSettings& settings, std::string& reason) {
+    static const char* const kRanges[kToneRangeCount] = {"Lows", "Mediums", "Heights", "All"};
+    static const char* const kSwitch[2] = {"off", "on"};
+    SliderState& state = settings.states[key.state];
+    float number = 0.0f;
+    int index = 0;
+    switch (key.kind) {
+    case ShownStateKey:
+        if (!parseName(text, kStateLetters, kSliderStateCount, "A or B", settings.currentState, reason)) return false;
+        return true;
+    case ShownRangeKey:
+        if (!parseName(text, kRanges, kToneRangeCount, "Lows, Mediums, Heights or All", settings.currentRange,
+                       reason))
+            return false;
+        return true;
+    case PreserveBrightnessKey:
+        if (!parseName(text, kSwitch, 2, "on or off", index, reason)) return false;
+        settings.preserveBrightness = index == 1;
+        return true;
+    case LowsBelowKey:
+    case HeightsAboveKey:
+        if (!parseNumber(text, 0.0f, 1.0f, number, reason)) return false;
+        (key.kind == LowsBelowKey ? state.lowsBelow : state.heightsAbove) = thresholdOnSliderStep(number);
+        return true;
+    case BalanceKey:
+        if (!parseNumber(text, -1.0f, 1.0f, number, reason)) return false;
+        state.balance[key.range][key.axis] = balanceOnSliderStep(number);
+        return true;
+    }
+    return false;
+}
+
+const SettingsKey* findKey(const std::string& name) {
+    for (const SettingsKey& key : settingsKeys())
+        if (key.name == name) return &key;
+    return nullptr;
+}
+
+// A value as the file holds it: the reset thresholds as written by people,
+// every other value (a multiple of 1/256) as the exact decimal it is.
+std::string valueText(float value) {
+    if (value == kDefaultLowsBelow) return "0.2";
+    if (value == kDefaultHeightsAbove) return "0.8";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.8f", double(value));
+    std::string decimal = text;
+    decimal.erase(decimal.find_last_not_of('0') + 1);
+    if (decimal.back() == '.') decimal.pop_back();
+    return decimal == "-0" ? "0" : decimal;
+}
+
+std::string keyValueText(const SettingsKey& key, const BalanceSettings& settings) {
+    const SliderState& state = settings.states[key.state];
+    switch (key.kind) {
+    case ShownStateKey: return kStateLetters[settings.currentState == 1 ? 1 : 0];
+    case ShownRangeKey: return rangeDisplayName(settings.currentRange);
+    case PreserveBrightnessKey: return settings.preserveBrightness ? "on" : "off";
+    case LowsBelowKey: return valueText(thresholdOnSliderStep(state.lowsBelow));
+    case HeightsAboveKey: return valueText(thresholdOnSliderStep(state.heightsAbove));
+    case BalanceKey: return valueText(balanceOnSliderStep(state.balance[key.range][key.axis]));
+    }
+    return std::string();
+}
+
+std::string systemReason(int code) { return code != 0 ? std::strerror(code) : "unknown reason"; }
+
+}  // namespace
+
+float balanceOnSliderStep(float value) { return balanceFromPosition(balanceToPosition(value)); }
+
+float thresholdOnSliderStep(float value) {
+    if (value == kDefaultLowsBelow || value == kDefaultHeightsAbove) return value;
+    return thresholdFromPosition(thresholdToPosition(value));
+}
+
+std::string formatSettingsText(const BalanceSettings& settings, const char* lineEnd) {
+    std::string text = std::string(kHeaderStart) + kVersion + lineEnd;
+    for (const SettingsKey& key : settingsKeys()) text += key.name + "=" + keyValueText(key, settings) + lineEnd;
+    return text;
+}
+
+bool parseSettingsText(const std::string& text, BalanceSettings& settings, std::string& error) {
+    if (text.size() > kMaxSettingsFileBytes) {
+        error = "larger than 64 KiB, the limit for a settings file";
+        return false;
+    }
+    if (text.empty()) {
+        error = "empty file";
+        return false;
+    }
+    const std::vector<std::string> lines = splitLines(text);
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (!lineIsText(lines[i], i + 1, error)) return false;
+    if (!headerIsKnown(lines[0], error)) return false;
+
+    BalanceSettings read = kDefaultBalanceSettings;
+    std::vector<size_t> lineOfKey(settingsKeys().size(), 0);
+    for (size_t i = 1; i < lines.size(); ++i) {
+        const std::string line = withoutBlanks(lines[i]);
+        if (line.empty() || line[0] == '#') continue;
+        const size_t equals = line.find('=');
+        if (equals == std::string::npos) {
+            error = lineLabel(i + 1) + "expected key=value, found '" + shown(line) + "'";
+            return false;
+        }
+        const std::string name = withoutBlanks(line.substr(0, equals));
+        const SettingsKey* key = findKey(name);
+        if (!key) continue;  // a setting of a later version
+        size_t& seen = lineOfKey[size_t(key - settingsKeys().data())];
+        if (seen) {
+            error = lineLabel(i + 1) + name + " repeats line " + std::to_string(seen);
+            return false;
+        }
+        seen = i + 1;
+        std::string reason;
+        if (!storeValue(*key, withoutBlanks(line.substr(equals + 1)), read, reason)) {
+            error = lineLabel(i + 1) + name + ": " + reason;
+            return false;
+        }
+    }
+    for (size_t k = 0; k < lineOfKey.size(); ++k)
+        if (!lineOfKey[k]) {
+            error = "no " + settingsKeys()[k].name + " line";
+            return false;
+        }
+    settings = read;
+    return true;
+}
+
+bool readSettingsFile(const std::string& path, BalanceSettings& settings, std::string& error) {
+    errno = 0;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        error = "cannot open: " + systemReason(errno);
+        return false;
+    }
+    // One byte past the limit tells a file that is too large.
+    std::string text(kMaxSettingsFileBytes + 1, '\0');
+    errno = 0;
+    const size_t got = std::fread(&text[0], 1, text.size(), file);
+    const bool failed = std::ferror(file) != 0;
+    const int code = errno;
+    std::fclose(file);
+    if (failed) {
+        error = "cannot read: " + systemReason(code);
+        return false;
+    }
+    text.resize(got);
+    return parseSettingsText(text, settings, error);
+}
