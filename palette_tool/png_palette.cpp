@@ -30,7 +30,7 @@ uint32_t crcOf(const uint8_t* bytes, size_t length) {
 
 // Reads the chunk at `at`, checking that its data and CRC lie inside the
 // file and that the CRC matches its type and data.
-bool readChunk(const std::vector<uint8_t>& bytes, size_t at, PngChunk& chunk, std::string& error) {
+bool readChunk(ByteView bytes, size_t at, PngChunk& chunk, std::string& error) {
     if (bytes.size() - at < 8) {
         error = "truncated: a chunk header is cut short at byte " + std::to_string(at);
         return false;
@@ -145,12 +145,12 @@ bool unfilterRows(uint8_t* rows, size_t stride, size_t height, std::string& erro
 
 }  // namespace
 
-bool hasPngSignature(const std::vector<uint8_t>& bytes) {
+bool hasPngSignature(ByteView bytes) {
     return bytes.size() >= sizeof kPngSignature &&
            std::memcmp(bytes.data(), kPngSignature, sizeof kPngSignature) == 0;
 }
 
-bool parsePng(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::string& error) {
+bool parsePng(ByteView bytes, PaletteFile& palette, std::string& error) {
     bool sawPalette = false, sawData = false;
     size_t at = sizeof kPngSignature;
     for (bool first = true;; first = false) {
@@ -255,7 +255,7 @@ bool freshPng(const std::vector<PaletteColour>& colours, std::vector<uint8_t>& o
 
 bool decodePngPixels(const PaletteFile& palette, PicturePixels& picture, std::string& error) {
     picture = PicturePixels();
-    const std::vector<uint8_t>& bytes = palette.bytes;
+    ByteView bytes = palette.bytes;
     const uint8_t* header = &bytes[palette.pictureOffset];
     const uint32_t width = readU32BE(header), height = readU32BE(header + 4);
     const unsigned depth = header[8];

@@ -38,6 +38,16 @@ const ToolOption kToolOptions[] = {
      "colours below, each framed in its tone range's colour, and for an indexed picture as "
      "INPUT the picture before and after. Works with --ranges too.",
      "palette-balance --preview=night-preview.png --lows=0,0,0.5 town.png town-night.png"},
+    {"--out-dir", "DIR", OutputDirOption, 0,
+     "Balance every INPUT into the folder DIR, made if missing, under its own name (with "
+     "--format, under its own name with that format's extension); each file keeps its format "
+     "unless --format is given. One line per file goes to standard error, and a file that fails "
+     "does not stop the others. An output that would replace an input of the run is refused "
+     "unless --in-place is given, and then only when it replaces its own input.",
+     "palette-balance --out-dir=night --lows=0,0,0.5 tiles.png walk.gif dawn.gpl"},
+    {"--in-place", nullptr, InPlaceOption, 0,
+     "With --out-dir: let each output replace its own input when DIR is that input's folder.",
+     "palette-balance --in-place --out-dir=. --all=0,0,0.25 tiles.png walk.gif"},
     {"--help", nullptr, HelpOption, 0, "Show this help and exit.", "palette-balance --help"},
 };
 const size_t kToolOptionCount = sizeof kToolOptions / sizeof kToolOptions[0];
@@ -133,6 +143,62 @@ const ToolOption* findOption(const std::string& name) {
     return nullptr;
 }
 
+// --out-dir and --in-place.
+bool applyBatchOption(const ToolOption& option, const std::string& value, ToolOptions& options,
+                      std::string& reason) {
+    if (option.kind == InPlaceOption) {
+        options.inPlace = true;
+        return true;
+    }
+    if (value.empty()) {
+        reason = "expected the name of a folder";
+        return false;
+    }
+    options.outputDir = value;
+    return true;
+}
+
+// With --out-dir anywhere on the command line, a bare --preview asks for a
+// preview of each file; a file name for it comes only after '='.
+bool outputDirRequested(const std::vector<std::string>& arguments) {
+    for (const std::string& argument : arguments) {
+        if (argument == "--") break;
+        if (argument.rfind("--out-dir", 0) == 0 &&
+            (argument.size() == 9 || argument[9] == '='))
+            return true;
+    }
+    return false;
+}
+
+bool isPreviewForEachFile(const ToolOption& option, size_t equals, bool batch) {
+    return batch && option.kind == PreviewOption && equals == std::string::npos;
+}
+
+// The files of a run with --out-dir: every one an INPUT.
+bool takeBatchFiles(const std::vector<std::string>& files, ToolOptions& options,
+                    std::string& error) {
+    if (options.outputDir.empty()) {
+        error = options.inPlace ? "--in-place goes with --out-dir=DIR"
+                                : "a preview for each file goes with --out-dir=DIR";
+        return false;
+    }
+    if (options.showRanges) {
+        error = "--ranges writes nothing; it does not go with --out-dir";
+        return false;
+    }
+    if (!options.previewPath.empty()) {
+        error = "with --out-dir, --preview takes no file name: each preview is NAME-preview.png "
+                "in DIR";
+        return false;
+    }
+    if (files.empty()) {
+        error = "--out-dir needs at least one INPUT file";
+        return false;
+    }
+    options.inputPaths = files;
+    return true;
+}
+
 // Applies one option with its value (empty for a switch).
 bool applyOption(const ToolOption& option, const std::string& value, ToolOptions& options,
                  std::string& error) {
@@ -167,6 +233,10 @@ bool applyOption(const ToolOption& option, const std::string& value, ToolOptions
         case PlainOption: options.preserveBrightness = false; return true;
         case RangesOption: options.showRanges = true; return true;
         case HelpOption: options.showHelp = true; return true;
+        case OutputDirOption:
+        case InPlaceOption:
+            if (applyBatchOption(option, value, options, reason)) return true;
+            break;
     }
     error = std::string(option.name) + "=" + value + ": " + reason;
     return false;
@@ -241,6 +311,8 @@ ToolOptions defaultToolOptions() {
     options.showHelp = false;
     options.formatGiven = false;
     options.outputFormat = GimpPalette;
+    options.inPlace = false;
+    options.previewEach = false;
     return options;
 }
 
@@ -254,6 +326,7 @@ bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& op
             return true;
         }
     }
+    const bool batch = outputDirRequested(arguments);
     std::vector<std::string> files;
     bool optionsEnded = false;
     for (size_t i = 0; i < arguments.size(); ++i) {
@@ -273,6 +346,10 @@ bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& op
             error = "unknown option '" + name + "'";
             return false;
         }
+        if (isPreviewForEachFile(*option, equals, batch)) {
+            options.previewEach = true;
+            continue;
+        }
         std::string value;
         if (!option->valueHint) {
             if (equals != std::string::npos) {
@@ -289,6 +366,7 @@ bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& op
         }
         if (!applyOption(*option, value, options, error)) return false;
     }
+    if (batch || options.inPlace) return takeBatchFiles(files, options, error);
     if (options.showRanges) {
         if (files.size() != 1) {
             error = files.empty() ? "--ranges needs an INPUT file"
@@ -397,4 +475,20 @@ std::string paletteNameFromPath(const std::string& path) {
     const std::string name = fileName(path);
     const size_t dot = name.rfind('.');
     return (dot == std::string::npos || dot == 0) ? name : name.substr(0, dot);
+}
+
+std::string fileNameOf(const std::string& path) { return fileName(path); }
+
+const char* formatExtension(PaletteFormat format) {
+    switch (format) {
+        case GimpPalette: return ".gpl";
+        case JascPalette:
+        case RiffPalette: return ".pal";
+        case IndexedBitmap: return ".bmp";
+        case IndexedPng: return ".png";
+        case IndexedGif: return ".gif";
+        case HexPalette: return ".hex";
+        case ActPalette: return ".act";
+    }
+    return "";
 }

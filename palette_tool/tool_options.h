@@ -19,6 +19,12 @@ struct ToolOptions {
     std::string inputPath;
     std::string outputPath;   // empty with --ranges
     std::string previewPath;  // --preview: where the before/after picture goes, or empty
+
+    // --out-dir=DIR INPUT...: each input balanced into DIR under its own name.
+    std::string outputDir;                // empty: one INPUT and one OUTPUT
+    std::vector<std::string> inputPaths;  // with --out-dir
+    bool inPlace;                         // --in-place: an input may be replaced by its output
+    bool previewEach;                     // --preview with --out-dir: NAME-preview.png in DIR
 };
 
 enum OptionKind {
@@ -28,7 +34,9 @@ enum OptionKind {
     FormatOption,
     RangesOption,
     PreviewOption,
-    HelpOption
+    HelpOption,
+    OutputDirOption,
+    InPlaceOption
 };
 
 // One option as --help documents it. Thresholds use target 0 for
@@ -77,3 +85,9 @@ bool chooseOutputFormat(const ToolOptions& options, PaletteFormat inputFormat,
 
 // The file name without its folders and its extension, to name a new GIMP palette.
 std::string paletteNameFromPath(const std::string& path);
+
+// The file name without its folders.
+std::string fileNameOf(const std::string& path);
+
+// The extension a file of `format` is given: ".gpl", ".pal", ...
+const char* formatExtension(PaletteFormat format);

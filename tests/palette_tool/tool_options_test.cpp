@@ -163,6 +163,11 @@ TEST(ToolOptions, HelpDocumentsEveryOptionWithAWorkingExample) {
             case RangesOption: EXPECT_TRUE(options.showRanges) << option.example; break;
             case PreviewOption: EXPECT_FALSE(options.previewPath.empty()) << option.example; break;
             case HelpOption: EXPECT_TRUE(options.showHelp) << option.example; break;
+            case OutputDirOption:
+                EXPECT_FALSE(options.outputDir.empty()) << option.example;
+                EXPECT_FALSE(options.inputPaths.empty()) << option.example;
+                break;
+            case InPlaceOption: EXPECT_TRUE(options.inPlace) << option.example; break;
         }
     }
     // Each format is listed with an example whose output name chooses it.
