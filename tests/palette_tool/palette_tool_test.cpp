@@ -16,7 +16,9 @@
 
 #include "start_process.h"
 #else
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 #include "file_access.h"
@@ -104,11 +106,20 @@ std::string shellQuoted(const std::string& argument) {
     return quoted + "'";
 }
 
-// With `memoryLimitKiB`, the tool runs with that much address space at most.
+std::string toolCommand(const std::vector<std::string>& arguments) {
+    std::string command = shellQuoted(kToolPath);
+    for (const std::string& argument : arguments) command += " " + shellQuoted(argument);
+    return command;
+}
+
+// With `memoryLimitKiB`, the tool runs with that much address space at most;
+// with `fileSizeLimit`, it can write no file larger than that (prlimit sets
+// the limit in the child before it starts the tool), as on a full disk.
 int runProcess(const std::vector<std::string>& arguments, const std::string& outPath,
-               const std::string& errPath, size_t memoryLimitKiB = 0) {
+               const std::string& errPath, size_t memoryLimitKiB = 0, uint64_t fileSizeLimit = 0) {
     std::string command =
         memoryLimitKiB ? "ulimit -v " + std::to_string(memoryLimitKiB) + " && " : "";
+    if (fileSizeLimit) command += "prlimit --fsize=" + std::to_string(fileSizeLimit) + " ";
     command += shellQuoted(kToolPath);
     for (const std::string& argument : arguments) command += " " + shellQuoted(argument);
     command += " </dev/null >" + shellQuoted(outPath) + " 2>" + shellQuoted(errPath);
@@ -139,13 +150,15 @@ protected:
 
     std::string work(const std::string& name) const { return folder + "/work/" + name; }
 
-    ToolRun run(const std::vector<std::string>& arguments, size_t memoryLimitKiB = 0) const {
+    ToolRun run(const std::vector<std::string>& arguments, size_t memoryLimitKiB = 0,
+                uint64_t fileSizeLimit = 0) const {
         const std::string outPath = folder + "/stdout.txt", errPath = folder + "/stderr.txt";
 #ifdef _WIN32
-        EXPECT_EQ(0u, memoryLimitKiB) << "no memory limit under Windows";
+        EXPECT_EQ(0u, memoryLimitKiB + fileSizeLimit) << "no process limits under Windows";
         const int exitCode = runProcess(arguments, outPath, errPath);
 #else
-        const int exitCode = runProcess(arguments, outPath, errPath, memoryLimitKiB);
+        const int exitCode =
+            runProcess(arguments, outPath, errPath, memoryLimitKiB, fileSizeLimit);
 #endif
         return {exitCode, withoutCarriageReturns(readFileBytes(outPath)),
                 withoutCarriageReturns(readFileBytes(errPath))};
@@ -155,6 +168,16 @@ protected:
         std::set<std::string> names;
         for (const fs::directory_entry& entry : fs::directory_iterator(folder + "/work"))
             names.insert(entry.path().filename().string());
+        return names;
+    }
+
+    // Files of `folder` (default: work) left by a write that did not finish.
+    std::set<std::string> temporaryFiles(const std::string& in = "") const {
+        std::set<std::string> names;
+        for (const fs::directory_entry& entry :
+             fs::directory_iterator(in.empty() ? folder + "/work" : in))
+            if (entry.path().filename().string().find(kTemporaryInfix) != std::string::npos)
+                names.insert(entry.path().filename().string());
         return names;
     }
 
@@ -295,7 +318,7 @@ TEST_F(PaletteToolTest, RoundTripEachFormatUnchangedWithZeroBalanceInPlainMode) 
         EXPECT_EQ(before, readFileBytes(work(sample.output))) << sample.input;
         EXPECT_EQ(before, readFileBytes(sample.input)) << "input changed: " << sample.input;
     }
-    EXPECT_EQ(0u, workFiles().count("out.gpl.palette-balance-tmp"));
+    EXPECT_EQ(std::set<std::string>(), temporaryFiles());
 }
 
 // The tool's colours are the working palette that rebalancePalette makes
@@ -699,6 +722,144 @@ TEST_F(PaletteToolTest, OutputThatCannotBeWrittenIsReportedWithItsName) {
     }
     EXPECT_EQ((std::set<std::string>{"folder.gpl", "many.gpl"}), workFiles());
 }
+
+#ifndef _WIN32
+// Links planted in a shared folder at the names the tool writes (OUTPUT, the
+// preview, the temporary name it once used) change nothing outside them: a
+// link at OUTPUT or at the preview is replaced by the new file, never
+// followed, and a dangling one never creates its target.
+TEST_F(PaletteToolTest, SafeWriteLinksPlantedAtItsNamesChangeNothingOutsideOutput) {
+    const std::vector<uint8_t> victim = textBytes("someone else's file\n");
+    for (const char* name : {"victim-out", "victim-preview", "victim-old-temporary"})
+        writeFileBytes(work(name), victim);
+    const struct {
+        const char* link;
+        std::string target;
+    } links[] = {
+        {"out.gpl", work("victim-out")},
+        {"preview.png", work("victim-preview")},
+        {"out.gpl.palette-balance-tmp", work("victim-old-temporary")},
+        {"dangling.gpl", work("nowhere-made")},
+    };
+    for (const auto& link : links) fs::create_symlink(link.target, work(link.link));
+    for (const char* output : {"out.gpl", "dangling.gpl"}) {
+        const ToolRun result =
+            run({"--mediums=1,0,0", "--preview=" + work("preview.png"), kDuskGpl, work(output)});
+        ASSERT_EQ(0, result.exitCode) << output << ": " << result.err;
+        EXPECT_FALSE(fs::is_symlink(work(output))) << output;
+        EXPECT_EQ(duskColours().size(), readPalette(work(output)).colours.size()) << output;
+    }
+    EXPECT_FALSE(fs::is_symlink(work("preview.png")));
+    EXPECT_TRUE(fs::is_symlink(work("out.gpl.palette-balance-tmp")));
+    for (const char* name : {"victim-out", "victim-preview", "victim-old-temporary"})
+        EXPECT_EQ(victim, readFileBytes(work(name))) << name;
+    EXPECT_EQ((std::set<std::string>{"victim-out", "victim-preview", "victim-old-temporary",
+                                     "out.gpl", "preview.png", "out.gpl.palette-balance-tmp",
+                                     "dangling.gpl"}),
+              workFiles());
+}
+
+// Runs started together on one OUTPUT each write a temporary file of their
+// own: the output is one run's whole result, and no temporary file is left.
+TEST_F(PaletteToolTest, SafeWriteTwentyRunsAtOnceLeaveOneRunsResult) {
+    constexpr int kRuns = 20;
+    writeFileBytes(work("in.png"), samplePng(duskColours(), 8, 300, 200, true));
+    std::vector<std::vector<uint8_t>> results;
+    std::string together;
+    for (int i = 0; i < kRuns; ++i) {
+        const std::string setting = "--all=0,0," + std::to_string(i / 20.0);
+        const std::string alone = work("alone-" + std::to_string(i) + ".png");
+        ASSERT_EQ(0, run({setting, work("in.png"), alone}).exitCode) << setting;
+        results.push_back(readFileBytes(alone));
+        together += "{ " + toolCommand({setting, work("in.png"), work("out.png")}) +
+                    "; echo $? >" + shellQuoted(work("exit-" + std::to_string(i))) + "; } & ";
+    }
+    ASSERT_EQ(size_t(kRuns), std::set<std::vector<uint8_t>>(results.begin(), results.end()).size());
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_EQ(0, std::system((together + "wait").c_str()));
+        for (int i = 0; i < kRuns; ++i)
+            EXPECT_EQ("0\n", withoutCarriageReturns(readFileBytes(work("exit-" + std::to_string(i)))))
+                << "run " << i << " of round " << round;
+        const std::vector<uint8_t> out = readFileBytes(work("out.png"));
+        EXPECT_NE(results.end(), std::find(results.begin(), results.end(), out))
+            << "round " << round << ": the output is no single run's result";
+        EXPECT_EQ(std::set<std::string>(), temporaryFiles()) << "round " << round;
+    }
+}
+
+// The output keeps the permission bits of the file it replaces; a new file
+// gets 0666 less the umask, as any file a program makes.
+TEST_F(PaletteToolTest, SafeWriteKeepsTheModeOfTheFileItReplaces) {
+    const mode_t mask = umask(0);
+    umask(mask);
+    auto modeOf = [](const std::string& path) {
+        struct stat status = {};
+        stat(path.c_str(), &status);
+        return status.st_mode & 07777;
+    };
+    // existing mode, or 0 for no file | arguments after the settings
+    const struct {
+        mode_t before;
+        std::vector<std::string> arguments;
+        std::string output;
+    } samples[] = {
+        {0640, {kDuskGpl, work("out.gpl")}, work("out.gpl")},
+        {0604, {kDuskGpl, work("out.gpl")}, work("out.gpl")},
+        {0755, {kDuskGpl, work("out.gpl")}, work("out.gpl")},
+        {0, {kDuskGpl, work("new.gpl")}, work("new.gpl")},
+        {0600, {"--in-place", "--out-dir=" + work(""), work("mine.gpl")}, work("mine.gpl")},
+    };
+    for (const auto& sample : samples) {
+        if (sample.before) {
+            writeFileBytes(sample.output, readFileBytes(kDuskGpl));
+            ASSERT_EQ(0, chmod(sample.output.c_str(), sample.before));
+        }
+        std::vector<std::string> arguments = {"--mediums=1,0,0"};
+        arguments.insert(arguments.end(), sample.arguments.begin(), sample.arguments.end());
+        const ToolRun result = run(arguments);
+        ASSERT_EQ(0, result.exitCode) << joined(arguments) << ": " << result.err;
+        EXPECT_EQ(sample.before ? sample.before : (0666 & ~mask), modeOf(sample.output))
+            << joined(arguments);
+        EXPECT_EQ(duskColours().size(), readPalette(sample.output).colours.size());
+    }
+}
+
+// A write that fails for want of room (here the file-size limit, which fails
+// writes as a full disk does) leaves the old output, no temporary file and one
+// line naming the output and the reason.
+TEST_F(PaletteToolTest, SafeWriteFullDiskLeavesOutputAsItWas) {
+    const std::vector<uint8_t> old = textBytes("the output of an earlier run\n");
+    // A large private chunk before IEND, which the output keeps, makes the
+    // output larger than the limit.
+    std::vector<uint8_t> png = samplePng(duskColours(), 8, 40, 30);
+    std::vector<uint8_t> end(png.end() - 12, png.end());
+    png.resize(png.size() - 12);
+    appendPngChunk(png, "prVt", std::vector<uint8_t>(50000, 0x5A));
+    png.insert(png.end(), end.begin(), end.end());
+    writeFileBytes(work("in.png"), png);
+    const struct {
+        std::vector<std::string> arguments;
+        std::string output;
+    } runs[] = {
+        {{"--all=0,0,0.5", work("in.png"), work("out.png")}, work("out.png")},
+        {{"--all=0,0,0.5", "--out-dir=" + work("night"), work("in.png")}, work("night/in.png")},
+    };
+    for (const auto& sample : runs) {
+        const std::vector<std::string>& arguments = sample.arguments;
+        const std::string& output = sample.output;
+        fs::create_directories(work("night"));
+        writeFileBytes(output, old);
+        const ToolRun result = run(arguments, 0, 16384);
+        EXPECT_EQ(1, result.exitCode) << joined(arguments);
+        EXPECT_TRUE(isOneLine(result.err)) << result.err;
+        EXPECT_NE(std::string::npos, result.err.find(output + ": cannot write the file: File too large"))
+            << result.err;
+        EXPECT_EQ(old, readFileBytes(output)) << joined(arguments);
+        EXPECT_EQ(std::set<std::string>(), temporaryFiles());
+        EXPECT_EQ(std::set<std::string>(), temporaryFiles(work("night")));
+    }
+}
+#endif
 
 TEST_F(PaletteToolTest, RangesTableShowsWhereTheRangesFall) {
     ToolRun result = run({"--ranges", kDuskGpl});
