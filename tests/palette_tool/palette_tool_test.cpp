@@ -861,6 +861,180 @@ TEST_F(PaletteToolTest, SafeWriteFullDiskLeavesOutputAsItWas) {
 }
 #endif
 
+// The lines of stderr, without their line ends.
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    for (size_t begin = 0; begin < text.size();) {
+        const size_t end = text.find('\n', begin);
+        lines.push_back(text.substr(begin, end - begin));
+        if (end == std::string::npos) break;
+        begin = end + 1;
+    }
+    return lines;
+}
+
+// Each input goes to DIR (made with its parents) under its own name, in its
+// own format, byte for byte as a run on that file alone writes it; each gets
+// one line, and a file that fails stops none of the others.
+TEST_F(PaletteToolTest, BatchWritesEachInputIntoTheFolderWithOneLineEach) {
+    writeFileBytes(work("dusk.gpl"), readFileBytes(kDuskGpl));
+    writeFileBytes(work("image.png"), samplePng(duskColours(), 8, 7, 5, true));
+    writeFileBytes(work("image.gif"), sampleGif(duskColours(), duskColours16()));
+    writeFileBytes(work("bad.gpl"), textBytes("GIMP Palette\n1 2 x\n"));
+    const std::string night = work("night/deeper");
+    const std::vector<std::string> inputs = {work("dusk.gpl"), work("bad.gpl"), work("image.png"),
+                                             work("missing.gpl"), work("image.gif")};
+    std::vector<std::string> arguments = {"--mediums=1,0,0", "--out-dir=" + night};
+    arguments.insert(arguments.end(), inputs.begin(), inputs.end());
+    ToolRun result = run(arguments);
+    EXPECT_EQ(1, result.exitCode);
+    EXPECT_EQ("", result.out);
+    // input | the rest of its line, after "palette-balance: INPUT: "
+    const std::string expected[] = {
+        "written to " + night + "/dusk.gpl",
+        "line 2: 'x' is not a colour value (a whole number from 0 to 255)",
+        "written to " + night + "/image.png",
+        "cannot open: ",
+        "written to " + night + "/image.gif",
+    };
+    const std::vector<std::string> lines = linesOf(result.err);
+    ASSERT_EQ(inputs.size(), lines.size()) << result.err;
+    for (size_t i = 0; i < inputs.size(); ++i)
+        EXPECT_EQ(0u, lines[i].rfind("palette-balance: " + inputs[i] + ": " + expected[i], 0))
+            << lines[i];
+    for (const char* name : {"dusk.gpl", "image.png", "image.gif"}) {
+        const std::string alone = work(std::string("alone-") + name);
+        ASSERT_EQ(0, run({"--mediums=1,0,0", work(name), alone}).exitCode) << name;
+        EXPECT_EQ(readFileBytes(alone), readFileBytes(night + "/" + name)) << name;
+    }
+
+    // With --format every output takes that format's extension; two inputs
+    // that would come out under one name give the later one a refusal.
+    result = run({"--format=jasc", "--out-dir=" + work("jasc"), work("dusk.gpl"),
+                  work("image.png"), work("image.gif")});
+    EXPECT_EQ(1, result.exitCode);
+    EXPECT_EQ(JascPalette, readPalette(work("jasc/dusk.pal")).format);
+    EXPECT_EQ(JascPalette, readPalette(work("jasc/image.pal")).format);
+    EXPECT_EQ(duskColours().size(), readPalette(work("jasc/image.pal")).colours.size());
+    EXPECT_NE(std::string::npos,
+              result.err.find(work("image.gif") + ": " + work("jasc") +
+                              "/image.pal: another input of this run is written there"))
+        << result.err;
+
+    result = run({"--out-dir=" + night, work("dusk.gpl"), work("image.gif")});
+    EXPECT_EQ(0, result.exitCode) << result.err;
+    EXPECT_EQ(2u, linesOf(result.err).size()) << result.err;
+}
+
+// An output that would replace an input of the run is refused, its own input
+// only without --in-place; so is an output or preview that another input of
+// the run already writes.
+TEST_F(PaletteToolTest, BatchRefusesOutputsThatWouldReplaceInputs) {
+    const std::vector<uint8_t> dusk = readFileBytes(kDuskGpl);
+    writeFileBytes(work("a.gpl"), dusk);
+    writeFileBytes(work("b.gpl"), dusk);
+    ToolRun result = run({"--mediums=1,0,0", "--out-dir=" + folder + "/work/", work("a.gpl"),
+                          work("b.gpl")});
+    EXPECT_EQ(1, result.exitCode);
+    EXPECT_EQ(2u, linesOf(result.err).size()) << result.err;
+    EXPECT_NE(std::string::npos,
+              result.err.find("the output would replace its input (give --in-place to allow it)"))
+        << result.err;
+    EXPECT_EQ(dusk, readFileBytes(work("a.gpl")));
+    EXPECT_EQ(dusk, readFileBytes(work("b.gpl")));
+
+    // The same file named twice is written once.
+    result = run({"--mediums=1,0,0", "--in-place", "--out-dir=" + work(""), work("a.gpl"),
+                  work("b.gpl"), work("a.gpl")});
+    EXPECT_EQ(1, result.exitCode);
+    EXPECT_EQ(3u, linesOf(result.err).size()) << result.err;
+    EXPECT_NE(std::string::npos, result.err.find("another input of this run is written there"));
+    for (const char* name : {"a.gpl", "b.gpl"}) {
+        const PaletteFile palette = readPalette(work(name));
+        ASSERT_EQ(duskColours().size(), palette.colours.size()) << name;
+        EXPECT_TRUE(sameColours({{164, 115, 115}}, {palette.colours[kDuskGrey128]})) << name;
+    }
+
+    // sub/a-preview.png would come out where a.gpl's preview goes.
+    fs::create_directories(work("sub"));
+    writeFileBytes(work("sub/a-preview.png"), samplePng(duskColours(), 8, 3, 3));
+    result = run({"--preview", "--out-dir=" + work("out"), work("a.gpl"), work("sub/a-preview.png")});
+    EXPECT_EQ(1, result.exitCode);
+    EXPECT_NE(std::string::npos,
+              result.err.find(work("sub/a-preview.png") + ": " + work("out") +
+                              "/a-preview.png: another input of this run is written there"))
+        << result.err;
+    uint32_t width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+    EXPECT_TRUE(readRgbPng(readFileBytes(work("out/a-preview.png")), width, height, rgb))
+        << "out/a-preview.png is a.gpl's preview";
+}
+
+// --preview with --out-dir draws each file's preview to DIR as
+// NAME-preview.png, the same picture a run on that file alone draws.
+TEST_F(PaletteToolTest, BatchPreviewWritesOnePreviewPerFile) {
+    writeFileBytes(work("town.png"), samplePng(duskColours(), 8, 9, 6));
+    const ToolRun result = run({"--lows=0,0,0.5", "--preview", "--out-dir=" + work("night"),
+                                kDuskGpl, work("town.png")});
+    ASSERT_EQ(0, result.exitCode) << result.err;
+    EXPECT_NE(std::string::npos,
+              result.err.find("written to " + work("night") + "/town.png and " + work("night") +
+                              "/town-preview.png\n"))
+        << result.err;
+    for (const std::string& input : {kDuskGpl, work("town.png")}) {
+        const std::string name = paletteNameFromPath(input);
+        ASSERT_EQ(0, run({"--lows=0,0,0.5", "--preview=" + work("alone.png"), input,
+                          work("alone-" + fileNameOf(input))})
+                         .exitCode)
+            << input;
+        const std::vector<uint8_t> preview = readFileBytes(work("night/" + name + "-preview.png"));
+        uint32_t width = 0, height = 0;
+        std::vector<uint8_t> rgb;
+        EXPECT_TRUE(readRgbPng(preview, width, height, rgb)) << name;
+        EXPECT_EQ(readFileBytes(work("alone.png")), preview) << name;
+    }
+    EXPECT_EQ(std::set<std::string>({"dusk.gpl", "dusk-preview.png", "town.png",
+                                     "town-preview.png"}),
+              [&] {
+                  std::set<std::string> names;
+                  for (const fs::directory_entry& entry : fs::directory_iterator(work("night")))
+                      names.insert(entry.path().filename().string());
+                  return names;
+              }());
+}
+
+#ifndef _WIN32
+// The progress line shows only on a terminal (here a pseudo-terminal made by
+// script(1)), and only for more than a few files.
+TEST_F(PaletteToolTest, ProgressLineOnlyOnATerminalAndForMoreThanAFewFiles) {
+    std::vector<std::string> names;
+    for (int i = 0; i < 6; ++i) {
+        names.push_back(work("p" + std::to_string(i) + ".gpl"));
+        writeFileBytes(names.back(), readFileBytes(kDuskGpl));
+    }
+    auto onTerminal = [&](const std::vector<std::string>& inputs) {
+        std::vector<std::string> arguments = {"--out-dir=" + work("out")};
+        arguments.insert(arguments.end(), inputs.begin(), inputs.end());
+        const std::string command = "script -qec " + shellQuoted(toolCommand(arguments)) +
+                                    " /dev/null </dev/null >" + shellQuoted(work("terminal.txt"));
+        EXPECT_EQ(0, std::system(command.c_str()));
+        const std::vector<uint8_t> bytes = readFileBytes(work("terminal.txt"));
+        return std::string(bytes.begin(), bytes.end());
+    };
+    const std::string many = onTerminal(names);
+    EXPECT_NE(std::string::npos, many.find("palette-balance: 6 of 6 files, 0 failed\r")) << many;
+    EXPECT_NE(std::string::npos, many.find("palette-balance: 1 of 6 files, 0 failed\r")) << many;
+    const std::string few = onTerminal({names.begin(), names.begin() + 5});
+    EXPECT_EQ(std::string::npos, few.find(" files, ")) << few;
+    std::vector<std::string> arguments = {"--out-dir=" + work("out")};
+    arguments.insert(arguments.end(), names.begin(), names.end());
+    const ToolRun piped = run(arguments);
+    EXPECT_EQ(0, piped.exitCode);
+    EXPECT_EQ(std::string::npos, piped.err.find(" files, ")) << piped.err;
+    EXPECT_EQ(6u, linesOf(piped.err).size());
+}
+#endif
+
 TEST_F(PaletteToolTest, RangesTableShowsWhereTheRangesFall) {
     ToolRun result = run({"--ranges", kDuskGpl});
     ASSERT_EQ(0, result.exitCode) << result.err;
