@@ -36,8 +36,12 @@ bool addTable(ByteView bytes, size_t at, size_t count, const std::string& what,
                 std::to_string(bytes.size() - at) + " are left";
         return false;
     }
+    // The tool balances every table at once, in memory; a 64 MiB GIF could
+    // hold a hundred times as many colours as this.
     if (palette.colours.size() + count > kMaxPaletteColours) {
-        error = "more than " + std::to_string(kMaxPaletteColours) + " colours in all colour tables";
+        error = "more than " + std::to_string(kMaxPaletteColours) +
+                " colours in all colour tables together, the most palette-balance takes (256 "
+                "frames each with a full table of its own)";
         return false;
     }
     palette.rgbTables.push_back({at, count});

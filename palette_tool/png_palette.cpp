@@ -67,6 +67,28 @@ const char* colourTypeName(uint8_t colourType) {
     return "";
 }
 
+// The compression, filter and interlace methods of the IHDR data: PNG knows
+// compression 0 (deflate), filter 0 and interlace 0 (none) or 1 (Adam7).
+bool checkHeaderMethods(const uint8_t* header, std::string& error) {
+    const struct {
+        const char* name;
+        uint8_t value, largest;
+        const char* known;
+    } methods[] = {
+        {"compression", header[10], 0, "0, deflate"},
+        {"filter", header[11], 0, "0"},
+        {"interlace", header[12], 1, "0, none, and 1, Adam7"},
+    };
+    for (const auto& method : methods)
+        if (method.value > method.largest) {
+            error = std::string("unknown ") + method.name + " method " +
+                    std::to_string(method.value) + " in the 'IHDR' chunk (PNG knows " +
+                    method.known + ")";
+            return false;
+        }
+    return true;
+}
+
 bool checkHeader(const PngChunk& chunk, std::string& error) {
     if (chunk.type != "IHDR" || chunk.length != kHeaderLength) {
         error = "the first chunk is '" + chunk.type + "', not a 13-byte 'IHDR'";
@@ -89,7 +111,7 @@ bool checkHeader(const PngChunk& chunk, std::string& error) {
         error = "bad image size " + std::to_string(width) + " x " + std::to_string(height);
         return false;
     }
-    return true;
+    return checkHeaderMethods(chunk.data, error);
 }
 
 void appendChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data) {

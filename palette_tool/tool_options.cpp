@@ -67,7 +67,8 @@ const ToolFormat kToolFormats[] = {
      "palette-balance --lows=0,0,0.5 tiles.png tiles-night.png"},
     {"gif", IndexedGif,
      "GIF image (87a, 89a): the global colour table and every frame's local table change; "
-     "image data and extensions stay as they were.",
+     "image data and extensions stay as they were. All tables together hold at most 65,536 "
+     "colours, as many as 256 frames with a full table each; a larger animation is refused.",
      "palette-balance --mediums=-0.25,0,0.5 walk.gif walk-underwater.gif"},
     {"hex", HexPalette, "Hex list (.hex): one RRGGBB colour per line.",
      "palette-balance --heights=0.25,0,0 pastel.hex pastel-warm.hex"},

@@ -281,6 +281,27 @@ std::vector<uint8_t> paletteFreePng(uint8_t colourType) {
     return png;
 }
 
+// `png` with byte `at` of its IHDR data set to `value`, and the CRC redone.
+std::vector<uint8_t> withHeaderByte(std::vector<uint8_t> png, size_t at, uint8_t value) {
+    png[16 + at] = value;
+    const uint32_t crc = uint32_t(crc32(0, &png[12], 17));
+    for (int i = 0; i < 4; ++i) png[29 + i] = uint8_t(crc >> (24 - 8 * i));
+    return png;
+}
+
+// A GIF of `frames` one-pixel frames, each with a full local table of its own.
+std::vector<uint8_t> gifOfManyTables(size_t frames) {
+    std::vector<uint8_t> gif = textBytes("GIF89a");
+    for (uint8_t byte : {1, 0, 1, 0, 0, 0, 0}) gif.push_back(byte);  // no global table
+    for (size_t frame = 0; frame < frames; ++frame) {
+        for (uint8_t byte : {0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0x87}) gif.push_back(byte);
+        gif.insert(gif.end(), 768, uint8_t(frame));
+        for (uint8_t byte : {8, 0}) gif.push_back(byte);  // code size, no image data
+    }
+    gif.push_back(0x3B);
+    return gif;
+}
+
 // The first line of `text` and whether it was the only one.
 bool isOneLine(const std::string& text) {
     return !text.empty() && text.find('\n') == text.size() - 1;
@@ -472,6 +493,7 @@ TEST_F(PaletteToolTest, MalformedEachBadFileGivesItsMessageAndExitCode) {
     badCount[768] = 0x01;
     badCount[769] = 0x2C;
 
+    const std::vector<uint8_t> fullGif = gifOfManyTables(256);
     const std::string manyNines(100000, '9');
     const uint64_t pastTheLimit = kMaxInputBytes + 1;
     const std::string fortyNines(40, '9');
@@ -555,6 +577,16 @@ TEST_F(PaletteToolTest, MalformedEachBadFileGivesItsMessageAndExitCode) {
         {"truecolour.png", paletteFreePng(2),
          "a truecolour PNG has no palette (only indexed PNGs, colour type 3, have one)"},
         {"grey.png", paletteFreePng(0), "a greyscale PNG has no palette"},
+        {"compression.png", withHeaderByte(png, 10, 1),
+         "unknown compression method 1 in the 'IHDR' chunk (PNG knows 0, deflate)"},
+        {"filter.png", withHeaderByte(png, 11, 64), "unknown filter method 64 in the 'IHDR' chunk"},
+        {"interlace.png", withHeaderByte(png, 12, 2),
+         "unknown interlace method 2 in the 'IHDR' chunk (PNG knows 0, none, and 1, Adam7)"},
+        {"many-tables.gif", gifOfManyTables(257),
+         "more than 65536 colours in all colour tables together, the most palette-balance takes "
+         "(256 frames each with a full table of its own)"},
+        {"256-tables.gif", fullGif, "", "out.gif", std::string(fullGif.begin(), fullGif.end()),
+         {"--plain"}},
         {"cut.gif", cutTo(gif, gif.size() - 4),
          "truncated: the image data of frame 2 runs past the end of the file"},
         {"cut-table.gif", cutTo(gif, 13 + 40),
