@@ -36,7 +36,8 @@ const ToolOption kToolOptions[] = {
     {"--preview", "FILE.png", PreviewOption, 0,
      "Also draw a PNG picture of the change: the input colours in one row and the output "
      "colours below, each framed in its tone range's colour, and for an indexed picture as "
-     "INPUT the picture before and after. Works with --ranges too.",
+     "INPUT the picture before and after. Works with --ranges too. With --out-dir it is given "
+     "without a file name and draws each file's preview to DIR as NAME-preview.png.",
      "palette-balance --preview=night-preview.png --lows=0,0,0.5 town.png town-night.png"},
     {"--out-dir", "DIR", OutputDirOption, 0,
      "Balance every INPUT into the folder DIR, made if missing, under its own name (with "
@@ -391,6 +392,7 @@ bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& op
 std::string toolHelpText() {
     std::string text =
         "Usage: palette-balance [OPTIONS] [--preview=FILE.png] INPUT OUTPUT\n"
+        "       palette-balance [OPTIONS] [--preview] [--in-place] --out-dir=DIR INPUT...\n"
         "       palette-balance --ranges [--lows-below=X] [--heights-above=X] [--plain]\n"
         "                       [--preview=FILE.png] INPUT\n"
         "\n";
@@ -411,9 +413,12 @@ std::string toolHelpText() {
                   0);
     text += "\n";
     appendWrapped(text,
-                  "OUTPUT may be INPUT itself. It is written to a temporary file that is then "
-                  "renamed into place, so a failure never leaves a half-written file; INPUT is "
-                  "only read.",
+                  "OUTPUT may be INPUT itself. It is written to a new temporary file beside it, "
+                  "flushed to the disk and then renamed into place with the permissions of the "
+                  "file it replaces, so a failure never leaves a half-written file and leaves "
+                  "OUTPUT as it was; INPUT is only read. When OUTPUT is a symbolic link, the link "
+                  "itself is replaced by the new file and the file it points to is left as it "
+                  "was; to write through a link, name the file it points to.",
                   0);
     text += "\nOptions:\n";
     for (size_t i = 0; i < kToolOptionCount; ++i) {
@@ -434,7 +439,7 @@ std::string toolHelpText() {
     text += "\n";
     appendWrapped(text,
                   "Exit status: 0 when done, 1 when a file cannot be read, understood or "
-                  "written, 2 for bad options.",
+                  "written (with --out-dir: when any file was not written), 2 for bad options.",
                   0);
     return text;
 }

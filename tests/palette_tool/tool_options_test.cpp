@@ -213,9 +213,19 @@ TEST(ToolOptions, HelpDocumentsEveryOptionWithAWorkingExample) {
         EXPECT_TRUE(chooseOutputFormat(options, format.format, chosen, error)) << format.example;
         EXPECT_EQ(format.format, chosen) << format.example;
     }
-    for (const std::string& line :
-         {std::string("Usage: palette-balance"), std::string("Exit status")})
-        EXPECT_NE(std::string::npos, help.find(line)) << line;
+    // What happens to a link at OUTPUT, and the GIF colour limit, are told.
+    std::string flowing;  // the help with its lines joined, without their indents
+    for (char c : help)
+        if (c != ' ' && c != '\n')
+            flowing += c;
+        else if (!flowing.empty() && flowing.back() != ' ')
+            flowing += ' ';
+    for (const char* line :
+         {"Usage: palette-balance", "Exit status", "--out-dir=DIR INPUT...",
+          "When OUTPUT is a symbolic link, the link itself is replaced by the new file and the "
+          "file it points to is left as it was",
+          "All tables together hold at most 65,536 colours"})
+        EXPECT_NE(std::string::npos, flowing.find(line)) << line;
 }
 
 TEST(ToolOptions, OutputFormatFollowsTheNameOrTheOption) {
