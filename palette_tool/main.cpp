@@ -15,6 +15,13 @@
 #include "tool_messages.h"
 #include "tool_options.h"
 
+#ifdef _WIN32
+// cmd.exe passes wildcards such as *.png on unexpanded; this asks MinGW-w64's
+// C runtime to expand them into file names before main, as a POSIX shell
+// does, so that --out-dir takes a folder's files on Windows too.
+int _dowildcard = -1;
+#endif
+
 namespace {
 
 constexpr int kExitDone = 0;
