@@ -125,7 +125,8 @@ std::string refusalFor(const BatchPlan& plan, size_t index, const std::string& o
         previewName.empty() ? FileIdentity{false, 0, 0} : identityOf(job.previewPath);
     for (size_t other = 0; other < plan.inputs.size(); ++other) {
         if (sameFile(preview, plan.inputs[other]))
-            return printablePath(job.previewPath) + ": the preview would replace an input of this run";
+            return printablePath(job.previewPath) +
+                   ": the preview would replace an input of this run";
         if (!sameFile(output, plan.inputs[other])) continue;
         // The same file named twice is one input, written once.
         if (!sameFile(plan.inputs[other], plan.inputs[index]))

@@ -647,7 +647,8 @@ bool writePalette(const PaletteFile& original, const std::vector<PaletteColour>&
     if (!composePalette(original, colours, format, paletteName, output, error)) return false;
     out.clear();
     for (const OutputPiece& piece : output.pieces) {
-        const uint8_t* from = (piece.kept ? original.bytes.data() : output.fresh.data()) + piece.offset;
+        const uint8_t* from =
+            (piece.kept ? original.bytes.data() : output.fresh.data()) + piece.offset;
         out.insert(out.end(), from, from + piece.size);
     }
     return true;
