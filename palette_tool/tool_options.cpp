@@ -139,12 +139,6 @@ std::string formatNameList() {
     return list;
 }
 
-const ToolOption* findOption(const std::string& name) {
-    for (size_t i = 0; i < kToolOptionCount; ++i)
-        if (name == kToolOptions[i].name) return &kToolOptions[i];
-    return nullptr;
-}
-
 // --out-dir and --in-place.
 bool applyBatchOption(const ToolOption& option, const std::string& value, ToolOptions& options,
                       std::string& reason) {
@@ -199,6 +193,12 @@ bool takeBatchFiles(const std::vector<std::string>& files, ToolOptions& options,
     }
     options.inputPaths = files;
     return true;
+}
+
+const ToolOption* findOption(const std::string& name) {
+    for (size_t i = 0; i < kToolOptionCount; ++i)
+        if (name == kToolOptions[i].name) return &kToolOptions[i];
+    return nullptr;
 }
 
 // Applies one option with its value (empty for a switch).
@@ -309,12 +309,12 @@ ToolOptions defaultToolOptions() {
     ToolOptions options;
     options.state = {kDefaultLowsBelow, kDefaultHeightsAbove, {}};
     options.preserveBrightness = true;
+    options.inPlace = false;
+    options.previewEach = false;
     options.showRanges = false;
     options.showHelp = false;
     options.formatGiven = false;
     options.outputFormat = GimpPalette;
-    options.inPlace = false;
-    options.previewEach = false;
     return options;
 }
 

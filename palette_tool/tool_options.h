@@ -16,15 +16,14 @@ struct ToolOptions {
     bool showHelp;
     bool formatGiven;
     PaletteFormat outputFormat;
-    std::string inputPath;
-    std::string outputPath;   // empty with --ranges
-    std::string previewPath;  // --preview: where the before/after picture goes, or empty
-
     // --out-dir=DIR INPUT...: each input balanced into DIR under its own name.
     std::string outputDir;                // empty: one INPUT and one OUTPUT
     std::vector<std::string> inputPaths;  // with --out-dir
     bool inPlace;                         // --in-place: an input may be replaced by its output
     bool previewEach;                     // --preview with --out-dir: NAME-preview.png in DIR
+    std::string inputPath;
+    std::string outputPath;   // empty with --ranges
+    std::string previewPath;  // --preview: where the before/after picture goes, or empty
 };
 
 enum OptionKind {
@@ -32,11 +31,11 @@ enum OptionKind {
     ThresholdOption,
     PlainOption,
     FormatOption,
+    OutputDirOption,
+    InPlaceOption,
     RangesOption,
     PreviewOption,
-    HelpOption,
-    OutputDirOption,
-    InPlaceOption
+    HelpOption
 };
 
 // One option as --help documents it. Thresholds use target 0 for

@@ -105,6 +105,14 @@ TEST(ToolOptions, BadOptionsAreRefusedWithTheirReason) {
         {{"--preview=", "a", "b"}, "--preview=: expected the name of the picture to write"},
         {{"--preview=b", "a", "b"}, "--preview and OUTPUT name the same file"},
         {{"--ranges", "--preview=a", "a"}, "--preview and INPUT name the same file"},
+        {{"--out-dir="}, "--out-dir=: expected the name of a folder"},
+        {{"--out-dir=night"}, "--out-dir needs at least one INPUT file"},
+        {{"--in-place", "a", "b"}, "--in-place goes with --out-dir=DIR"},
+        {{"--ranges", "--out-dir=night", "a"},
+         "--ranges writes nothing; it does not go with --out-dir"},
+        {{"--out-dir=night", "--preview=p.png", "a"},
+         "with --out-dir, --preview takes no file name: each preview is NAME-preview.png in DIR"},
+        {{"--in-place=yes", "--out-dir=.", "a"}, "--in-place takes no value"},
         {{"--plain=1", "a", "b"}, "--plain takes no value"},
         {{"a", "b", "--lows"}, "--lows needs a value: --lows=CR,MG,YB"},
         {{"--bogus", "a", "b"}, "unknown option '--bogus'"},
@@ -113,13 +121,6 @@ TEST(ToolOptions, BadOptionsAreRefusedWithTheirReason) {
         {{"a", "b", "c"}, "unexpected 'c' after INPUT and OUTPUT"},
         {{"--ranges"}, "--ranges needs an INPUT file"},
         {{"--ranges", "a", "b"}, "--ranges reads INPUT only and writes nothing; unexpected 'b'"},
-        {{"--out-dir="}, "--out-dir=: expected the name of a folder"},
-        {{"--out-dir=night"}, "--out-dir needs at least one INPUT file"},
-        {{"--in-place", "a", "b"}, "--in-place goes with --out-dir=DIR"},
-        {{"--ranges", "--out-dir=night", "a"}, "--ranges writes nothing; it does not go with --out-dir"},
-        {{"--out-dir=night", "--preview=p.png", "a"},
-         "with --out-dir, --preview takes no file name: each preview is NAME-preview.png in DIR"},
-        {{"--in-place=yes", "--out-dir=.", "a"}, "--in-place takes no value"},
     };
     for (const auto& sample : samples) {
         ToolOptions options;
@@ -128,28 +129,6 @@ TEST(ToolOptions, BadOptionsAreRefusedWithTheirReason) {
             << joined(sample.arguments);
         EXPECT_EQ(sample.error, error.substr(0, sample.error.size())) << joined(sample.arguments);
     }
-}
-
-// With --out-dir every file is an INPUT, and a bare --preview asks for one
-// preview per file; without it --preview still takes the next argument.
-TEST(ToolOptions, OutputDirTakesEveryFileAsAnInput) {
-    ToolOptions options;
-    std::string error;
-    ASSERT_TRUE(parseToolOptions({"--preview", "a.png", "--out-dir", "night", "b.gif", "--in-place",
-                                  "--", "--c.gpl"},
-                                 options, error))
-        << error;
-    EXPECT_EQ("night", options.outputDir);
-    EXPECT_EQ((std::vector<std::string>{"a.png", "b.gif", "--c.gpl"}), options.inputPaths);
-    EXPECT_TRUE(options.previewEach);
-    EXPECT_TRUE(options.inPlace);
-    EXPECT_EQ("", options.previewPath);
-
-    ASSERT_TRUE(parseToolOptions({"--preview", "p.png", "a.gpl", "b.gpl"}, options, error)) << error;
-    EXPECT_EQ("p.png", options.previewPath);
-    EXPECT_FALSE(options.previewEach);
-    EXPECT_EQ("a.gpl", options.inputPath);
-    EXPECT_TRUE(options.outputDir.empty());
 }
 
 TEST(ToolOptions, HelpWinsOverEverythingElse) {
@@ -277,6 +256,28 @@ TEST(ToolOptions, PaletteNameIsTheBareFileName) {
     EXPECT_EQ("under water.v2", paletteNameFromPath("C:\\art\\under water.v2.gpl"));
     EXPECT_EQ("plain", paletteNameFromPath("plain"));
     EXPECT_EQ(".hidden", paletteNameFromPath("dir.d/.hidden"));
+}
+
+// With --out-dir every file is an INPUT, and a bare --preview asks for one
+// preview per file; without it --preview still takes the next argument.
+TEST(ToolOptions, OutputDirTakesEveryFileAsAnInput) {
+    ToolOptions options;
+    std::string error;
+    ASSERT_TRUE(parseToolOptions({"--preview", "a.png", "--out-dir", "night", "b.gif", "--in-place",
+                                  "--", "--c.gpl"},
+                                 options, error))
+        << error;
+    EXPECT_EQ("night", options.outputDir);
+    EXPECT_EQ((std::vector<std::string>{"a.png", "b.gif", "--c.gpl"}), options.inputPaths);
+    EXPECT_TRUE(options.previewEach);
+    EXPECT_TRUE(options.inPlace);
+    EXPECT_EQ("", options.previewPath);
+
+    ASSERT_TRUE(parseToolOptions({"--preview", "p.png", "a.gpl", "b.gpl"}, options, error)) << error;
+    EXPECT_EQ("p.png", options.previewPath);
+    EXPECT_FALSE(options.previewEach);
+    EXPECT_EQ("a.gpl", options.inputPath);
+    EXPECT_TRUE(options.outputDir.empty());
 }
 
 TEST(ToolBalance, RangesTableClassifiesTheEdgeGreys) {
