@@ -791,6 +791,22 @@ TEST_F(PaletteToolTest, SafeWriteLinksPlantedAtItsNamesChangeNothingOutsideOutpu
               workFiles());
 }
 
+// A pipe cannot be mapped: it is read instead, and gives the same output as
+// the file it carries; so does a picture, whose output keeps runs of the input.
+TEST_F(PaletteToolTest, SafeWriteInputFromAPipeIsReadAsTheFileItCarries) {
+    writeFileBytes(work("in.png"), samplePng(duskColours(), 8, 30, 20, true));
+    for (const std::string& input : {kDuskGpl, work("in.png")}) {
+        const std::string extension = input == kDuskGpl ? ".gpl" : ".png";
+        ASSERT_EQ(0, run({"--mediums=1,0,0", input, work("mapped" + extension)}).exitCode);
+        const std::string piped = "cat " + shellQuoted(input) + " | " +
+                                  toolCommand({"--mediums=1,0,0", "--format=" + extension.substr(1),
+                                               "/dev/stdin", work("piped" + extension)});
+        ASSERT_EQ(0, std::system(piped.c_str())) << piped;
+        EXPECT_EQ(readFileBytes(work("mapped" + extension)), readFileBytes(work("piped" + extension)))
+            << input;
+    }
+}
+
 // Runs started together on one OUTPUT each write a temporary file of their
 // own: the output is one run's whole result, and no temporary file is left.
 TEST_F(PaletteToolTest, SafeWriteTwentyRunsAtOnceLeaveOneRunsResult) {
