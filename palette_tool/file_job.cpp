@@ -18,14 +18,11 @@ std::vector<ByteView> outputSpans(const PaletteFile& palette, const PaletteOutpu
     return spans;
 }
 
+// --format, or the output's name (the run's one OUTPUT), or the input's own.
 bool chooseJobFormat(const ToolOptions& options, const FileJob& job, PaletteFormat inputFormat,
                      PaletteFormat& format, std::string& error) {
-    if (job.formatFromName || options.formatGiven) {
-        ToolOptions named = options;
-        named.outputPath = job.outputPath;
-        return chooseOutputFormat(named, inputFormat, format, error);
-    }
-    format = inputFormat;
+    if (job.formatFromName) return chooseOutputFormat(options, inputFormat, format, error);
+    format = options.formatGiven ? options.outputFormat : inputFormat;
     return true;
 }
 

@@ -12,7 +12,8 @@ struct FileJob {
     std::string outputPath;
     std::string previewPath;  // empty: no preview
     // The output's format comes from --format or, when that is not given,
-    // from the output's name (true) or from the input's own format (false).
+    // from the name of the run's OUTPUT (true) or from the input's own
+    // format (false).
     bool formatFromName;
 };
 

@@ -157,10 +157,11 @@ bool applyBatchOption(const ToolOption& option, const std::string& value, ToolOp
 // With --out-dir anywhere on the command line, a bare --preview asks for a
 // preview of each file; a file name for it comes only after '='.
 bool outputDirRequested(const std::vector<std::string>& arguments) {
+    const std::string name = "--out-dir";
     for (const std::string& argument : arguments) {
         if (argument == "--") break;
-        if (argument.rfind("--out-dir", 0) == 0 &&
-            (argument.size() == 9 || argument[9] == '='))
+        if (argument.compare(0, name.size(), name) == 0 &&
+            (argument.size() == name.size() || argument[name.size()] == '='))
             return true;
     }
     return false;
