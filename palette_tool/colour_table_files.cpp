@@ -20,7 +20,7 @@ int hexValue(uint8_t c) {
 
 // Reads the line [begin, end) as "[blanks][#]RRGGBB[blanks]"; `digits` is
 // where the six digits begin. A blank line gives false with `blank` set.
-bool hexColourLine(const std::vector<uint8_t>& bytes, size_t begin, size_t end,
+bool hexColourLine(ByteView bytes, size_t begin, size_t end,
                    PaletteColour& colour, size_t& digits, bool& blank) {
     while (begin < end && isBlank(bytes[begin])) ++begin;
     while (end > begin && isBlank(bytes[end - 1])) --end;
@@ -36,7 +36,7 @@ bool hexColourLine(const std::vector<uint8_t>& bytes, size_t begin, size_t end,
     return true;
 }
 
-size_t lineEnd(const std::vector<uint8_t>& bytes, size_t begin) {
+size_t lineEnd(ByteView bytes, size_t begin) {
     while (begin < bytes.size() && bytes[begin] != '\n') ++begin;
     return begin;
 }
@@ -52,14 +52,14 @@ void putHexColour(uint8_t* at, const PaletteColour& colour, bool upperCase) {
 
 }  // namespace
 
-bool looksLikeHexPalette(const std::vector<uint8_t>& bytes) {
+bool looksLikeHexPalette(ByteView bytes) {
     PaletteColour colour;
     size_t digits = 0;
     bool blank = false;
     return hexColourLine(bytes, 0, lineEnd(bytes, 0), colour, digits, blank);
 }
 
-bool parseHexPalette(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::string& error) {
+bool parseHexPalette(ByteView bytes, PaletteFile& palette, std::string& error) {
     size_t line = 0;
     for (size_t begin = 0; begin < bytes.size(); ++line) {
         const size_t end = lineEnd(bytes, begin);
@@ -88,20 +88,25 @@ bool parseHexPalette(const std::vector<uint8_t>& bytes, PaletteFile& palette, st
     return true;
 }
 
-std::vector<uint8_t> rewriteHexPalette(const PaletteFile& original,
-                                       const std::vector<PaletteColour>& colours) {
-    std::vector<uint8_t> out = original.bytes;
+void rewriteHexPalette(const PaletteFile& original, const std::vector<PaletteColour>& colours,
+                       PaletteOutput& output) {
+    size_t keptFrom = 0;
     for (size_t i = 0; i < colours.size(); ++i) {
         const PaletteColour& was = original.colours[i];
         if (colours[i].red == was.red && colours[i].green == was.green &&
             colours[i].blue == was.blue)
             continue;
-        uint8_t* digits = &out[original.hexDigitOffsets[i]];
+        const size_t at = original.hexDigitOffsets[i];
+        const uint8_t* digits = &original.bytes[at];
         bool upperCase = false;
         for (int d = 0; d < 6; ++d) upperCase = upperCase || (digits[d] >= 'A' && digits[d] <= 'F');
-        putHexColour(digits, colours[i], upperCase);
+        keepRun(output, keptFrom, at);
+        output.pieces.push_back({false, output.fresh.size(), 6});
+        output.fresh.resize(output.fresh.size() + 6);
+        putHexColour(&output.fresh[output.fresh.size() - 6], colours[i], upperCase);
+        keptFrom = at + 6;
     }
-    return out;
+    keepRun(output, keptFrom, original.bytes.size());
 }
 
 std::vector<uint8_t> freshHexPalette(const std::vector<PaletteColour>& colours) {
@@ -110,11 +115,11 @@ std::vector<uint8_t> freshHexPalette(const std::vector<PaletteColour>& colours) 
     return out;
 }
 
-bool hasColourTableSize(const std::vector<uint8_t>& bytes) {
+bool hasColourTableSize(ByteView bytes) {
     return bytes.size() == kTableBytes || bytes.size() == kTableWithCountBytes;
 }
 
-bool parseColourTable(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::string& error) {
+bool parseColourTable(ByteView bytes, PaletteFile& palette, std::string& error) {
     size_t count = 256;
     if (bytes.size() == kTableWithCountBytes) {
         count = readU16BE(&bytes[kTableBytes]);

@@ -11,18 +11,18 @@
 #include "palette_files.h"
 
 // The first line holds a colour as RRGGBB (optionally after '#').
-bool looksLikeHexPalette(const std::vector<uint8_t>& bytes);
+bool looksLikeHexPalette(ByteView bytes);
 // Blank lines are allowed anywhere; every other line is one colour.
-bool parseHexPalette(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::string& error);
+bool parseHexPalette(ByteView bytes, PaletteFile& palette, std::string& error);
 // `original` with the digits of each changed colour rewritten in the case
-// its line used; everything else stays byte for byte.
-std::vector<uint8_t> rewriteHexPalette(const PaletteFile& original,
-                                       const std::vector<PaletteColour>& colours);
+// its line used: runs of the original around the new digits.
+void rewriteHexPalette(const PaletteFile& original, const std::vector<PaletteColour>& colours,
+                       PaletteOutput& output);
 std::vector<uint8_t> freshHexPalette(const std::vector<PaletteColour>& colours);
 
 // 768 bytes, or 772 with the count and transparent index.
-bool hasColourTableSize(const std::vector<uint8_t>& bytes);
-bool parseColourTable(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::string& error);
+bool hasColourTableSize(ByteView bytes);
+bool parseColourTable(ByteView bytes, PaletteFile& palette, std::string& error);
 // Any file whose colours lie in `rgbTables`, written back: each table's
 // triples anew, every other byte kept.
 void rewriteRgbTables(const PaletteFile& original, const std::vector<PaletteColour>& colours,

@@ -29,15 +29,19 @@ size_t tableSize(uint8_t packed) { return size_t(2) << (packed & 7); }
 
 // Adds the colour table of `count` triples at `at`, checking that it lies
 // inside the file.
-bool addTable(const std::vector<uint8_t>& bytes, size_t at, size_t count, const std::string& what,
+bool addTable(ByteView bytes, size_t at, size_t count, const std::string& what,
               PaletteFile& palette, std::string& error) {
     if (bytes.size() - at < 3 * count) {
         error = "truncated: the " + what + " needs " + std::to_string(3 * count) + " bytes, " +
                 std::to_string(bytes.size() - at) + " are left";
         return false;
     }
+    // The tool balances every table at once, in memory; a 64 MiB GIF could
+    // hold a hundred times as many colours as this.
     if (palette.colours.size() + count > kMaxPaletteColours) {
-        error = "more than " + std::to_string(kMaxPaletteColours) + " colours in all colour tables";
+        error = "more than " + std::to_string(kMaxPaletteColours) +
+                " colours in all colour tables together, the most palette-balance takes (256 "
+                "frames each with a full table of its own)";
         return false;
     }
     palette.rgbTables.push_back({at, count});
@@ -49,7 +53,7 @@ bool addTable(const std::vector<uint8_t>& bytes, size_t at, size_t count, const 
 
 // Steps over a run of data sub-blocks (a length byte, that many bytes, ...,
 // a zero length) starting at `at`.
-bool skipSubBlocks(const std::vector<uint8_t>& bytes, size_t& at, const std::string& what,
+bool skipSubBlocks(ByteView bytes, size_t& at, const std::string& what,
                    std::string& error) {
     for (;;) {
         if (at >= bytes.size()) break;
@@ -63,7 +67,7 @@ bool skipSubBlocks(const std::vector<uint8_t>& bytes, size_t& at, const std::str
 }
 
 // The bytes of a run of data sub-blocks, joined (parseGif has checked them).
-std::vector<uint8_t> joinSubBlocks(const std::vector<uint8_t>& bytes, size_t at) {
+std::vector<uint8_t> joinSubBlocks(ByteView bytes, size_t at) {
     std::vector<uint8_t> data;
     while (size_t length = bytes[at++]) {
         data.insert(data.end(), bytes.begin() + at, bytes.begin() + at + length);
@@ -138,12 +142,12 @@ bool decodeLzw(const std::vector<uint8_t>& data, unsigned minimumCodeSize, size_
 
 }  // namespace
 
-bool hasGifSignature(const std::vector<uint8_t>& bytes) {
+bool hasGifSignature(ByteView bytes) {
     return bytes.size() >= 6 && (std::memcmp(bytes.data(), "GIF87a", 6) == 0 ||
                                  std::memcmp(bytes.data(), "GIF89a", 6) == 0);
 }
 
-bool parseGif(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::string& error) {
+bool parseGif(ByteView bytes, PaletteFile& palette, std::string& error) {
     if (bytes.size() < kScreenDescriptorEnd) {
         error = "truncated: too short for a GIF header";
         return false;
@@ -267,7 +271,7 @@ bool freshGif(const std::vector<PaletteColour>& colours, std::vector<uint8_t>& o
 
 bool decodeGifPixels(const PaletteFile& palette, PicturePixels& picture, std::string& error) {
     picture = PicturePixels();
-    const std::vector<uint8_t>& bytes = palette.bytes;
+    ByteView bytes = palette.bytes;
     const uint8_t* descriptor = &bytes[palette.pictureOffset];
     if (descriptor[0] != kImageSeparator) return true;  // no frame
     const uint32_t width = readU16LE(descriptor + 5), height = readU16LE(descriptor + 7);

@@ -11,11 +11,11 @@
 #include "palette_files.h"
 #include "picture_pixels.h"
 
-bool hasGifSignature(const std::vector<uint8_t>& bytes);
+bool hasGifSignature(ByteView bytes);
 
 // Walks the whole block structure, checking every block against the end of
 // the file, and collects the colour tables.
-bool parseGif(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::string& error);
+bool parseGif(ByteView bytes, PaletteFile& palette, std::string& error);
 
 // A one-row GIF with one pixel per colour; the global table is padded with
 // black to the power of two a GIF table needs.

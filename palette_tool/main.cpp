@@ -4,15 +4,24 @@
 #include <cstdio>
 #include <new>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "batch_run.h"
 #include "file_access.h"
+#include "file_job.h"
 #include "palette_balance.h"
 #include "palette_files.h"
 #include "palette_preview.h"
 #include "settings_file.h"
+#include "tool_messages.h"
 #include "tool_options.h"
+
+#ifdef _WIN32
+// cmd.exe passes wildcards such as *.png on unexpanded; this asks MinGW-w64's
+// C runtime to expand them into file names before main, as a POSIX shell
+// does, so that --out-dir takes a folder's files on Windows too.
+int _dowildcard = -1;
+#endif
 
 namespace {
 
@@ -20,29 +29,10 @@ constexpr int kExitDone = 0;
 constexpr int kExitFileProblem = 1;
 constexpr int kExitBadOptions = 2;
 
-const char kProgramName[] = "palette-balance";
-
-// A file name as a message shows it: a control character (a line break in
-// the name, say) as an escape, so that the message stays on one line.
-void printPath(const std::string& path) {
-    for (char c : path) {
-        if (uint8_t(c) < 0x20 || uint8_t(c) == 0x7F)
-            std::fprintf(stderr, "\\x%02x", unsigned(uint8_t(c)));
-        else
-            std::fputc(c, stderr);
-    }
-}
-
 // Every failure is one line on stderr: the program, the file when there is
-// one, and what is wrong. It allocates nothing, so it can also report that
-// memory ran out.
+// one, and what is wrong.
 int fail(int exitCode, const std::string& path, const char* reason) {
-    std::fprintf(stderr, "%s: ", kProgramName);
-    if (!path.empty()) {
-        printPath(path);
-        std::fputs(": ", stderr);
-    }
-    std::fprintf(stderr, "%s\n", reason);
+    printMessage(path, reason);
     return exitCode;
 }
 
@@ -50,66 +40,46 @@ int fail(int exitCode, const std::string& path, const std::string& reason) {
     return fail(exitCode, path, reason.c_str());
 }
 
-// The output file as pieces of the input file and of the new bytes.
-std::vector<ByteSpan> outputSpans(const PaletteFile& palette, const PaletteOutput& output) {
-    std::vector<ByteSpan> spans;
-    for (const OutputPiece& piece : output.pieces)
-        spans.push_back({(piece.kept ? palette.bytes : output.fresh).data() + piece.offset,
-                         piece.size});
-    return spans;
-}
-
-// Draws the --preview picture in memory, before anything is written, so that
-// an input picture that cannot be decoded stops the run with nothing written.
-bool makeToolPreview(const ToolOptions& options, const PaletteFile& palette,
-                     const std::vector<PaletteColour>& colours, std::vector<uint8_t>& preview,
-                     std::string& error) {
-    return options.previewPath.empty() ||
-           makePreview(palette, colours, options.state, options.preserveBrightness, preview, error);
-}
-
-int writeToolPreview(const ToolOptions& options, const std::vector<uint8_t>& preview) {
+// --ranges: the table of INPUT's tone ranges on stdout, and the preview when
+// asked for; nothing else is written.
+int showRanges(const ToolOptions& options) {
     std::string error;
+    InputFile input;
+    PaletteFile palette;
+    if (!openInputFile(options.inputPath, input, error) ||
+        !parsePaletteBytes(input.bytes, palette, error))
+        return fail(kExitFileProblem, options.inputPath, error);
+    const std::string table =
+        rangesTable(palette.colours, options.state, options.preserveBrightness);
+    std::vector<uint8_t> preview;
+    if (!options.previewPath.empty() &&
+        !makePreview(palette,
+                     rebalanceColours(palette.colours, options.state, options.preserveBrightness),
+                     options.state, options.preserveBrightness, preview, error))
+        return fail(kExitFileProblem, options.inputPath, error);
+    closeInputFile(input);
+    std::fputs(table.c_str(), stdout);
     if (!options.previewPath.empty() && !writeFileReplacing(options.previewPath, preview, error))
         return fail(kExitFileProblem, options.previewPath, error);
     return kExitDone;
 }
 
-int runTool(const ToolOptions& options) {
-    std::string error;
-    std::vector<uint8_t> bytes;
-    PaletteFile palette;
-    if (!readWholeFile(options.inputPath, bytes, error) ||
-        !parsePalette(std::move(bytes), palette, error))
-        return fail(kExitFileProblem, options.inputPath, error);
-
-    std::vector<uint8_t> preview;
-    if (options.showRanges) {
-        const std::string table =
-            rangesTable(palette.colours, options.state, options.preserveBrightness);
-        if (!options.previewPath.empty() &&
-            !makeToolPreview(
-                options, palette,
-                rebalanceColours(palette.colours, options.state, options.preserveBrightness),
-                preview, error))
-            return fail(kExitFileProblem, options.inputPath, error);
-        std::fputs(table.c_str(), stdout);
-        return writeToolPreview(options, preview);
+// INPUT OUTPUT: one file balanced, OUTPUT's format from --format or its name.
+int balanceOneFile(const ToolOptions& options) {
+    const FileJob job = {options.inputPath, options.outputPath, options.previewPath, true};
+    std::string failedPath, error;
+    switch (balanceFile(options, job, failedPath, error)) {
+        case JobDone: return kExitDone;
+        case JobBadOptions: return fail(kExitBadOptions, failedPath, error);
+        case JobFileProblem: break;
     }
+    return fail(kExitFileProblem, failedPath, error);
+}
 
-    PaletteFormat format;
-    if (!chooseOutputFormat(options, palette.format, format, error))
-        return fail(kExitBadOptions, options.outputPath, error);
-    const std::vector<PaletteColour> colours =
-        rebalanceColours(palette.colours, options.state, options.preserveBrightness);
-    if (!makeToolPreview(options, palette, colours, preview, error))
-        return fail(kExitFileProblem, options.inputPath, error);
-    PaletteOutput output;
-    if (!composePalette(palette, colours, format, paletteNameFromPath(options.outputPath), output,
-                        error) ||
-        !writeFileReplacing(options.outputPath, outputSpans(palette, output), error))
-        return fail(kExitFileProblem, options.outputPath, error);
-    return writeToolPreview(options, preview);
+int runTool(const ToolOptions& options) {
+    if (options.showRanges) return showRanges(options);
+    if (!options.outputDir.empty()) return runBatch(options);
+    return balanceOneFile(options);
 }
 
 // --settings: the file's settings under those the options gave. A file that
@@ -138,10 +108,11 @@ int saveToolSettings(const ToolOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    failWritesPastFileSizeLimit();
     ToolOptions options;
     // Allocation failures are the one exception the tool meets; the output
     // file and its temporary file are then as the atomic write leaves them
-    // (see writeFileReplacing).
+    // (see writeTemporaryFile).
     try {
         const std::vector<std::string> arguments(argv + 1, argv + argc);
         std::string error;
@@ -152,7 +123,8 @@ int main(int argc, char** argv) {
             return kExitDone;
         }
         int code = takeToolSettingsFile(options);
-        if (code == kExitDone && !options.inputPath.empty()) code = runTool(options);
+        const bool filesNamed = !options.inputPath.empty() || !options.inputPaths.empty();
+        if (code == kExitDone && filesNamed) code = runTool(options);
         return code == kExitDone ? saveToolSettings(options) : code;
     } catch (const std::bad_alloc&) {
         return fail(kExitFileProblem, options.inputPath, "not enough memory");

@@ -19,13 +19,13 @@ void putText(std::vector<uint8_t>& bytes, const std::string& text) {
     bytes.insert(bytes.end(), text.begin(), text.end());
 }
 
-bool startsWith(const std::vector<uint8_t>& bytes, const char* magic) {
+bool startsWith(ByteView bytes, const char* magic) {
     const size_t length = std::strlen(magic);
     return bytes.size() >= length && std::memcmp(bytes.data(), magic, length) == 0;
 }
 
 // A four-character code for a message, with anything unprintable as '?'.
-std::string fourCharacterCode(const std::vector<uint8_t>& bytes, size_t at) {
+std::string fourCharacterCode(ByteView bytes, size_t at) {
     std::string code;
     for (size_t i = at; i < at + 4; ++i)
         code += (bytes[i] >= 0x20 && bytes[i] < 0x7F) ? char(bytes[i]) : '?';
@@ -39,7 +39,7 @@ std::string fourCharacterCode(const std::vector<uint8_t>& bytes, size_t at) {
 // PaletteFile::bytes, and only the colour lines leave a record behind.
 using Text = std::string_view;
 
-Text textOf(const std::vector<uint8_t>& bytes) {
+Text textOf(ByteView bytes) {
     return Text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
@@ -333,7 +333,7 @@ constexpr size_t kMaxRiffColours = 0xFFFF;
 
 // "RIFF" size "PAL ", then chunks; the "data" chunk holds a LOGPALETTE:
 // version, count, and count entries of red, green, blue, flags.
-bool parseRiff(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::string& error) {
+bool parseRiff(ByteView bytes, PaletteFile& palette, std::string& error) {
     if (bytes.size() < kRiffHeaderBytes) {
         error = "truncated: too short for a RIFF header";
         return false;
@@ -408,7 +408,7 @@ constexpr size_t kInfoHeaderBytes = 40;   // BITMAPINFOHEADER
 
 // An 8-bit indexed BMP, read through readBitmapFile: its colour table is the
 // palette.
-bool parseBitmap(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::string& error) {
+bool parseBitmap(ByteView bytes, PaletteFile& palette, std::string& error) {
     BitmapFile bitmap;
     if (!readBitmapFile(bytes.data(), bytes.size(), bitmap, error)) return false;
     palette.tableOffset = bitmap.tableOffset;
@@ -482,15 +482,13 @@ std::string quotedText(const char* text, size_t length) {
     return quoted;
 }
 
-bool parsePalette(std::vector<uint8_t> bytes, PaletteFile& palette, std::string& error) {
-    palette = PaletteFile();
-    if (bytes.empty()) {
-        error = "empty file";
-        return false;
-    }
-    // The palette holds the file from here on; each reader works on it there.
-    palette.bytes = std::move(bytes);
-    const std::vector<uint8_t>& file = palette.bytes;
+namespace {
+
+// Reads palette.bytes with the reader its signature names; `recognised` is
+// false when the file has none of the signatures.
+bool readSignedFile(PaletteFile& palette, bool& recognised, std::string& error) {
+    const ByteView file = palette.bytes;
+    recognised = true;
     if (startsWith(file, kGimpMagic)) {
         palette.format = GimpPalette;
         return parseGimp(palette, error);
@@ -515,24 +513,68 @@ bool parsePalette(std::vector<uint8_t> bytes, PaletteFile& palette, std::string&
         palette.format = IndexedGif;
         return parseGif(file, palette, error);
     }
-    // A 768-byte colour table can begin with bytes that read as a hex line;
-    // it is a hex list only when every line is one.
     if (looksLikeHexPalette(file)) {
         palette.format = HexPalette;
-        if (parseHexPalette(file, palette, error)) return true;
-        if (!hasColourTableSize(file)) return false;
-        std::vector<uint8_t> kept = std::move(palette.bytes);
-        palette = PaletteFile();
-        palette.bytes = std::move(kept);
+        return parseHexPalette(file, palette, error);
     }
-    if (hasColourTableSize(file)) {
-        palette.format = ActPalette;
-        return parseColourTable(file, palette, error);
-    }
-    error =
-        "not a palette file (expected 'GIMP Palette', 'JASC-PAL', 'RIFF', 'BM', a PNG or GIF "
-        "signature, RRGGBB lines, or a colour table of 768 or 772 bytes)";
+    recognised = false;
     return false;
+}
+
+// A colour table has no signature of its own, and its first colour can
+// spell "BM" or "RIFF" or read as a hex line by chance. When that format's
+// reader refuses a file of a colour table's size, the file is read as a
+// colour table. Text palettes and pictures with longer signatures are never
+// taken for one, so that their own reasons are reported.
+bool mayBeColourTable(const PaletteFile& palette, bool recognised) {
+    if (!hasColourTableSize(palette.bytes)) return false;
+    return !recognised || palette.format == RiffPalette || palette.format == IndexedBitmap ||
+           palette.format == HexPalette;
+}
+
+// Forgets what a refused reader collected, keeping the file.
+void restartReading(PaletteFile& palette) {
+    PaletteFile fresh;
+    fresh.heldBytes = std::move(palette.heldBytes);  // the buffer stays where it was
+    fresh.bytes = palette.bytes;
+    palette = std::move(fresh);
+}
+
+bool readPaletteFile(PaletteFile& palette, std::string& error) {
+    if (palette.bytes.empty()) {
+        error = "empty file";
+        return false;
+    }
+    bool recognised = false;
+    if (readSignedFile(palette, recognised, error)) return true;
+    if (mayBeColourTable(palette, recognised)) {
+        const std::string signedReason = error;
+        restartReading(palette);
+        palette.format = ActPalette;
+        if (parseColourTable(palette.bytes, palette, error)) return true;
+        if (recognised) error = signedReason;
+        return false;
+    }
+    if (!recognised)
+        error =
+            "not a palette file (expected 'GIMP Palette', 'JASC-PAL', 'RIFF', 'BM', a PNG or GIF "
+            "signature, RRGGBB lines, or a colour table of 768 or 772 bytes)";
+    return false;
+}
+
+}  // namespace
+
+bool parsePaletteBytes(ByteView bytes, PaletteFile& palette, std::string& error) {
+    palette = PaletteFile();
+    palette.bytes = bytes;
+    return readPaletteFile(palette, error);
+}
+
+bool parsePalette(std::vector<uint8_t> bytes, PaletteFile& palette, std::string& error) {
+    palette = PaletteFile();
+    palette.heldBytes = std::move(bytes);
+    palette.bytes = viewOf(palette.heldBytes);
+    return readPaletteFile(palette, error);
 }
 
 namespace {
@@ -590,11 +632,7 @@ bool composePalette(const PaletteFile& original, const std::vector<PaletteColour
             case IndexedPng: rewritePng(original, colours, output); return true;
             case IndexedGif:
             case ActPalette: rewriteRgbTables(original, colours, output); return true;
-            // A hex list is small text: written as one new copy.
-            case HexPalette:
-                output.fresh = rewriteHexPalette(original, colours);
-                output.pieces.push_back({false, 0, output.fresh.size()});
-                return true;
+            case HexPalette: rewriteHexPalette(original, colours, output); return true;
         }
     }
     if (!freshPalette(colours, format, paletteName, output.fresh, error)) return false;
@@ -609,7 +647,8 @@ bool writePalette(const PaletteFile& original, const std::vector<PaletteColour>&
     if (!composePalette(original, colours, format, paletteName, output, error)) return false;
     out.clear();
     for (const OutputPiece& piece : output.pieces) {
-        const uint8_t* from = (piece.kept ? original.bytes : output.fresh).data() + piece.offset;
+        const uint8_t* from =
+            (piece.kept ? original.bytes.data() : output.fresh.data()) + piece.offset;
         out.insert(out.end(), from, from + piece.size);
     }
     return true;

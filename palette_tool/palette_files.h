@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "byte_view.h"
+
 enum PaletteFormat {
     GimpPalette,
     JascPalette,
@@ -52,11 +54,21 @@ struct PaletteColourLine {
 // A palette file as read: its colours, plus what writing it back in its own
 // format needs to leave every other byte as it was.
 struct PaletteFile {
+    // Moved, never copied: a copy's `bytes` would still point into the
+    // original's heldBytes.
+    PaletteFile() = default;
+    PaletteFile(PaletteFile&&) = default;
+    PaletteFile& operator=(PaletteFile&&) = default;
+    PaletteFile(const PaletteFile&) = delete;
+    PaletteFile& operator=(const PaletteFile&) = delete;
+
     PaletteFormat format = GimpPalette;
     std::vector<PaletteColour> colours;
 
-    // The whole file as read: the one copy of it that the tool holds.
-    std::vector<uint8_t> bytes;
+    // The whole file as read, held by the caller (a mapped input file) or
+    // in heldBytes; output pieces that keep bytes of the input point here.
+    ByteView bytes;
+    std::vector<uint8_t> heldBytes;
 
     // GIMP and JASC palettes: one entry per colour, in colour order.
     std::vector<PaletteColourLine> colourLines;
@@ -110,8 +122,11 @@ const char* formatDisplayName(PaletteFormat format);  // "GIMP palette", ...
 
 // Recognises the format by the file's first bytes (never by its name) and
 // reads it. Returns false with a one-line reason in `error` for anything
-// malformed; the reason does not name the file. The palette keeps `bytes`
-// (pass them with std::move to hold just one copy of the file).
+// malformed; the reason does not name the file. The palette points into
+// `bytes`, which must outlive it.
+bool parsePaletteBytes(ByteView bytes, PaletteFile& palette, std::string& error);
+// The same for bytes the palette holds itself (pass them with std::move to
+// hold just one copy of the file).
 bool parsePalette(std::vector<uint8_t> bytes, PaletteFile& palette, std::string& error);
 
 // Writes `colours` as a palette file of `format`. When `format` is the one

@@ -157,7 +157,7 @@ void previewPicturePlace(size_t colourCount, uint32_t width, uint32_t height, bo
 
 bool decodeBitmapPixels(const PaletteFile& palette, PicturePixels& picture) {
     picture = PicturePixels();
-    const std::vector<uint8_t>& bytes = palette.bytes;
+    const ByteView bytes = palette.bytes;
     BitmapFile bitmap;
     std::string unused;  // parsePalette has read these headers already
     if (!readBitmapFile(bytes.data(), bytes.size(), bitmap, unused)) return true;

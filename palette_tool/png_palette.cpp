@@ -30,7 +30,7 @@ uint32_t crcOf(const uint8_t* bytes, size_t length) {
 
 // Reads the chunk at `at`, checking that its data and CRC lie inside the
 // file and that the CRC matches its type and data.
-bool readChunk(const std::vector<uint8_t>& bytes, size_t at, PngChunk& chunk, std::string& error) {
+bool readChunk(ByteView bytes, size_t at, PngChunk& chunk, std::string& error) {
     if (bytes.size() - at < 8) {
         error = "truncated: a chunk header is cut short at byte " + std::to_string(at);
         return false;
@@ -67,6 +67,28 @@ const char* colourTypeName(uint8_t colourType) {
     return "";
 }
 
+// The compression, filter and interlace methods of the IHDR data: PNG knows
+// compression 0 (deflate), filter 0 and interlace 0 (none) or 1 (Adam7).
+bool checkHeaderMethods(const uint8_t* header, std::string& error) {
+    const struct {
+        const char* name;
+        uint8_t value, largest;
+        const char* known;
+    } methods[] = {
+        {"compression", header[10], 0, "0, deflate"},
+        {"filter", header[11], 0, "0"},
+        {"interlace", header[12], 1, "0, none, and 1, Adam7"},
+    };
+    for (const auto& method : methods)
+        if (method.value > method.largest) {
+            error = std::string("unknown ") + method.name + " method " +
+                    std::to_string(method.value) + " in the 'IHDR' chunk (PNG knows " +
+                    method.known + ")";
+            return false;
+        }
+    return true;
+}
+
 bool checkHeader(const PngChunk& chunk, std::string& error) {
     if (chunk.type != "IHDR" || chunk.length != kHeaderLength) {
         error = "the first chunk is '" + chunk.type + "', not a 13-byte 'IHDR'";
@@ -89,7 +111,7 @@ bool checkHeader(const PngChunk& chunk, std::string& error) {
         error = "bad image size " + std::to_string(width) + " x " + std::to_string(height);
         return false;
     }
-    return true;
+    return checkHeaderMethods(chunk.data, error);
 }
 
 void appendChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data) {
@@ -145,12 +167,12 @@ bool unfilterRows(uint8_t* rows, size_t stride, size_t height, std::string& erro
 
 }  // namespace
 
-bool hasPngSignature(const std::vector<uint8_t>& bytes) {
+bool hasPngSignature(ByteView bytes) {
     return bytes.size() >= sizeof kPngSignature &&
            std::memcmp(bytes.data(), kPngSignature, sizeof kPngSignature) == 0;
 }
 
-bool parsePng(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::string& error) {
+bool parsePng(ByteView bytes, PaletteFile& palette, std::string& error) {
     bool sawPalette = false, sawData = false;
     size_t at = sizeof kPngSignature;
     for (bool first = true;; first = false) {
@@ -255,7 +277,7 @@ bool freshPng(const std::vector<PaletteColour>& colours, std::vector<uint8_t>& o
 
 bool decodePngPixels(const PaletteFile& palette, PicturePixels& picture, std::string& error) {
     picture = PicturePixels();
-    const std::vector<uint8_t>& bytes = palette.bytes;
+    ByteView bytes = palette.bytes;
     const uint8_t* header = &bytes[palette.pictureOffset];
     const uint32_t width = readU32BE(header), height = readU32BE(header + 4);
     const unsigned depth = header[8];

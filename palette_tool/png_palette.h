@@ -10,10 +10,10 @@
 #include "palette_files.h"
 #include "picture_pixels.h"
 
-bool hasPngSignature(const std::vector<uint8_t>& bytes);
+bool hasPngSignature(ByteView bytes);
 
 // Checks every chunk's length and CRC, and refuses a PNG without a palette.
-bool parsePng(const std::vector<uint8_t>& bytes, PaletteFile& palette, std::string& error);
+bool parsePng(ByteView bytes, PaletteFile& palette, std::string& error);
 
 // `original` (read by parsePng) with its PLTE colours replaced.
 void rewritePng(const PaletteFile& original, const std::vector<PaletteColour>& colours,

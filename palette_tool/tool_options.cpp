@@ -21,9 +21,12 @@ const ToolOption kToolOptions[] = {
     {"--heights-above", "X", ThresholdOption, 1,
      "Colours whose luminance is above X are Heights; X from 0 to 1 (default 0.8).",
      "palette-balance --heights-above=0.7 --heights=0.5,0.25,0 dawn.gpl dusk.gpl"},
-    {"--plain", nullptr, PlainOption, 0,
+    {"--plain", nullptr, BrightnessOption, 0,
      "Turn brightness preservation off; it is on by default, as in the plugin.",
      "palette-balance --plain --all=0.25,0,0 dawn.pal warm.pal"},
+    {"--preserve-brightness", nullptr, BrightnessOption, 1,
+     "Turn brightness preservation on, also where a settings file turns it off.",
+     "palette-balance --settings=night.balance --preserve-brightness dawn.gpl night.gpl"},
     {"--settings", "FILE", SettingsOption, 0,
      "Start from the settings in FILE, a settings file (.balance) saved by the plugin's "
      "\"Save Settings...\" or by --save-settings: the balance values and thresholds of the "
@@ -51,8 +54,19 @@ const ToolOption kToolOptions[] = {
     {"--preview", "FILE.png", PreviewOption, 0,
      "Also draw a PNG picture of the change: the input colours in one row and the output "
      "colours below, each framed in its tone range's colour, and for an indexed picture as "
-     "INPUT the picture before and after. Works with --ranges too.",
+     "INPUT the picture before and after. Works with --ranges too. With --out-dir it is given "
+     "without a file name and draws each file's preview to DIR as NAME-preview.png.",
      "palette-balance --preview=night-preview.png --lows=0,0,0.5 town.png town-night.png"},
+    {"--out-dir", "DIR", OutputDirOption, 0,
+     "Balance every INPUT into the folder DIR, made if missing, under its own name (with "
+     "--format, under its own name with that format's extension); each file keeps its format "
+     "unless --format is given. One line per file goes to standard error, and a file that fails "
+     "does not stop the others. An output that would replace an input of the run is refused "
+     "unless --in-place is given, and then only when it replaces its own input.",
+     "palette-balance --out-dir=night --lows=0,0,0.5 tiles.png walk.gif dawn.gpl"},
+    {"--in-place", nullptr, InPlaceOption, 0,
+     "With --out-dir: let each output replace its own input when DIR is that input's folder.",
+     "palette-balance --in-place --out-dir=. --all=0,0,0.25 tiles.png walk.gif"},
     {"--help", nullptr, HelpOption, 0, "Show this help and exit.", "palette-balance --help"},
 };
 const size_t kToolOptionCount = sizeof kToolOptions / sizeof kToolOptions[0];
@@ -72,7 +86,8 @@ const ToolFormat kToolFormats[] = {
      "palette-balance --lows=0,0,0.5 tiles.png tiles-night.png"},
     {"gif", IndexedGif,
      "GIF image (87a, 89a): the global colour table and every frame's local table change; "
-     "image data and extensions stay as they were.",
+     "image data and extensions stay as they were. All tables together hold at most 65,536 "
+     "colours, as many as 256 frames with a full table each; a larger animation is refused.",
      "palette-balance --mediums=-0.25,0,0.5 walk.gif walk-underwater.gif"},
     {"hex", HexPalette, "Hex list (.hex): one RRGGBB colour per line.",
      "palette-balance --heights=0.25,0,0 pastel.hex pastel-warm.hex"},
@@ -142,6 +157,63 @@ std::string formatNameList() {
     return list;
 }
 
+// --out-dir and --in-place.
+bool applyBatchOption(const ToolOption& option, const std::string& value, ToolOptions& options,
+                      std::string& reason) {
+    if (option.kind == InPlaceOption) {
+        options.inPlace = true;
+        return true;
+    }
+    if (value.empty()) {
+        reason = "expected the name of a folder";
+        return false;
+    }
+    options.outputDir = value;
+    return true;
+}
+
+// With --out-dir anywhere on the command line, a bare --preview asks for a
+// preview of each file; a file name for it comes only after '='.
+bool outputDirRequested(const std::vector<std::string>& arguments) {
+    const std::string name = "--out-dir";
+    for (const std::string& argument : arguments) {
+        if (argument == "--") break;
+        if (argument.compare(0, name.size(), name) == 0 &&
+            (argument.size() == name.size() || argument[name.size()] == '='))
+            return true;
+    }
+    return false;
+}
+
+bool isPreviewForEachFile(const ToolOption& option, size_t equals, bool batch) {
+    return batch && option.kind == PreviewOption && equals == std::string::npos;
+}
+
+// The files of a run with --out-dir: every one an INPUT.
+bool takeBatchFiles(const std::vector<std::string>& files, ToolOptions& options,
+                    std::string& error) {
+    if (options.outputDir.empty()) {
+        error = options.inPlace ? "--in-place goes with --out-dir=DIR"
+                                : "a preview for each file goes with --out-dir=DIR";
+        return false;
+    }
+    if (options.showRanges) {
+        error = "--ranges writes nothing; it does not go with --out-dir";
+        return false;
+    }
+    if (!options.previewPath.empty()) {
+        error = "with --out-dir, --preview takes no file name: each preview is NAME-preview.png "
+                "in DIR";
+        return false;
+    }
+    if (files.empty()) {
+        error = "--out-dir needs at least one INPUT file";
+        return false;
+    }
+    options.inputPaths = files;
+    return true;
+}
+
 const ToolOption* findOption(const std::string& name) {
     for (size_t i = 0; i < kToolOptionCount; ++i)
         if (name == kToolOptions[i].name) return &kToolOptions[i];
@@ -173,7 +245,7 @@ void noteGivenSetting(const ToolOption& option, ToolOptions& options) {
     if (option.kind == BalanceOption) options.givenSettings |= 1u << option.target;
     if (option.kind == ThresholdOption)
         options.givenSettings |= option.target == 0 ? kGivenLowsBelow : kGivenHeightsAbove;
-    if (option.kind == PlainOption) options.givenSettings |= kGivenPlain;
+    if (option.kind == BrightnessOption) options.givenSettings |= kGivenBrightness;
 }
 
 // --state needs a file to choose from, and --save-settings must not replace
@@ -185,9 +257,10 @@ bool settingsOptionsFit(const ToolOptions& options, const std::vector<std::strin
         return false;
     }
     const std::string& save = options.saveSettingsPath;
+    const bool batch = !options.outputDir.empty();  // every file named is an INPUT
     for (size_t i = 0; i < files.size() && !save.empty(); ++i)
         if (save == files[i]) {
-            error = std::string("--save-settings and ") + (i == 0 ? "INPUT" : "OUTPUT") +
+            error = std::string("--save-settings and ") + (i == 0 || batch ? "INPUT" : "OUTPUT") +
                     " name the same file";
             return false;
         }
@@ -240,9 +313,13 @@ bool applyOption(const ToolOption& option, const std::string& value, ToolOptions
         case SaveSettingsOption:
             if (applySettingsFileOption(option, value, options, reason)) return true;
             break;
-        case PlainOption: options.preserveBrightness = false; return true;
+        case BrightnessOption: options.preserveBrightness = option.target == 1; return true;
         case RangesOption: options.showRanges = true; return true;
         case HelpOption: options.showHelp = true; return true;
+        case OutputDirOption:
+        case InPlaceOption:
+            if (applyBatchOption(option, value, options, reason)) return true;
+            break;
     }
     error = std::string(option.name) + "=" + value + ": " + reason;
     return false;
@@ -313,6 +390,8 @@ ToolOptions defaultToolOptions() {
     ToolOptions options;
     options.state = {kDefaultLowsBelow, kDefaultHeightsAbove, {}};
     options.preserveBrightness = true;
+    options.inPlace = false;
+    options.previewEach = false;
     options.showRanges = false;
     options.showHelp = false;
     options.formatGiven = false;
@@ -332,6 +411,7 @@ bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& op
             return true;
         }
     }
+    const bool batch = outputDirRequested(arguments);
     std::vector<std::string> files;
     bool optionsEnded = false;
     for (size_t i = 0; i < arguments.size(); ++i) {
@@ -350,6 +430,10 @@ bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& op
         if (!option) {
             error = "unknown option '" + name + "'";
             return false;
+        }
+        if (isPreviewForEachFile(*option, equals, batch)) {
+            options.previewEach = true;
+            continue;
         }
         std::string value;
         if (!option->valueHint) {
@@ -370,6 +454,7 @@ bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& op
     }
     if (!settingsOptionsFit(options, files, error)) return false;
     if (savesSettingsOnly(options, files)) return true;
+    if (batch || options.inPlace) return takeBatchFiles(files, options, error);
     if (options.showRanges) {
         if (files.size() != 1) {
             error = files.empty() ? "--ranges needs an INPUT file"
@@ -393,6 +478,7 @@ bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& op
 std::string toolHelpText() {
     std::string text =
         "Usage: palette-balance [OPTIONS] [--preview=FILE.png] INPUT OUTPUT\n"
+        "       palette-balance [OPTIONS] [--preview] [--in-place] --out-dir=DIR INPUT...\n"
         "       palette-balance --ranges [--lows-below=X] [--heights-above=X] [--plain]\n"
         "                       [--preview=FILE.png] INPUT\n"
         "       palette-balance --save-settings=FILE [OPTIONS]\n"
@@ -414,9 +500,12 @@ std::string toolHelpText() {
                   0);
     text += "\n";
     appendWrapped(text,
-                  "OUTPUT may be INPUT itself. It is written to a temporary file that is then "
-                  "renamed into place, so a failure never leaves a half-written file; INPUT is "
-                  "only read.",
+                  "OUTPUT may be INPUT itself. It is written to a new temporary file beside it, "
+                  "flushed to the disk and then renamed into place with the permissions of the "
+                  "file it replaces, so a failure never leaves a half-written file and leaves "
+                  "OUTPUT as it was; INPUT is only read. When OUTPUT is a symbolic link, the link "
+                  "itself is replaced by the new file and the file it points to is left as it "
+                  "was; to write through a link, name the file it points to.",
                   0);
     text += "\nOptions:\n";
     for (size_t i = 0; i < kToolOptionCount; ++i) {
@@ -437,7 +526,7 @@ std::string toolHelpText() {
     text += "\n";
     appendWrapped(text,
                   "Exit status: 0 when done, 1 when a file cannot be read, understood or "
-                  "written, 2 for bad options.",
+                  "written (with --out-dir: when any file was not written), 2 for bad options.",
                   0);
     return text;
 }
@@ -452,7 +541,7 @@ void takeSettingsFile(const BalanceSettings& fromFile, ToolOptions& options) {
     if (!(options.givenSettings & kGivenLowsBelow)) options.state.lowsBelow = taken.lowsBelow;
     if (!(options.givenSettings & kGivenHeightsAbove))
         options.state.heightsAbove = taken.heightsAbove;
-    if (!(options.givenSettings & kGivenPlain))
+    if (!(options.givenSettings & kGivenBrightness))
         options.preserveBrightness = fromFile.preserveBrightness;
 }
 
@@ -500,4 +589,20 @@ std::string paletteNameFromPath(const std::string& path) {
     const std::string name = fileName(path);
     const size_t dot = name.rfind('.');
     return (dot == std::string::npos || dot == 0) ? name : name.substr(0, dot);
+}
+
+std::string fileNameOf(const std::string& path) { return fileName(path); }
+
+const char* formatExtension(PaletteFormat format) {
+    switch (format) {
+        case GimpPalette: return ".gpl";
+        case JascPalette:
+        case RiffPalette: return ".pal";
+        case IndexedBitmap: return ".bmp";
+        case IndexedPng: return ".png";
+        case IndexedGif: return ".gif";
+        case HexPalette: return ".hex";
+        case ActPalette: return ".act";
+    }
+    return "";
 }

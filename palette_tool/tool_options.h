@@ -17,6 +17,11 @@ struct ToolOptions {
     bool showHelp;
     bool formatGiven;
     PaletteFormat outputFormat;
+    // --out-dir=DIR INPUT...: each input balanced into DIR under its own name.
+    std::string outputDir;                // empty: one INPUT and one OUTPUT
+    std::vector<std::string> inputPaths;  // with --out-dir
+    bool inPlace;                         // --in-place: an input may be replaced by its output
+    bool previewEach;                     // --preview with --out-dir: NAME-preview.png in DIR
     std::string inputPath;
     std::string outputPath;   // empty with --ranges
     std::string previewPath;  // --preview: where the before/after picture goes, or empty
@@ -30,13 +35,15 @@ struct ToolOptions {
 // ToneRange, the thresholds and --plain the bits below.
 constexpr unsigned kGivenLowsBelow = 1u << kToneRangeCount;
 constexpr unsigned kGivenHeightsAbove = kGivenLowsBelow << 1;
-constexpr unsigned kGivenPlain = kGivenLowsBelow << 2;
+constexpr unsigned kGivenBrightness = kGivenLowsBelow << 2;
 
 enum OptionKind {
     BalanceOption,
     ThresholdOption,
-    PlainOption,
+    BrightnessOption,
     FormatOption,
+    OutputDirOption,
+    InPlaceOption,
     RangesOption,
     PreviewOption,
     SettingsOption,
@@ -46,7 +53,8 @@ enum OptionKind {
 };
 
 // One option as --help documents it. Thresholds use target 0 for
-// lowsBelow and 1 for heightsAbove; balance options use their ToneRange.
+// lowsBelow and 1 for heightsAbove; balance options use their ToneRange;
+// brightness options 0 for off (--plain) and 1 for on.
 struct ToolOption {
     const char* name;       // "--lows"
     const char* valueHint;  // "CR,MG,YB", or nullptr for a switch
@@ -100,3 +108,9 @@ bool chooseOutputFormat(const ToolOptions& options, PaletteFormat inputFormat,
 
 // The file name without its folders and its extension, to name a new GIMP palette.
 std::string paletteNameFromPath(const std::string& path);
+
+// The file name without its folders.
+std::string fileNameOf(const std::string& path);
+
+// The extension a file of `format` is given: ".gpl", ".pal", ...
+const char* formatExtension(PaletteFormat format);

@@ -67,10 +67,16 @@ row("click sent after a movement, slow host: commands arriving while another is 
 
 row("start to visible window (median)",
     find("startup.txt", r"CreateProcess to visible window\s+([\d.]+)"), "ms")
+row("palette-balance, 256x256 PNG, 1000 in one run (--out-dir)",
+    find("palette-tool.txt", r"one run with --out-dir ([\d.]+) ms per file"), "ms/file")
 row("palette-balance, 256x256 PNG, 1000 in a loop", find("palette-tool.txt", r"1000 files in one loop: ([\d.]+) ms per file"),
     "ms/file")
-row("cp of the same files", find("palette-tool.txt", r"ms per file, cp ([\d.]+) ms per file"), "ms/file")
-row("palette-balance, 4096x4096 PNG / cp", find("palette-tool.txt", r"ratio ([\d.]+)"), "ratio", "< 2")
+row("one cp of the same files", find("palette-tool.txt", r"cp of them all ([\d.]+) ms per file"), "ms/file")
+row("cp of the same files in a loop", find("palette-tool.txt", r"cp in a loop ([\d.]+) ms per file"), "ms/file")
+row("palette-balance, 4096x4096 PNG / cp", find("palette-tool.txt", r"ratio ([\d.]+) \(median"), "ratio", "< 2")
+row("palette-balance, 4096x4096 PNG / cp with a flush", find("palette-tool.txt", r"ratio to it ([\d.]+)"), "ratio")
+row("palette-balance peak memory, 4096x4096 PNG",
+    find("palette-tool.txt", r"peak memory: palette-balance (\d+) KiB"), "KiB")
 row("soak: applies per second", find("soak.txt", r"applies\s+\d+ in [\d.]+ s: ([\d.]+) applies/s"), "per s")
 row("soak: applies run (the run stops at a failure)", find("soak.txt", r"^applies\s+(\d+) in"), "", "100000")
 row("soak: first failure", find("soak.txt", r"^first failure\s+(.*)$"))

@@ -1,10 +1,14 @@
 // Reading and writing the four palette file formats, in memory.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "file_access.h"
 #include "palette_files.h"
 #include "sample_files.h"
 
@@ -261,4 +265,106 @@ TEST(PaletteFiles, FormatsRefuseColourCountsTheyCannotHold) {
     std::string error;
     ASSERT_TRUE(parsePalette(sampleRiff(someColours(256)), palette, error));
     EXPECT_TRUE(writePalette(palette, palette.colours, IndexedBitmap, "n", out, error)) << error;
+}
+
+// A colour table whose first colour spells "BM" or "RIFF", or whose first
+// line reads as hex digits, is still a colour table when that format's reader
+// refuses it; a text palette of that size keeps its own reason.
+TEST(PaletteFiles, ColourTableThatBeginsLikeAnotherFormatIsReadAsOne) {
+    std::vector<PaletteColour> bm = someColours(256), riff = someColours(200), hex = someColours(10);
+    bm[0] = {'B', 'M', 0x10};
+    riff[0] = {'R', 'I', 'F'};
+    riff[1] = {'F', 0x20, 0x30};
+    hex[0] = {'1', '2', '3'};
+    hex[1] = {'4', '5', '6'};
+    hex[2] = {'\n', 'x', 'y'};
+    const struct {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        size_t colours;
+    } samples[] = {
+        {"768 bytes from 'BM'", sampleColourTable(bm, false), 256},
+        {"772 bytes from 'RIFF'", sampleColourTable(riff, true), 200},
+        {"768 bytes from a hex line", sampleColourTable(hex, false), 256},
+    };
+    for (const auto& sample : samples) {
+        PaletteFile palette;
+        std::string error;
+        ASSERT_TRUE(parsePalette(sample.bytes, palette, error)) << sample.name << ": " << error;
+        EXPECT_EQ(ActPalette, palette.format) << sample.name;
+        ASSERT_EQ(sample.colours, palette.colours.size()) << sample.name;
+        std::vector<uint8_t> out;
+        ASSERT_TRUE(writePalette(palette, palette.colours, ActPalette, "n", out, error));
+        EXPECT_EQ(sample.bytes, out) << sample.name;
+    }
+    std::string gimp = "GIMP Palette\n1 2 x\n";
+    gimp.resize(768, '\n');
+    PaletteFile palette;
+    std::string error;
+    EXPECT_FALSE(parsePalette(textBytes(gimp), palette, error));
+    EXPECT_EQ("line 2: 'x' is not a colour value (a whole number from 0 to 255)", error);
+    // Both readers refuse a 772-byte file from "BM" whose count is wrong: the
+    // BMP reader's reason is given.
+    std::vector<uint8_t> bad = sampleColourTable(bm, true);
+    bad[768] = 0x7F;
+    EXPECT_FALSE(parsePalette(bad, palette, error));
+    EXPECT_EQ(0u, error.find("unsupported BMP header size")) << error;
+}
+
+// A hex list is written back as runs of the input around the new digits of
+// each changed colour, in that colour's own letter case.
+TEST(PaletteFiles, HexListIsWrittenAsPiecesAroundTheNewDigits) {
+    const std::string text = "#1a2b3c\r\n\r\n  FFEEDD \r\n000000\n";
+    PaletteFile palette;
+    std::string error;
+    ASSERT_TRUE(parsePalette(textBytes(text), palette, error)) << error;
+    std::vector<PaletteColour> colours = palette.colours;
+    colours[0] = {0xAB, 0xCD, 0xEF};
+    colours[1] = {0x01, 0x02, 0x0A};
+    PaletteOutput output;
+    ASSERT_TRUE(composePalette(palette, colours, HexPalette, "n", output, error)) << error;
+    EXPECT_EQ("abcdef01020A", std::string(output.fresh.begin(), output.fresh.end()));
+    size_t kept = 0, written = 0;
+    std::string joined;
+    for (const OutputPiece& piece : output.pieces) {
+        (piece.kept ? kept : written) += piece.size;
+        const uint8_t* from = (piece.kept ? palette.bytes.data() : output.fresh.data()) + piece.offset;
+        joined.append(from, from + piece.size);
+    }
+    EXPECT_EQ(text.size() - 12, kept);
+    EXPECT_EQ(12u, written);
+    EXPECT_EQ("#abcdef\r\n\r\n  01020A \r\n000000\n", joined);
+}
+
+// A new file is made only where nothing is: never over a file, never through
+// a link (dangling or not), and readable by its owner only.
+TEST(FileAccess, NewFileIsMadeOnlyWhereNothingIs) {
+    namespace fs = std::filesystem;
+    const std::string folder = fs::temp_directory_path().string() + "/palette-files-new-file-" +
+                               std::to_string(getpid());
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    const std::vector<uint8_t> victim = textBytes("someone else's\n");
+    writeFileBytes(folder + "/victim", victim);
+    writeFileBytes(folder + "/file", victim);
+    fs::create_symlink(folder + "/victim", folder + "/link");
+    fs::create_symlink(folder + "/made-through-link", folder + "/dangling");
+    for (const char* name : {"file", "link", "dangling"}) {
+        int code = 0;
+        const int fd = createNewFile(folder + "/" + name, code);
+        EXPECT_EQ(-1, fd) << name;
+        EXPECT_EQ(EEXIST, code) << name;
+        if (fd >= 0) close(fd);
+    }
+    EXPECT_EQ(victim, readFileBytes(folder + "/victim"));
+    EXPECT_EQ(victim, readFileBytes(folder + "/file"));
+    EXPECT_FALSE(fs::exists(folder + "/made-through-link"));
+    int code = 0;
+    const int fd = createNewFile(folder + "/free", code);
+    ASSERT_GE(fd, 0) << code;
+    close(fd);
+    struct stat status = {};
+    ASSERT_EQ(0, stat((folder + "/free").c_str(), &status));
+    EXPECT_EQ(0600u, status.st_mode & 07777);
+    fs::remove_all(folder);
 }

@@ -17,7 +17,9 @@
 
 #include "start_process.h"
 #else
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 #include "file_access.h"
@@ -106,11 +108,20 @@ std::string shellQuoted(const std::string& argument) {
     return quoted + "'";
 }
 
-// With `memoryLimitKiB`, the tool runs with that much address space at most.
+std::string toolCommand(const std::vector<std::string>& arguments) {
+    std::string command = shellQuoted(kToolPath);
+    for (const std::string& argument : arguments) command += " " + shellQuoted(argument);
+    return command;
+}
+
+// With `memoryLimitKiB`, the tool runs with that much address space at most;
+// with `fileSizeLimit`, it can write no file larger than that (prlimit sets
+// the limit in the child before it starts the tool), as on a full disk.
 int runProcess(const std::vector<std::string>& arguments, const std::string& outPath,
-               const std::string& errPath, size_t memoryLimitKiB = 0) {
+               const std::string& errPath, size_t memoryLimitKiB = 0, uint64_t fileSizeLimit = 0) {
     std::string command =
         memoryLimitKiB ? "ulimit -v " + std::to_string(memoryLimitKiB) + " && " : "";
+    if (fileSizeLimit) command += "prlimit --fsize=" + std::to_string(fileSizeLimit) + " ";
     command += shellQuoted(kToolPath);
     for (const std::string& argument : arguments) command += " " + shellQuoted(argument);
     command += " </dev/null >" + shellQuoted(outPath) + " 2>" + shellQuoted(errPath);
@@ -141,13 +152,15 @@ protected:
 
     std::string work(const std::string& name) const { return folder + "/work/" + name; }
 
-    ToolRun run(const std::vector<std::string>& arguments, size_t memoryLimitKiB = 0) const {
+    ToolRun run(const std::vector<std::string>& arguments, size_t memoryLimitKiB = 0,
+                uint64_t fileSizeLimit = 0) const {
         const std::string outPath = folder + "/stdout.txt", errPath = folder + "/stderr.txt";
 #ifdef _WIN32
-        EXPECT_EQ(0u, memoryLimitKiB) << "no memory limit under Windows";
+        EXPECT_EQ(0u, memoryLimitKiB + fileSizeLimit) << "no process limits under Windows";
         const int exitCode = runProcess(arguments, outPath, errPath);
 #else
-        const int exitCode = runProcess(arguments, outPath, errPath, memoryLimitKiB);
+        const int exitCode =
+            runProcess(arguments, outPath, errPath, memoryLimitKiB, fileSizeLimit);
 #endif
         return {exitCode, withoutCarriageReturns(readFileBytes(outPath)),
                 withoutCarriageReturns(readFileBytes(errPath))};
@@ -157,6 +170,16 @@ protected:
         std::set<std::string> names;
         for (const fs::directory_entry& entry : fs::directory_iterator(folder + "/work"))
             names.insert(entry.path().filename().string());
+        return names;
+    }
+
+    // Files of `folder` (default: work) left by a write that did not finish.
+    std::set<std::string> temporaryFiles(const std::string& in = "") const {
+        std::set<std::string> names;
+        for (const fs::directory_entry& entry :
+             fs::directory_iterator(in.empty() ? folder + "/work" : in))
+            if (entry.path().filename().string().find(kTemporaryInfix) != std::string::npos)
+                names.insert(entry.path().filename().string());
         return names;
     }
 
@@ -260,6 +283,27 @@ std::vector<uint8_t> paletteFreePng(uint8_t colourType) {
     return png;
 }
 
+// `png` with byte `at` of its IHDR data set to `value`, and the CRC redone.
+std::vector<uint8_t> withHeaderByte(std::vector<uint8_t> png, size_t at, uint8_t value) {
+    png[16 + at] = value;
+    const uint32_t crc = uint32_t(crc32(0, &png[12], 17));
+    for (int i = 0; i < 4; ++i) png[29 + i] = uint8_t(crc >> (24 - 8 * i));
+    return png;
+}
+
+// A GIF of `frames` one-pixel frames, each with a full local table of its own.
+std::vector<uint8_t> gifOfManyTables(size_t frames) {
+    std::vector<uint8_t> gif = textBytes("GIF89a");
+    for (uint8_t byte : {1, 0, 1, 0, 0, 0, 0}) gif.push_back(byte);  // no global table
+    for (size_t frame = 0; frame < frames; ++frame) {
+        for (uint8_t byte : {0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0x87}) gif.push_back(byte);
+        gif.insert(gif.end(), 768, uint8_t(frame));
+        for (uint8_t byte : {8, 0}) gif.push_back(byte);  // code size, no image data
+    }
+    gif.push_back(0x3B);
+    return gif;
+}
+
 // The first line of `text` and whether it was the only one.
 bool isOneLine(const std::string& text) {
     return !text.empty() && text.find('\n') == text.size() - 1;
@@ -297,7 +341,7 @@ TEST_F(PaletteToolTest, RoundTripEachFormatUnchangedWithZeroBalanceInPlainMode) 
         EXPECT_EQ(before, readFileBytes(work(sample.output))) << sample.input;
         EXPECT_EQ(before, readFileBytes(sample.input)) << "input changed: " << sample.input;
     }
-    EXPECT_EQ(0u, workFiles().count("out.gpl.palette-balance-tmp"));
+    EXPECT_EQ(std::set<std::string>(), temporaryFiles());
 }
 
 // The tool's colours are the working palette that rebalancePalette makes
@@ -451,6 +495,7 @@ TEST_F(PaletteToolTest, MalformedEachBadFileGivesItsMessageAndExitCode) {
     badCount[768] = 0x01;
     badCount[769] = 0x2C;
 
+    const std::vector<uint8_t> fullGif = gifOfManyTables(256);
     const std::string manyNines(100000, '9');
     const uint64_t pastTheLimit = kMaxInputBytes + 1;
     const std::string fortyNines(40, '9');
@@ -534,6 +579,16 @@ TEST_F(PaletteToolTest, MalformedEachBadFileGivesItsMessageAndExitCode) {
         {"truecolour.png", paletteFreePng(2),
          "a truecolour PNG has no palette (only indexed PNGs, colour type 3, have one)"},
         {"grey.png", paletteFreePng(0), "a greyscale PNG has no palette"},
+        {"compression.png", withHeaderByte(png, 10, 1),
+         "unknown compression method 1 in the 'IHDR' chunk (PNG knows 0, deflate)"},
+        {"filter.png", withHeaderByte(png, 11, 64), "unknown filter method 64 in the 'IHDR' chunk"},
+        {"interlace.png", withHeaderByte(png, 12, 2),
+         "unknown interlace method 2 in the 'IHDR' chunk (PNG knows 0, none, and 1, Adam7)"},
+        {"many-tables.gif", gifOfManyTables(257),
+         "more than 65536 colours in all colour tables together, the most palette-balance takes "
+         "(256 frames each with a full table of its own)"},
+        {"256-tables.gif", fullGif, "", "out.gif", std::string(fullGif.begin(), fullGif.end()),
+         {"--plain"}},
         {"cut.gif", cutTo(gif, gif.size() - 4),
          "truncated: the image data of frame 2 runs past the end of the file"},
         {"cut-table.gif", cutTo(gif, 13 + 40),
@@ -702,6 +757,334 @@ TEST_F(PaletteToolTest, OutputThatCannotBeWrittenIsReportedWithItsName) {
     EXPECT_EQ((std::set<std::string>{"folder.gpl", "many.gpl"}), workFiles());
 }
 
+#ifndef _WIN32
+// Links planted in a shared folder at the names the tool writes (OUTPUT, the
+// preview, the temporary name it once used) change nothing outside them: a
+// link at OUTPUT or at the preview is replaced by the new file, never
+// followed, and a dangling one never creates its target.
+TEST_F(PaletteToolTest, SafeWriteLinksPlantedAtItsNamesChangeNothingOutsideOutput) {
+    const std::vector<uint8_t> victim = textBytes("someone else's file\n");
+    for (const char* name : {"victim-out", "victim-preview", "victim-old-temporary"})
+        writeFileBytes(work(name), victim);
+    const struct {
+        const char* link;
+        std::string target;
+    } links[] = {
+        {"out.gpl", work("victim-out")},
+        {"preview.png", work("victim-preview")},
+        {"out.gpl.palette-balance-tmp", work("victim-old-temporary")},
+        {"dangling.gpl", work("nowhere-made")},
+    };
+    for (const auto& link : links) fs::create_symlink(link.target, work(link.link));
+    for (const char* output : {"out.gpl", "dangling.gpl"}) {
+        const ToolRun result =
+            run({"--mediums=1,0,0", "--preview=" + work("preview.png"), kDuskGpl, work(output)});
+        ASSERT_EQ(0, result.exitCode) << output << ": " << result.err;
+        EXPECT_FALSE(fs::is_symlink(work(output))) << output;
+        EXPECT_EQ(duskColours().size(), readPalette(work(output)).colours.size()) << output;
+    }
+    EXPECT_FALSE(fs::is_symlink(work("preview.png")));
+    EXPECT_TRUE(fs::is_symlink(work("out.gpl.palette-balance-tmp")));
+    for (const char* name : {"victim-out", "victim-preview", "victim-old-temporary"})
+        EXPECT_EQ(victim, readFileBytes(work(name))) << name;
+    EXPECT_EQ((std::set<std::string>{"victim-out", "victim-preview", "victim-old-temporary",
+                                     "out.gpl", "preview.png", "out.gpl.palette-balance-tmp",
+                                     "dangling.gpl"}),
+              workFiles());
+}
+
+// A pipe cannot be mapped: it is read instead, and gives the same output as
+// the file it carries; so does a picture, whose output keeps runs of the input.
+TEST_F(PaletteToolTest, SafeWriteInputFromAPipeIsReadAsTheFileItCarries) {
+    writeFileBytes(work("in.png"), samplePng(duskColours(), 8, 30, 20, true));
+    for (const std::string& input : {kDuskGpl, work("in.png")}) {
+        const std::string extension = input == kDuskGpl ? ".gpl" : ".png";
+        ASSERT_EQ(0, run({"--mediums=1,0,0", input, work("mapped" + extension)}).exitCode);
+        const std::string piped = "cat " + shellQuoted(input) + " | " +
+                                  toolCommand({"--mediums=1,0,0", "--format=" + extension.substr(1),
+                                               "/dev/stdin", work("piped" + extension)});
+        ASSERT_EQ(0, std::system(piped.c_str())) << piped;
+        EXPECT_EQ(readFileBytes(work("mapped" + extension)), readFileBytes(work("piped" + extension)))
+            << input;
+    }
+}
+
+// Runs started together on one OUTPUT each write a temporary file of their
+// own: the output is one run's whole result, and no temporary file is left.
+TEST_F(PaletteToolTest, SafeWriteTwentyRunsAtOnceLeaveOneRunsResult) {
+    constexpr int kRuns = 20;
+    writeFileBytes(work("in.png"), samplePng(duskColours(), 8, 300, 200, true));
+    std::vector<std::vector<uint8_t>> results;
+    std::string together;
+    for (int i = 0; i < kRuns; ++i) {
+        const std::string setting = "--all=0,0," + std::to_string(i / 20.0);
+        const std::string alone = work("alone-" + std::to_string(i) + ".png");
+        ASSERT_EQ(0, run({setting, work("in.png"), alone}).exitCode) << setting;
+        results.push_back(readFileBytes(alone));
+        together += "{ " + toolCommand({setting, work("in.png"), work("out.png")}) +
+                    "; echo $? >" + shellQuoted(work("exit-" + std::to_string(i))) + "; } & ";
+    }
+    ASSERT_EQ(size_t(kRuns), std::set<std::vector<uint8_t>>(results.begin(), results.end()).size());
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_EQ(0, std::system((together + "wait").c_str()));
+        for (int i = 0; i < kRuns; ++i)
+            EXPECT_EQ("0\n", withoutCarriageReturns(readFileBytes(work("exit-" + std::to_string(i)))))
+                << "run " << i << " of round " << round;
+        const std::vector<uint8_t> out = readFileBytes(work("out.png"));
+        EXPECT_NE(results.end(), std::find(results.begin(), results.end(), out))
+            << "round " << round << ": the output is no single run's result";
+        EXPECT_EQ(std::set<std::string>(), temporaryFiles()) << "round " << round;
+    }
+}
+
+// The output keeps the permission bits of the file it replaces; a new file
+// gets 0666 less the umask, as any file a program makes.
+TEST_F(PaletteToolTest, SafeWriteKeepsTheModeOfTheFileItReplaces) {
+    const mode_t mask = umask(0);
+    umask(mask);
+    auto modeOf = [](const std::string& path) {
+        struct stat status = {};
+        stat(path.c_str(), &status);
+        return status.st_mode & 07777;
+    };
+    // existing mode, or 0 for no file | arguments after the settings
+    const struct {
+        mode_t before;
+        std::vector<std::string> arguments;
+        std::string output;
+    } samples[] = {
+        {0640, {kDuskGpl, work("out.gpl")}, work("out.gpl")},
+        {0604, {kDuskGpl, work("out.gpl")}, work("out.gpl")},
+        {0755, {kDuskGpl, work("out.gpl")}, work("out.gpl")},
+        {0, {kDuskGpl, work("new.gpl")}, work("new.gpl")},
+        {0600, {"--in-place", "--out-dir=" + work(""), work("mine.gpl")}, work("mine.gpl")},
+    };
+    for (const auto& sample : samples) {
+        if (sample.before) {
+            writeFileBytes(sample.output, readFileBytes(kDuskGpl));
+            ASSERT_EQ(0, chmod(sample.output.c_str(), sample.before));
+        }
+        std::vector<std::string> arguments = {"--mediums=1,0,0"};
+        arguments.insert(arguments.end(), sample.arguments.begin(), sample.arguments.end());
+        const ToolRun result = run(arguments);
+        ASSERT_EQ(0, result.exitCode) << joined(arguments) << ": " << result.err;
+        EXPECT_EQ(sample.before ? sample.before : (0666 & ~mask), modeOf(sample.output))
+            << joined(arguments);
+        EXPECT_EQ(duskColours().size(), readPalette(sample.output).colours.size());
+    }
+}
+
+// A write that fails for want of room (here the file-size limit, which fails
+// writes as a full disk does) leaves the old output, no temporary file and one
+// line naming the output and the reason.
+TEST_F(PaletteToolTest, SafeWriteFullDiskLeavesOutputAsItWas) {
+    const std::vector<uint8_t> old = textBytes("the output of an earlier run\n");
+    // A large private chunk before IEND, which the output keeps, makes the
+    // output larger than the limit.
+    std::vector<uint8_t> png = samplePng(duskColours(), 8, 40, 30);
+    std::vector<uint8_t> end(png.end() - 12, png.end());
+    png.resize(png.size() - 12);
+    appendPngChunk(png, "prVt", std::vector<uint8_t>(50000, 0x5A));
+    png.insert(png.end(), end.begin(), end.end());
+    writeFileBytes(work("in.png"), png);
+    const struct {
+        std::vector<std::string> arguments;
+        std::string output;
+    } runs[] = {
+        {{"--all=0,0,0.5", work("in.png"), work("out.png")}, work("out.png")},
+        {{"--all=0,0,0.5", "--out-dir=" + work("night"), work("in.png")}, work("night/in.png")},
+    };
+    for (const auto& sample : runs) {
+        const std::vector<std::string>& arguments = sample.arguments;
+        const std::string& output = sample.output;
+        fs::create_directories(work("night"));
+        writeFileBytes(output, old);
+        const ToolRun result = run(arguments, 0, 16384);
+        EXPECT_EQ(1, result.exitCode) << joined(arguments);
+        EXPECT_TRUE(isOneLine(result.err)) << result.err;
+        EXPECT_NE(std::string::npos, result.err.find(output + ": cannot write the file: File too large"))
+            << result.err;
+        EXPECT_EQ(old, readFileBytes(output)) << joined(arguments);
+        EXPECT_EQ(std::set<std::string>(), temporaryFiles());
+        EXPECT_EQ(std::set<std::string>(), temporaryFiles(work("night")));
+    }
+}
+#endif
+
+// The lines of stderr, without their line ends.
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    for (size_t begin = 0; begin < text.size();) {
+        const size_t end = text.find('\n', begin);
+        lines.push_back(text.substr(begin, end - begin));
+        if (end == std::string::npos) break;
+        begin = end + 1;
+    }
+    return lines;
+}
+
+// Each input goes to DIR (made with its parents) under its own name, in its
+// own format, byte for byte as a run on that file alone writes it; each gets
+// one line, and a file that fails stops none of the others.
+TEST_F(PaletteToolTest, BatchWritesEachInputIntoTheFolderWithOneLineEach) {
+    writeFileBytes(work("dusk.gpl"), readFileBytes(kDuskGpl));
+    writeFileBytes(work("image.png"), samplePng(duskColours(), 8, 7, 5, true));
+    writeFileBytes(work("image.gif"), sampleGif(duskColours(), duskColours16()));
+    writeFileBytes(work("bad.gpl"), textBytes("GIMP Palette\n1 2 x\n"));
+    const std::string night = work("night/deeper");
+    const std::vector<std::string> inputs = {work("dusk.gpl"), work("bad.gpl"), work("image.png"),
+                                             work("missing.gpl"), work("image.gif")};
+    std::vector<std::string> arguments = {"--mediums=1,0,0", "--out-dir=" + night};
+    arguments.insert(arguments.end(), inputs.begin(), inputs.end());
+    ToolRun result = run(arguments);
+    EXPECT_EQ(1, result.exitCode);
+    EXPECT_EQ("", result.out);
+    // input | the rest of its line, after "palette-balance: INPUT: "
+    const std::string expected[] = {
+        "written to " + night + "/dusk.gpl",
+        "line 2: 'x' is not a colour value (a whole number from 0 to 255)",
+        "written to " + night + "/image.png",
+        "cannot open: ",
+        "written to " + night + "/image.gif",
+    };
+    const std::vector<std::string> lines = linesOf(result.err);
+    ASSERT_EQ(inputs.size(), lines.size()) << result.err;
+    for (size_t i = 0; i < inputs.size(); ++i)
+        EXPECT_EQ(0u, lines[i].rfind("palette-balance: " + inputs[i] + ": " + expected[i], 0))
+            << lines[i];
+    for (const char* name : {"dusk.gpl", "image.png", "image.gif"}) {
+        const std::string alone = work(std::string("alone-") + name);
+        ASSERT_EQ(0, run({"--mediums=1,0,0", work(name), alone}).exitCode) << name;
+        EXPECT_EQ(readFileBytes(alone), readFileBytes(night + "/" + name)) << name;
+    }
+
+    // With --format every output takes that format's extension; two inputs
+    // that would come out under one name give the later one a refusal.
+    result = run({"--format=jasc", "--out-dir=" + work("jasc"), work("dusk.gpl"),
+                  work("image.png"), work("image.gif")});
+    EXPECT_EQ(1, result.exitCode);
+    EXPECT_EQ(JascPalette, readPalette(work("jasc/dusk.pal")).format);
+    EXPECT_EQ(JascPalette, readPalette(work("jasc/image.pal")).format);
+    EXPECT_EQ(duskColours().size(), readPalette(work("jasc/image.pal")).colours.size());
+    EXPECT_NE(std::string::npos,
+              result.err.find(work("image.gif") + ": " + work("jasc") +
+                              "/image.pal: another input of this run is written there"))
+        << result.err;
+
+    result = run({"--out-dir=" + night, work("dusk.gpl"), work("image.gif")});
+    EXPECT_EQ(0, result.exitCode) << result.err;
+    EXPECT_EQ(2u, linesOf(result.err).size()) << result.err;
+}
+
+// An output that would replace an input of the run is refused, its own input
+// only without --in-place; so is an output or preview that another input of
+// the run already writes.
+TEST_F(PaletteToolTest, BatchRefusesOutputsThatWouldReplaceInputs) {
+    const std::vector<uint8_t> dusk = readFileBytes(kDuskGpl);
+    writeFileBytes(work("a.gpl"), dusk);
+    writeFileBytes(work("b.gpl"), dusk);
+    ToolRun result = run({"--mediums=1,0,0", "--out-dir=" + folder + "/work/", work("a.gpl"),
+                          work("b.gpl")});
+    EXPECT_EQ(1, result.exitCode);
+    EXPECT_EQ(2u, linesOf(result.err).size()) << result.err;
+    EXPECT_NE(std::string::npos,
+              result.err.find("the output would replace its input (give --in-place to allow it)"))
+        << result.err;
+    EXPECT_EQ(dusk, readFileBytes(work("a.gpl")));
+    EXPECT_EQ(dusk, readFileBytes(work("b.gpl")));
+
+    // The same file named twice is written once.
+    result = run({"--mediums=1,0,0", "--in-place", "--out-dir=" + work(""), work("a.gpl"),
+                  work("b.gpl"), work("a.gpl")});
+    EXPECT_EQ(1, result.exitCode);
+    EXPECT_EQ(3u, linesOf(result.err).size()) << result.err;
+    EXPECT_NE(std::string::npos, result.err.find("another input of this run is written there"));
+    for (const char* name : {"a.gpl", "b.gpl"}) {
+        const PaletteFile palette = readPalette(work(name));
+        ASSERT_EQ(duskColours().size(), palette.colours.size()) << name;
+        EXPECT_TRUE(sameColours({{164, 115, 115}}, {palette.colours[kDuskGrey128]})) << name;
+    }
+
+    // sub/a-preview.png would come out where a.gpl's preview goes.
+    fs::create_directories(work("sub"));
+    writeFileBytes(work("sub/a-preview.png"), samplePng(duskColours(), 8, 3, 3));
+    result = run({"--preview", "--out-dir=" + work("out"), work("a.gpl"), work("sub/a-preview.png")});
+    EXPECT_EQ(1, result.exitCode);
+    EXPECT_NE(std::string::npos,
+              result.err.find(work("sub/a-preview.png") + ": " + work("out") +
+                              "/a-preview.png: another input of this run is written there"))
+        << result.err;
+    uint32_t width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+    EXPECT_TRUE(readRgbPng(readFileBytes(work("out/a-preview.png")), width, height, rgb))
+        << "out/a-preview.png is a.gpl's preview";
+}
+
+// --preview with --out-dir draws each file's preview to DIR as
+// NAME-preview.png, the same picture a run on that file alone draws.
+TEST_F(PaletteToolTest, BatchPreviewWritesOnePreviewPerFile) {
+    writeFileBytes(work("town.png"), samplePng(duskColours(), 8, 9, 6));
+    const ToolRun result = run({"--lows=0,0,0.5", "--preview", "--out-dir=" + work("night"),
+                                kDuskGpl, work("town.png")});
+    ASSERT_EQ(0, result.exitCode) << result.err;
+    EXPECT_NE(std::string::npos,
+              result.err.find("written to " + work("night") + "/town.png and " + work("night") +
+                              "/town-preview.png\n"))
+        << result.err;
+    for (const std::string& input : {kDuskGpl, work("town.png")}) {
+        const std::string name = paletteNameFromPath(input);
+        ASSERT_EQ(0, run({"--lows=0,0,0.5", "--preview=" + work("alone.png"), input,
+                          work("alone-" + fileNameOf(input))})
+                         .exitCode)
+            << input;
+        const std::vector<uint8_t> preview = readFileBytes(work("night/" + name + "-preview.png"));
+        uint32_t width = 0, height = 0;
+        std::vector<uint8_t> rgb;
+        EXPECT_TRUE(readRgbPng(preview, width, height, rgb)) << name;
+        EXPECT_EQ(readFileBytes(work("alone.png")), preview) << name;
+    }
+    EXPECT_EQ(std::set<std::string>({"dusk.gpl", "dusk-preview.png", "town.png",
+                                     "town-preview.png"}),
+              [&] {
+                  std::set<std::string> names;
+                  for (const fs::directory_entry& entry : fs::directory_iterator(work("night")))
+                      names.insert(entry.path().filename().string());
+                  return names;
+              }());
+}
+
+#ifndef _WIN32
+// The progress line shows only on a terminal (here a pseudo-terminal made by
+// script(1)), and only for more than a few files.
+TEST_F(PaletteToolTest, ProgressLineOnlyOnATerminalAndForMoreThanAFewFiles) {
+    std::vector<std::string> names;
+    for (int i = 0; i < 6; ++i) {
+        names.push_back(work("p" + std::to_string(i) + ".gpl"));
+        writeFileBytes(names.back(), readFileBytes(kDuskGpl));
+    }
+    auto onTerminal = [&](const std::vector<std::string>& inputs) {
+        std::vector<std::string> arguments = {"--out-dir=" + work("out")};
+        arguments.insert(arguments.end(), inputs.begin(), inputs.end());
+        const std::string command = "script -qec " + shellQuoted(toolCommand(arguments)) +
+                                    " /dev/null </dev/null >" + shellQuoted(work("terminal.txt"));
+        EXPECT_EQ(0, std::system(command.c_str()));
+        const std::vector<uint8_t> bytes = readFileBytes(work("terminal.txt"));
+        return std::string(bytes.begin(), bytes.end());
+    };
+    const std::string many = onTerminal(names);
+    EXPECT_NE(std::string::npos, many.find("palette-balance: 6 of 6 files, 0 failed\r")) << many;
+    EXPECT_NE(std::string::npos, many.find("palette-balance: 1 of 6 files, 0 failed\r")) << many;
+    const std::string few = onTerminal({names.begin(), names.begin() + 5});
+    EXPECT_EQ(std::string::npos, few.find(" files, ")) << few;
+    std::vector<std::string> arguments = {"--out-dir=" + work("out")};
+    arguments.insert(arguments.end(), names.begin(), names.end());
+    const ToolRun piped = run(arguments);
+    EXPECT_EQ(0, piped.exitCode);
+    EXPECT_EQ(std::string::npos, piped.err.find(" files, ")) << piped.err;
+    EXPECT_EQ(6u, linesOf(piped.err).size());
+}
+#endif
+
 TEST_F(PaletteToolTest, RangesTableShowsWhereTheRangesFall) {
     ToolRun result = run({"--ranges", kDuskGpl});
     ASSERT_EQ(0, result.exitCode) << result.err;
@@ -744,21 +1127,23 @@ TEST_F(PaletteToolTest, SettingsSavedAndReadGiveThePluginColours) {
     night.balance[Lows][YellowBlue] = 0.5f;
     SliderState warmer = night;
     warmer.balance[Mediums][CyanRed] = 0.5f;
-    // options before the files | the state whose colours come out
+    // options before the files | the state whose colours come out | brightness preserved
     const struct {
         std::vector<std::string> options;
         SliderState state;
+        bool preserve;
     } samples[] = {
-        {{"--settings=" + work("night.balance")}, night},
-        {{"--mediums=0.5,0,0", "--settings", work("night.balance")}, warmer},
-        {{"--settings=" + work("night.balance"), "--state=B"}, kDefaultSliderState},
+        {{"--settings=" + work("night.balance")}, night, false},
+        {{"--mediums=0.5,0,0", "--settings", work("night.balance")}, warmer, false},
+        {{"--settings=" + work("night.balance"), "--state=B"}, kDefaultSliderState, false},
+        {{"--preserve-brightness", "--settings=" + work("night.balance")}, night, true},
     };
     for (const auto& sample : samples) {
         std::vector<std::string> arguments = sample.options;
         arguments.insert(arguments.end(), {kDuskGpl, work("out.gpl")});
         result = run(arguments);
         ASSERT_EQ(0, result.exitCode) << joined(arguments) << ": " << result.err;
-        EXPECT_TRUE(sameColours(coloursOfTable(pluginColourTable(duskColours(), sample.state, false)),
+        EXPECT_TRUE(sameColours(coloursOfTable(pluginColourTable(duskColours(), sample.state, sample.preserve)),
                                 readPalette(work("out.gpl")).colours))
             << joined(arguments);
     }

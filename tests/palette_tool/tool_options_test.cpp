@@ -105,6 +105,14 @@ TEST(ToolOptions, BadOptionsAreRefusedWithTheirReason) {
         {{"--preview=", "a", "b"}, "--preview=: expected the name of the picture to write"},
         {{"--preview=b", "a", "b"}, "--preview and OUTPUT name the same file"},
         {{"--ranges", "--preview=a", "a"}, "--preview and INPUT name the same file"},
+        {{"--out-dir="}, "--out-dir=: expected the name of a folder"},
+        {{"--out-dir=night"}, "--out-dir needs at least one INPUT file"},
+        {{"--in-place", "a", "b"}, "--in-place goes with --out-dir=DIR"},
+        {{"--ranges", "--out-dir=night", "a"},
+         "--ranges writes nothing; it does not go with --out-dir"},
+        {{"--out-dir=night", "--preview=p.png", "a"},
+         "with --out-dir, --preview takes no file name: each preview is NAME-preview.png in DIR"},
+        {{"--in-place=yes", "--out-dir=.", "a"}, "--in-place takes no value"},
         {{"--plain=1", "a", "b"}, "--plain takes no value"},
         {{"a", "b", "--lows"}, "--lows needs a value: --lows=CR,MG,YB"},
         {{"--bogus", "a", "b"}, "unknown option '--bogus'"},
@@ -165,7 +173,7 @@ TEST(ToolOptions, HelpDocumentsEveryOptionWithAWorkingExample) {
                             options.state.heightsAbove != defaults.state.heightsAbove)
                     << option.example;
                 break;
-            case PlainOption: EXPECT_FALSE(options.preserveBrightness) << option.example; break;
+            case BrightnessOption: EXPECT_EQ(options.preserveBrightness, option.target == 1) << option.example; break;
             case FormatOption: EXPECT_TRUE(options.formatGiven) << option.example; break;
             case RangesOption: EXPECT_TRUE(options.showRanges) << option.example; break;
             case PreviewOption: EXPECT_FALSE(options.previewPath.empty()) << option.example; break;
@@ -175,6 +183,11 @@ TEST(ToolOptions, HelpDocumentsEveryOptionWithAWorkingExample) {
                 EXPECT_FALSE(options.saveSettingsPath.empty()) << option.example;
                 break;
             case HelpOption: EXPECT_TRUE(options.showHelp) << option.example; break;
+            case OutputDirOption:
+                EXPECT_FALSE(options.outputDir.empty()) << option.example;
+                EXPECT_FALSE(options.inputPaths.empty()) << option.example;
+                break;
+            case InPlaceOption: EXPECT_TRUE(options.inPlace) << option.example; break;
         }
     }
     // Each format is listed with an example whose output name chooses it.
@@ -191,9 +204,19 @@ TEST(ToolOptions, HelpDocumentsEveryOptionWithAWorkingExample) {
         EXPECT_TRUE(chooseOutputFormat(options, format.format, chosen, error)) << format.example;
         EXPECT_EQ(format.format, chosen) << format.example;
     }
-    for (const std::string& line :
-         {std::string("Usage: palette-balance"), std::string("Exit status")})
-        EXPECT_NE(std::string::npos, help.find(line)) << line;
+    // What happens to a link at OUTPUT, and the GIF colour limit, are told.
+    std::string flowing;  // the help with its lines joined, without their indents
+    for (char c : help)
+        if (c != ' ' && c != '\n')
+            flowing += c;
+        else if (!flowing.empty() && flowing.back() != ' ')
+            flowing += ' ';
+    for (const char* line :
+         {"Usage: palette-balance", "Exit status", "--out-dir=DIR INPUT...",
+          "When OUTPUT is a symbolic link, the link itself is replaced by the new file and the "
+          "file it points to is left as it was",
+          "All tables together hold at most 65,536 colours"})
+        EXPECT_NE(std::string::npos, flowing.find(line)) << line;
 }
 
 TEST(ToolOptions, OutputFormatFollowsTheNameOrTheOption) {
@@ -245,6 +268,28 @@ TEST(ToolOptions, PaletteNameIsTheBareFileName) {
     EXPECT_EQ("under water.v2", paletteNameFromPath("C:\\art\\under water.v2.gpl"));
     EXPECT_EQ("plain", paletteNameFromPath("plain"));
     EXPECT_EQ(".hidden", paletteNameFromPath("dir.d/.hidden"));
+}
+
+// With --out-dir every file is an INPUT, and a bare --preview asks for one
+// preview per file; without it --preview still takes the next argument.
+TEST(ToolOptions, OutputDirTakesEveryFileAsAnInput) {
+    ToolOptions options;
+    std::string error;
+    ASSERT_TRUE(parseToolOptions({"--preview", "a.png", "--out-dir", "night", "b.gif", "--in-place",
+                                  "--", "--c.gpl"},
+                                 options, error))
+        << error;
+    EXPECT_EQ("night", options.outputDir);
+    EXPECT_EQ((std::vector<std::string>{"a.png", "b.gif", "--c.gpl"}), options.inputPaths);
+    EXPECT_TRUE(options.previewEach);
+    EXPECT_TRUE(options.inPlace);
+    EXPECT_EQ("", options.previewPath);
+
+    ASSERT_TRUE(parseToolOptions({"--preview", "p.png", "a.gpl", "b.gpl"}, options, error)) << error;
+    EXPECT_EQ("p.png", options.previewPath);
+    EXPECT_FALSE(options.previewEach);
+    EXPECT_EQ("a.gpl", options.inputPath);
+    EXPECT_TRUE(options.outputDir.empty());
 }
 
 TEST(ToolBalance, RangesTableClassifiesTheEdgeGreys) {

@@ -1,0 +1,10 @@
+// palette-balance --out-dir=DIR INPUT...: every input balanced into DIR in
+// one process with settings parsed once, one line per file on stderr.
+#pragma once
+
+#include "tool_options.h"
+
+// Makes DIR when it is missing, then balances each input in turn; a file that
+// fails does not stop the others. Returns the exit status: 0 when every file
+// was written, 1 when any was not or DIR cannot be made.
+int runBatch(const ToolOptions& options);
