@@ -4,6 +4,8 @@
 #include "file_access.h"
 
 #include <fcntl.h>
+
+#include <algorithm>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -96,6 +98,25 @@ void unmapFile(void* view, size_t size) {
     munmap(view, size);
 #endif
 }
+
+#ifndef _WIN32
+// The line the bus-error handler writes, made before any mapped byte is read,
+// since the handler may only write what is ready.
+char shortenedInputLine[1024];
+size_t shortenedInputLineLength = 0;
+
+void noteMappedInput(const std::string& path) {
+    const std::string line = "palette-balance: " + path + ": the file was shortened while it was being read\n";
+    shortenedInputLineLength = std::min(line.size(), sizeof shortenedInputLine);
+    std::memcpy(shortenedInputLine, line.data(), shortenedInputLineLength);
+}
+
+void onBusError(int) {
+    const ssize_t written = write(STDERR_FILENO, shortenedInputLine, shortenedInputLineLength);
+    (void)written;
+    _exit(1);
+}
+#endif
 
 // ---- Reading ----------------------------------------------------------------
 
@@ -287,6 +308,9 @@ bool openInputFile(const std::string& path, InputFile& input, std::string& error
     }
     const bool opened = readOrMapOpenFile(fd, input, error);
     closeFile(fd);  // a mapping stays valid without its descriptor
+#ifndef _WIN32
+    if (opened && input.mapping) noteMappedInput(path);
+#endif
     return opened;
 }
 
@@ -310,6 +334,12 @@ int createNewFile(const std::string& path, int& code) {
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     code = fd < 0 ? errno : 0;
     return fd;
+#endif
+}
+
+void reportShortenedInputsOnBusError() {
+#ifndef _WIN32
+    signal(SIGBUS, onBusError);
 #endif
 }
 

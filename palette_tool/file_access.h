@@ -51,6 +51,14 @@ int createNewFile(const std::string& path, int& code);
 // its temporary file behind. Called once at start.
 void failWritesPastFileSizeLimit();
 
+// A mapped input that another program shortens while it is being read gives a
+// bus error at the first page past its new end. The tool then ends with exit
+// code 1 and one line naming the input, instead of dying without a word; no
+// temporary file exists while an input's bytes are read in the process (the
+// write of the output reads the mapping in the kernel, where a missing page
+// fails the write instead). Called once at start.
+void reportShortenedInputsOnBusError();
+
 // An output written to its temporary file and not yet renamed into place.
 struct PendingFile {
     std::string path;

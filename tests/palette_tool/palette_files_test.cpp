@@ -336,6 +336,27 @@ TEST(PaletteFiles, HexListIsWrittenAsPiecesAroundTheNewDigits) {
     EXPECT_EQ("#abcdef\r\n\r\n  01020A \r\n000000\n", joined);
 }
 
+// An input shortened by another program while it is mapped ends the tool
+// with one line naming it and exit code 1, not a silent bus error.
+TEST(FileAccessDeathTest, InputShortenedWhileMappedEndsWithOneLine) {
+    const std::string path = std::filesystem::temp_directory_path().string() + "/palette-files-shortened-" +
+                             std::to_string(getpid()) + ".gpl";
+    writeFileBytes(path, std::vector<uint8_t>(size_t(1) << 16, 'x'));
+    auto readAfterShortening = [&] {
+        reportShortenedInputsOnBusError();
+        InputFile input;
+        std::string error;
+        if (!openInputFile(path, input, error) || !input.mapping) std::exit(3);  // not mapped: nothing to test
+        if (truncate(path.c_str(), 0) != 0) std::exit(4);
+        volatile uint8_t last = input.bytes.data()[input.bytes.size() - 1];
+        (void)last;
+        std::exit(5);
+    };
+    EXPECT_EXIT(readAfterShortening(), ::testing::ExitedWithCode(1),
+                "^palette-balance: .*palette-files-shortened-.*: the file was shortened while it was being read\n$");
+    std::remove(path.c_str());
+}
+
 // A new file is made only where nothing is: never over a file, never through
 // a link (dangling or not), and readable by its owner only.
 TEST(FileAccess, NewFileIsMadeOnlyWhereNothingIs) {
