@@ -7,6 +7,8 @@
 #include <cstring>
 
 #include "process_footprint.h"
+#include "wine_dde_compat.h"
+#include "wine_dde_versions.h"
 
 TEST_F(PluginLinkTest, ConnectFailsWithoutAHostAndShowsNothing) {
     EXPECT_FALSE(connectHost());
@@ -215,18 +217,24 @@ static long heapBlocksInUse() {
     return blocks;
 }
 
-// Wine's DDEML keeps movable memory blocks on both sides of an exchange and
-// heap records in the plugin for every status reply (one of them arrives
-// after the reply and is left only when no command waits, so each exchange
-// is followed by the messages waiting, as in the plugin's message loop),
-// which the plugin's and the host's Wine compatibility code free; a process
-// has room for 65,536 movable blocks. After 2,000 exchanges each process
-// holds exactly as many movable blocks as before, and the plugin about as
-// many heap records (other threads of this test come and go with a few). The
-// count of movable blocks is checked first on blocks made here.
+// The early warning for a new Wine. Wine's DDEML keeps movable memory
+// blocks on both sides of an exchange and heap records in the plugin for
+// every status reply (one of them arrives after the reply and is left only
+// when no command waits, so each exchange is followed by the messages
+// waiting, as in the plugin's message loop), which the plugin's and the
+// host's Wine steps free; a process has room for 65,536 movable blocks.
+// After 2,000 exchanges each process holds exactly as many movable blocks as
+// before, and the plugin about as many heap records (other threads of this
+// test come and go with a few). The count of movable blocks is checked first
+// on blocks made here.
 TEST_F(PluginLinkTest, ExchangesLeaveNoMovableMemoryBlocksInThePluginOrTheHost) {
     if (!runningUnderWine()) GTEST_SKIP() << "the count reads Wine's table of movable handles";
     ASSERT_TRUE(connectPluginTo());
+    // A Wine outside the table of checked releases runs without the steps;
+    // this test then shows whether that Wine still leaks.
+    const WineDdeGate gate = readWineDdeGate();
+    SCOPED_TRACE("Wine " + gate.version + ", checked releases: " + wineDdeCheckedReleases());
+    EXPECT_EQ(gate.apply, wineDdeStepsActive());
     const auto exchange = [] {
         const bool done = executeCommand(kSelectColorLayer) && statusIsOk();
         pumpMessagesFor(0);
@@ -363,4 +371,45 @@ TEST_F(PluginLinkTest, AnotherConversationOnThePluginsThreadKeepsItsOwnMessages)
     EXPECT_EQ(0, shared.otherBlocksFreed) << "blocks of the other conversation freed before it read them";
     EXPECT_EQ(size_t(5 * kRounds), hostExecutedCommands(host).size());
     EXPECT_TRUE(messageBoxesSeen().empty());
+}
+
+// The Wine steps run only in the Wine releases of the one table; any other
+// text that wine_get_version might give turns them off.
+TEST(WineDdeVersions, OnlyTheCheckedReleasesTurnTheStepsOn) {
+    struct Case {
+        const char* text;
+        bool parses;
+        WineVersion version;
+        bool checked;
+    };
+    const Case cases[] = {
+        // wine_get_version  parses  version     checked
+        {"8.0", true, {8, 0, 0}, true},       // Debian 12
+        {"8.0.1", true, {8, 0, 1}, false},    // maintenance releases: not read yet
+        {"8.0.2", true, {8, 0, 2}, false},
+        {"8.1", true, {8, 1, 0}, false},      // development series
+        {"7.0", true, {7, 0, 0}, false},
+        {"9.0", true, {9, 0, 0}, false},
+        {"10.0", true, {10, 0, 0}, false},
+        {"8.0-rc4", false, {8, 0, 0}, false}, // release candidates are not releases
+        {"8", false, {8, 0, 0}, false},
+        {"8.", false, {8, 0, 0}, false},
+        {"8.0.", false, {8, 0, 0}, false},
+        {"8.0 ", false, {8, 0, 0}, false},
+        {"80000.0", false, {0, 0, 0}, false},
+        {"", false, {0, 0, 0}, false},
+        {nullptr, false, {0, 0, 0}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text ? c.text : "(null)");
+        WineVersion version;
+        ASSERT_EQ(c.parses, parseWineVersion(c.text, version));
+        if (c.parses) {
+            EXPECT_EQ(c.version.major, version.major);
+            EXPECT_EQ(c.version.minor, version.minor);
+            EXPECT_EQ(c.version.patch, version.patch);
+        }
+        EXPECT_EQ(c.checked, wineDdeStepsChecked(c.text));
+    }
+    EXPECT_EQ("8.0", wineDdeCheckedReleases());
 }
