@@ -45,10 +45,12 @@ bool blockHoldsReply(HGLOBAL block) {
 }
 
 // True when the conversation's client window belongs to another process.
-// Only then is the WM_DDE_DATA block that post_dde_message sends the host's
-// own: it copies it into the client's process and keeps the original. In
-// this process the message carries the block itself, which the client reads
-// when it takes the message, later than the host's next callback may run.
+// Only then is a block that still holds exactly the reply known to be the
+// host's: post_dde_message (message.c) copies the WM_DDE_DATA block into the
+// client's process and keeps the original. A client in this process gets
+// its copy in this process's own table of movable blocks, with the same size
+// and the same bytes, so a wrong guess could free the client's block while
+// it still reads it instead of only leaking.
 bool clientInAnotherProcess(HCONV conversation) {
     CONVINFO info = {};
     info.cb = sizeof info;
