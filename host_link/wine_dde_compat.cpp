@@ -65,8 +65,8 @@ bool betweenOurWindows(const MSG& message) {
     return message.hwnd == steps.window && reinterpret_cast<HWND>(message.wParam) == steps.partner;
 }
 
-// True when `atom` (from a WM_DDE_ACK or WM_DDE_DATA) names the status
-// requests' item. Atoms, like DDE names, compare without regard to case.
+// True when `atom`, a reply's item, names the item of the status requests:
+// the host's item. Atoms, like DDE names, compare without regard to case.
 bool namesOurItem(UINT_PTR atom) {
     if (atom < MAXINTATOM || atom > 0xFFFF) return false;  // not a string atom: a block's handle
     char name[256];
