@@ -7,94 +7,13 @@
 #include <dde.h>
 
 #include <algorithm>
-#include <cstddef>
-#include <cstring>
 
+#include "host_wine_dde_compat.h"
 #include "log_format.h"
 
 const char* const kServiceName = "KAVRIN";
 const char* const kTopicName = "ImageServer";
 const char* const kItemName = "ImageServerItem";
-
-// ---------------------------------------------------------------------------
-// Wine compatibility. Wine's DDEML keeps three movable memory blocks of the
-// server's for every command and status request, and a process has room for
-// 65,536 of them: after about 21,800 exchanges every allocation fails, and so
-// does every later command and status request, in every conversation. Under
-// Wine the host frees them itself; Windows frees them in its DDEML.
-// - WDML_ServerHandleExecute (dde_server.c) makes a data handle of the
-//   command text for the callback and never frees it: the callback frees it
-//   once it has read the text.
-// - WDML_ServerHandleRequest frees the reply handle that the callback
-//   returns only when posting WM_DDE_DATA fails, and the WM_DDE_DATA block
-//   that WDML_DataHandle2Global (dde_misc.c) makes from it (fResponse set,
-//   fRelease clear) is copied into the message by post_dde_message
-//   (message.c) and never freed. Both are made after the callback has
-//   returned, so they are freed at the next callback. Wine hands out the
-//   most recently freed handle first, so a block allocated and freed just
-//   before the callback returns tells which handle the WM_DDE_DATA block will
-//   get. Each is freed only while it still holds exactly the reply, so that a
-//   wrong guess only leaks.
-namespace wine_shim {
-
-bool runningUnderWine() {
-    static const bool underWine = [] {
-        HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-        return ntdll && GetProcAddress(ntdll, "wine_get_version");
-    }();
-    return underWine;
-}
-
-// The last status reply: its data handle, the handle its WM_DDE_DATA block
-// is expected to get, and its bytes.
-HDDEDATA replyHandle = nullptr;
-HGLOBAL replyBlock = nullptr;
-std::string replyBytes;
-
-void freeCommandData(HDDEDATA data) {
-    if (runningUnderWine() && data) DdeFreeDataHandle(data);
-}
-
-// Called last before the request callback returns `reply`, which carries
-// `bytes`.
-void noteReply(HDDEDATA reply, const std::string& bytes) {
-    if (!runningUnderWine() || !reply) return;
-    replyHandle = reply;
-    replyBytes = bytes;
-    replyBlock = GlobalAlloc(GMEM_MOVEABLE, 1);
-    GlobalFree(replyBlock);
-}
-
-bool handleHoldsReply(HDDEDATA reply) {
-    std::string held(replyBytes.size(), '\0');
-    return DdeGetData(reply, nullptr, 0, 0) == replyBytes.size() &&
-           DdeGetData(reply, reinterpret_cast<LPBYTE>(&held[0]), DWORD(held.size()), 0) == held.size() &&
-           held == replyBytes;
-}
-
-// A WM_DDE_DATA block: the DDEDATA head, then the bytes.
-bool blockHoldsReply(HGLOBAL block) {
-    const size_t head = offsetof(DDEDATA, Value);
-    if (GlobalSize(block) != head + replyBytes.size()) return false;
-    const char* data = static_cast<const char*>(GlobalLock(block));
-    if (!data) return false;
-    DDEDATA flags = {};
-    std::memcpy(&flags, data, head);
-    const bool holds = flags.fResponse && !flags.fRelease && flags.cfFormat == CF_TEXT &&
-                       std::memcmp(data + head, replyBytes.data(), replyBytes.size()) == 0;
-    GlobalUnlock(block);
-    return holds;
-}
-
-void freeLastReply() {
-    if (replyHandle && handleHoldsReply(replyHandle)) DdeFreeDataHandle(replyHandle);
-    if (replyBlock && blockHoldsReply(replyBlock)) GlobalFree(replyBlock);
-    replyHandle = nullptr;
-    replyBlock = nullptr;
-}
-
-}  // namespace wine_shim
-// ---------------------------------------------------------------------------
 
 // The name a string handle stands for, for the log.
 static std::string handleText(HSZ name) {
@@ -167,7 +86,7 @@ static void holdForDelay(HCONV conversation, const std::string& word) {
 
 static HDDEDATA onExecute(HCONV conversation, HDDEDATA data) {
     const std::string word = commandText(data);
-    wine_shim::freeCommandData(data);
+    hostWineDdeCommandRead(data);
     if (host.endPending) {
         // A command after the last one allowed ends the conversation unanswered.
         logLine("HOLD " + logWord(word) + " ms=never");
@@ -197,7 +116,7 @@ static HDDEDATA onExecute(HCONV conversation, HDDEDATA data) {
     return HDDEDATA(UINT_PTR(known ? DDE_FACK : DDE_FNOTPROCESSED));
 }
 
-static HDDEDATA onRequest(UINT format, HSZ item) {
+static HDDEDATA onRequest(HCONV conversation, UINT format, HSZ item) {
     if (DdeCmpStringHandles(item, host.item) != 0 || format != CF_TEXT) {
         logLine("REQUEST refused item=" + quoteLogText(handleText(item)) +
                 " format=" + std::to_string(format));
@@ -220,24 +139,25 @@ static HDDEDATA onRequest(UINT format, HSZ item) {
     }
     logLine(line);
     if (host.endPending) PostMessageA(host.window, WM_APP_END_AFTER_COMMANDS, 0, 0);
-    wine_shim::noteReply(reply, bytes);
+    hostWineDdeReplyMade(conversation, reply, bytes);
     return reply;
 }
 
 static HDDEDATA CALLBACK ddeCallback(UINT type, UINT format, HCONV conversation, HSZ hsz1,
                                      HSZ hsz2, HDDEDATA data, ULONG_PTR, ULONG_PTR) {
-    wine_shim::freeLastReply();
+    hostWineDdeCallbackEntered();
     switch (type) {
     case XTYP_CONNECT: return onConnect(hsz1, hsz2);
     case XTYP_CONNECT_CONFIRM: onConnectConfirm(); return nullptr;
     case XTYP_DISCONNECT: onDisconnect(conversation); return nullptr;
     case XTYP_EXECUTE: return onExecute(conversation, data);
-    case XTYP_REQUEST: return onRequest(format, hsz2);
+    case XTYP_REQUEST: return onRequest(conversation, format, hsz2);
     default: return nullptr;
     }
 }
 
 bool startDdeServer() {
+    hostWineDdeServerStarted();
     const DWORD flags = APPCLASS_STANDARD | CBF_FAIL_ADVISES | CBF_FAIL_POKES |
                         CBF_SKIP_REGISTRATIONS | CBF_SKIP_UNREGISTRATIONS;
     const UINT initialised = DdeInitializeA(&host.ddeInstance, ddeCallback, flags, 0);

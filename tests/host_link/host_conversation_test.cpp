@@ -7,6 +7,8 @@
 #include <cstring>
 
 #include "process_footprint.h"
+#include "wine_dde_compat.h"
+#include "wine_dde_versions.h"
 
 TEST_F(PluginLinkTest, ConnectFailsWithoutAHostAndShowsNothing) {
     EXPECT_FALSE(connectHost());
@@ -215,18 +217,24 @@ static long heapBlocksInUse() {
     return blocks;
 }
 
-// Wine's DDEML keeps movable memory blocks on both sides of an exchange and
-// heap records in the plugin for every status reply (one of them arrives
-// after the reply and is left only when no command waits, so each exchange
-// is followed by the messages waiting, as in the plugin's message loop),
-// which the plugin's and the host's Wine compatibility code free; a process
-// has room for 65,536 movable blocks. After 2,000 exchanges each process
-// holds exactly as many movable blocks as before, and the plugin about as
-// many heap records (other threads of this test come and go with a few). The
-// count of movable blocks is checked first on blocks made here.
+// The early warning for a new Wine. Wine's DDEML keeps movable memory
+// blocks on both sides of an exchange and heap records in the plugin for
+// every status reply (one of them arrives after the reply and is left only
+// when no command waits, so each exchange is followed by the messages
+// waiting, as in the plugin's message loop), which the plugin's and the
+// host's Wine steps free; a process has room for 65,536 movable blocks.
+// After 2,000 exchanges each process holds exactly as many movable blocks as
+// before, and the plugin about as many heap records (other threads of this
+// test come and go with a few). The count of movable blocks is checked first
+// on blocks made here.
 TEST_F(PluginLinkTest, ExchangesLeaveNoMovableMemoryBlocksInThePluginOrTheHost) {
     if (!runningUnderWine()) GTEST_SKIP() << "the count reads Wine's table of movable handles";
     ASSERT_TRUE(connectPluginTo());
+    // A Wine outside the table of checked releases runs without the steps;
+    // this test then shows whether that Wine still leaks.
+    const WineDdeGate gate = readWineDdeGate();
+    SCOPED_TRACE("Wine " + gate.version + ", checked releases: " + wineDdeCheckedReleases());
+    EXPECT_EQ(gate.apply, wineDdeStepsActive());
     const auto exchange = [] {
         const bool done = executeCommand(kSelectColorLayer) && statusIsOk();
         pumpMessagesFor(0);
@@ -249,4 +257,159 @@ TEST_F(PluginLinkTest, ExchangesLeaveNoMovableMemoryBlocksInThePluginOrTheHost) 
     EXPECT_EQ(hostBefore, countMovableHandles(host.process)) << "movable blocks left in the host";
     EXPECT_LT(heapBlocksInUse() - heapBlocksBefore, 20) << "heap records left in the plugin";
     EXPECT_TRUE(messageBoxesSeen().empty());
+}
+
+namespace {
+
+// A second DDE conversation on this thread, as a test client holds one: its
+// own DDEML instance, talking to the same host between, and inside, the
+// plugin's exchanges. A window of this thread runs either side's exchange
+// when a message posted to it is dispatched by the other side's wait.
+constexpr UINT kRunOtherExchange = WM_APP + 1;
+constexpr UINT kRunPluginExchange = WM_APP + 2;
+
+struct SharedThread {
+    HWND runner = nullptr;            // receives the two messages above
+    HWND otherWindow = nullptr;       // the other conversation's window
+    WNDPROC otherProcedure = nullptr; // DDEML's procedure for that window
+    int otherExchanges = 0;           // completed with an "OK" status
+    int pluginExchanges = 0;
+    int otherBlocksSeen = 0;          // WM_DDE_ACK and WM_DDE_DATA it received
+    int otherBlocksFreed = 0;         // ... whose lParam block was already gone
+};
+SharedThread shared;
+
+bool otherExchange() {
+    std::string status;
+    const bool done = executeHostCommand("SELECTCOLORLAYER") && lastExecuteAcknowledged() &&
+                      requestHostStatus(status) && status == "OK\r\n";
+    if (done) ++shared.otherExchanges;
+    return done;
+}
+
+bool pluginExchange() {
+    const bool done = executeCommand(kSelectColorLayer) && statusIsOk();
+    if (done) ++shared.pluginExchanges;
+    return done;
+}
+
+LRESULT CALLBACK runExchange(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kRunOtherExchange) return otherExchange();
+    if (message == kRunPluginExchange) return pluginExchange();
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Stands in front of DDEML's procedure for the other conversation's window.
+// A WM_DDE_ACK or WM_DDE_DATA from the host carries its values in a block
+// that the receiving conversation reads and frees; it must still be there
+// when the message reaches that conversation.
+LRESULT CALLBACK watchOtherConversation(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DDE_ACK || message == WM_DDE_DATA) {
+        ++shared.otherBlocksSeen;
+        if (GlobalSize(HGLOBAL(lParam)) != 2 * sizeof(UINT_PTR)) ++shared.otherBlocksFreed;
+    }
+    return CallWindowProcA(shared.otherProcedure, window, message, wParam, lParam);
+}
+
+bool startSharedThread() {
+    shared = SharedThread{};
+    WNDCLASSA runnerClass = {};
+    runnerClass.lpfnWndProc = runExchange;
+    runnerClass.hInstance = GetModuleHandleA(nullptr);
+    runnerClass.lpszClassName = "ExchangeRunner";
+    RegisterClassA(&runnerClass);
+    shared.runner = CreateWindowA("ExchangeRunner", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  runnerClass.hInstance, nullptr);
+    CONVINFO info = {};
+    info.cb = sizeof info;
+    if (!shared.runner || !DdeQueryConvInfo(ddeTestClient.conversation, QID_SYNC, &info)) return false;
+    shared.otherWindow = info.hwnd;
+    shared.otherProcedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+        shared.otherWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(watchOtherConversation)));
+    return shared.otherProcedure != nullptr;
+}
+
+void stopSharedThread() {
+    if (shared.otherProcedure && IsWindow(shared.otherWindow))
+        SetWindowLongPtrA(shared.otherWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(shared.otherProcedure));
+    if (shared.runner) DestroyWindow(shared.runner);
+    shared.runner = nullptr;
+    shared.otherProcedure = nullptr;
+}
+
+}  // namespace
+
+// The plugin shares its thread with another conversation with the same host:
+// each finishes its own exchanges, the other one's inside the plugin's
+// command wait, on its own and around a plugin exchange that runs inside its
+// command wait, and every acknowledgement and reply of the other
+// conversation reaches it whole, none freed by the plugin's Wine steps.
+TEST_F(PluginLinkTest, AnotherConversationOnThePluginsThreadKeepsItsOwnMessages) {
+    ASSERT_TRUE(connectPluginTo());
+    ASSERT_TRUE(connectTestClient());
+    ASSERT_TRUE(startSharedThread());
+    constexpr int kRounds = 20;
+    int round = 0;
+    for (; round < kRounds; ++round) {
+        // The other conversation's exchange inside the plugin's command wait.
+        PostMessageA(shared.runner, kRunOtherExchange, 0, 0);
+        if (!pluginExchange()) break;
+        pumpMessagesFor(0);
+        // The other conversation on its own, with the plugin idle.
+        if (!otherExchange()) break;
+        pumpMessagesFor(0);
+        // A plugin exchange inside the other conversation's command wait.
+        PostMessageA(shared.runner, kRunPluginExchange, 0, 0);
+        if (!otherExchange()) break;
+        pumpMessagesFor(0);
+    }
+    stopSharedThread();
+    EXPECT_EQ(kRounds, round) << "an exchange failed in this round";
+    EXPECT_EQ(3 * kRounds, shared.otherExchanges);
+    EXPECT_EQ(2 * kRounds, shared.pluginExchanges);
+    EXPECT_GE(shared.otherBlocksSeen, 3 * kRounds * 2) << "an acknowledgement and a reply an exchange";
+    EXPECT_EQ(0, shared.otherBlocksFreed) << "blocks of the other conversation freed before it read them";
+    EXPECT_EQ(size_t(5 * kRounds), hostExecutedCommands(host).size());
+    EXPECT_TRUE(messageBoxesSeen().empty());
+}
+
+// The Wine steps run only in the Wine releases of the one table; any other
+// text that wine_get_version might give turns them off.
+TEST(WineDdeVersions, OnlyTheCheckedReleasesTurnTheStepsOn) {
+    struct Case {
+        const char* text;
+        bool parses;
+        WineVersion version;
+        bool checked;
+    };
+    const Case cases[] = {
+        // wine_get_version  parses  version     checked
+        {"8.0", true, {8, 0, 0}, true},       // Debian 12
+        {"8.0.1", true, {8, 0, 1}, false},    // maintenance releases: not read yet
+        {"8.0.2", true, {8, 0, 2}, false},
+        {"8.1", true, {8, 1, 0}, false},      // development series
+        {"7.0", true, {7, 0, 0}, false},
+        {"9.0", true, {9, 0, 0}, false},
+        {"10.0", true, {10, 0, 0}, false},
+        {"8.0-rc4", false, {8, 0, 0}, false}, // release candidates are not releases
+        {"8", false, {8, 0, 0}, false},
+        {"8.", false, {8, 0, 0}, false},
+        {"8.0.", false, {8, 0, 0}, false},
+        {"8.0 ", false, {8, 0, 0}, false},
+        {"80000.0", false, {0, 0, 0}, false},
+        {"", false, {0, 0, 0}, false},
+        {nullptr, false, {0, 0, 0}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text ? c.text : "(null)");
+        WineVersion version;
+        ASSERT_EQ(c.parses, parseWineVersion(c.text, version));
+        if (c.parses) {
+            EXPECT_EQ(c.version.major, version.major);
+            EXPECT_EQ(c.version.minor, version.minor);
+            EXPECT_EQ(c.version.patch, version.patch);
+        }
+        EXPECT_EQ(c.checked, wineDdeStepsChecked(c.text));
+    }
+    EXPECT_EQ("8.0", wineDdeCheckedReleases());
 }

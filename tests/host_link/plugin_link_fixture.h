@@ -20,6 +20,7 @@ protected:
         ASSERT_TRUE(startMessageBoxWatcher());
     }
     void TearDown() override {
+        disconnectTestClient();
         disconnectHost();
         hostLink = HostLink{};
         stopMessageBoxWatcher();

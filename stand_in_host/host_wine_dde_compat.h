@@ -1,0 +1,29 @@
+// The Wine-only steps of the stand-in host's DDE server. Wine's DDEML keeps
+// three movable memory blocks of the server's for every command and status
+// request, and a process has room for 65,536 of them: after about 21,800
+// exchanges every allocation fails, and with it every later command and
+// status request, in every conversation. Under Wine the host frees them
+// itself; Windows frees them in its DDEML. Whether the steps apply is
+// decided once, at start: under Wine, in a release they were checked
+// against (host_link/wine_dde_versions.h). dde_server.cpp calls this unit at
+// the three points below; on Windows each call does nothing.
+#pragma once
+
+#include <windows.h>
+#include <ddeml.h>
+
+#include <string>
+
+// After the server's DDEML instance started: decides whether the steps
+// apply, and logs one line saying they are off under an unchecked Wine.
+void hostWineDdeServerStarted();
+
+// First thing in every DDE callback: frees what the last status reply left.
+void hostWineDdeCallbackEntered();
+
+// The execute's data handle, once its text has been read.
+void hostWineDdeCommandRead(HDDEDATA data);
+
+// Last thing before the request callback returns `reply`, which carries
+// `bytes`, on `conversation`.
+void hostWineDdeReplyMade(HCONV conversation, HDDEDATA reply, const std::string& bytes);
