@@ -7,35 +7,20 @@
 #   OUT=docs/plugin-window.png   where the picture goes
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$(pwd)
 build=${BUILD_DIR:-build}
 out=${OUT:-docs/plugin-window.png}
 
-cmake -S . -B "$build/windows" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" >/dev/null
-cmake --build "$build/windows" -j2 --target stand_in_host colour_balance_plugin demo_session
-
-source scripts/wine-session.sh
 source scripts/x-windows.sh
+screenshot_session_start "$build" stand_in_host colour_balance_plugin demo_session
 demo="$build/windows/demo/demo_session.exe"
-host_pid=""
-plugin_pid=""
-finish() {
-  [ -n "$plugin_pid" ] && kill "$plugin_pid" 2>/dev/null || true
-  [ -n "$host_pid" ] && kill "$host_pid" 2>/dev/null || true
-  wine_session_stop
-}
-trap finish EXIT
-wine_session_start "$build/windows"
 
-wine "$build/windows/stand_in_host/StandInKavrin.exe" </dev/null >/dev/null 2>&1 &
-host_pid=$!
+start_windows_program "$build/windows/stand_in_host/StandInKavrin.exe"
 read -r hx hy hw hh <<<"$(window_rect 'Kavrin (stand-in)')"
 
 # The plugin opens centred on the pointer, its caption under it: below the
 # host, at the host's middle.
 xdotool mousemove $((hx + hw / 2)) $((hy + hh + 24))
-wine "$build/windows/plugin_window/ColorBalancePlugin.exe" </dev/null >/dev/null 2>&1 &
-plugin_pid=$!
+start_windows_program "$build/windows/plugin_window/ColorBalancePlugin.exe"
 # The plugin fetches the palette, then moves under the pointer and fills;
 # the demo program waits for that and reads where the trackbars ended up.
 sliders=$(wine "$demo" plugin-sliders | tr -d '\r')
@@ -63,6 +48,4 @@ left=$(( hx < px ? hx : px ))
 top=$hy
 right=$(( hx + hw > px + pw ? hx + hw : px + pw ))
 bottom=$(( py + ph > hy + hh ? py + ph : hy + hh ))
-mkdir -p "$(dirname "$out")"
-import -window root -crop "$((right - left + 16))x$((bottom - top + 16))+$((left - 8))+$((top - 8))" +repage "$out"
-echo "Saved $out ($(identify -format '%wx%h' "$out"))"
+save_screen_part "$out" $((right - left + 16)) $((bottom - top + 16)) $((left - 8)) $((top - 8))

@@ -22,3 +22,37 @@ window_rect() {
 wait_for_window() {
   window_rect "$@" >/dev/null
 }
+
+# For the screenshot scripts, run from the project's root: builds the Windows
+# targets named after the build folder $1, starts the Wine session there,
+# and on exit ends the programs started with start_windows_program, then the
+# session.
+screenshot_session_start() {
+  local build=$1
+  shift
+  cmake -S . -B "$build/windows" -DCMAKE_TOOLCHAIN_FILE="$(pwd)/cmake/mingw-w64.cmake" >/dev/null
+  cmake --build "$build/windows" -j2 --target "$@"
+  source scripts/wine-session.sh
+  started_pids=()
+  trap screenshot_session_stop EXIT
+  wine_session_start "$build/windows"
+}
+
+screenshot_session_stop() {
+  local pid
+  for pid in "${started_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wine_session_stop
+}
+
+# Starts a Windows program in the background, quietly.
+start_windows_program() {
+  wine "$@" </dev/null >/dev/null 2>&1 &
+  started_pids+=($!)
+}
+
+# Saves the part "width height x y" of the display as the picture $1.
+save_screen_part() {
+  mkdir -p "$(dirname "$1")"
+  import -window root -crop "${2}x${3}+${4}+${5}" +repage "$1"
+  echo "Saved $1 ($(identify -format '%wx%h' "$1"))"
+}
