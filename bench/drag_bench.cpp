@@ -213,15 +213,10 @@ bool dragOnce(PluginBuild build, DragKind kind, int steps, DragFigures& figures)
 
 // Commands that arrived at the host while another was held, from its log.
 int overlappingCommands(const StandInHost& host) {
-    int overlapping = 0;
-    bool held = false;
-    for (const std::string& line : readHostLog(host)) {
-        const bool hold = line.compare(0, 5, "HOLD ") == 0;
-        if (hold && held) ++overlapping;
-        if (hold) held = true;
-        if (line.compare(0, 8, "EXECUTE ") == 0) held = false;
-    }
-    return overlapping;
+    int commands = 0;
+    for (const HostOverlap& overlap : hostOverlappingExchanges(host))
+        if (overlap.arrived.compare(0, 5, "HOLD ") == 0) ++commands;
+    return commands;
 }
 
 struct ClickAfterMovementFigures {

@@ -8,12 +8,14 @@
 bool transformBusy = false;
 OwedApply applyOwed = NoApplyOwed;
 
+bool applyMustWait() { return transformBusy || hostExchangeRunning(); }
+
 void oweMovementApply() {
     if (applyOwed == NoApplyOwed) applyOwed = MovementApplyOwed;
 }
 
 void applyBalance(bool force) {
-    if (transformBusy || hostExchangeRunning()) {
+    if (applyMustWait()) {
         if (force) applyOwed = CommandApplyOwed;
         return;
     }

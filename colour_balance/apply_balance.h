@@ -15,6 +15,10 @@ extern bool transformBusy;  // set while an apply runs (it waits for the host)
 enum OwedApply { NoApplyOwed, MovementApplyOwed, CommandApplyOwed };
 extern OwedApply applyOwed;
 
+// True while an apply runs or another exchange with the host does: an apply
+// asked for now is owed, not run.
+bool applyMustWait();
+
 // Marks the settings changed by a slider movement; they are sent by the next
 // apply that runs.
 void oweMovementApply();

@@ -138,11 +138,14 @@ bool parseNumber(const std::string& text, float low, float high, float& value, s
     return true;
 }
 
-// One of `names`, whose index goes to `value`.
-bool parseName(const std::string& text, const char* const* names, int count, const char* expected, int& value,
+const char* stateLetter(int state) { return kStateLetters[state]; }
+const char* switchWord(int on) { return on ? "on" : "off"; }
+
+// One of the `count` names that `nameOf` gives, whose index goes to `value`.
+bool parseName(const std::string& text, const char* (*nameOf)(int), int count, const char* expected, int& value,
                std::string& reason) {
     for (int i = 0; i < count; ++i)
-        if (text == names[i]) {
+        if (text == nameOf(i)) {
             value = i;
             return true;
         }
@@ -152,22 +155,17 @@ bool parseName(const std::string& text, const char* const* names, int count, con
 
 // Stores the value of `key` in `settings`, rounded to its slider's step.
 bool storeValue(const SettingsKey& key, const std::string& text, BalanceSettings& settings, std::string& reason) {
-    static const char* const kRanges[kToneRangeCount] = {"Lows", "Mediums", "Heights", "All"};
-    static const char* const kSwitch[2] = {"off", "on"};
     SliderState& state = settings.states[key.state];
     float number = 0.0f;
     int index = 0;
     switch (key.kind) {
     case ShownStateKey:
-        if (!parseName(text, kStateLetters, kSliderStateCount, "A or B", settings.currentState, reason)) return false;
-        return true;
+        return parseName(text, stateLetter, kSliderStateCount, "A or B", settings.currentState, reason);
     case ShownRangeKey:
-        if (!parseName(text, kRanges, kToneRangeCount, "Lows, Mediums, Heights or All", settings.currentRange,
-                       reason))
-            return false;
-        return true;
+        return parseName(text, rangeDisplayName, kToneRangeCount, "Lows, Mediums, Heights or All",
+                         settings.currentRange, reason);
     case PreserveBrightnessKey:
-        if (!parseName(text, kSwitch, 2, "on or off", index, reason)) return false;
+        if (!parseName(text, switchWord, 2, "on or off", index, reason)) return false;
         settings.preserveBrightness = index == 1;
         return true;
     case LowsBelowKey:
@@ -205,9 +203,9 @@ std::string valueText(float value) {
 std::string keyValueText(const SettingsKey& key, const BalanceSettings& settings) {
     const SliderState& state = settings.states[key.state];
     switch (key.kind) {
-    case ShownStateKey: return kStateLetters[settings.currentState == 1 ? 1 : 0];
+    case ShownStateKey: return stateLetter(settings.currentState == 1 ? 1 : 0);
     case ShownRangeKey: return rangeDisplayName(settings.currentRange);
-    case PreserveBrightnessKey: return settings.preserveBrightness ? "on" : "off";
+    case PreserveBrightnessKey: return switchWord(settings.preserveBrightness ? 1 : 0);
     case LowsBelowKey: return valueText(thresholdOnSliderStep(state.lowsBelow));
     case HeightsAboveKey: return valueText(thresholdOnSliderStep(state.heightsAbove));
     case BalanceKey: return valueText(balanceOnSliderStep(state.balance[key.range][key.axis]));

@@ -58,18 +58,12 @@ bool sameFile(const FileIdentity& a, const FileIdentity& b) {
 }
 
 // Names as the file system compares them: without regard to case on Windows.
-std::string nameKey(std::string name) {
+std::string nameKey(const std::string& name) {
 #ifdef _WIN32
-    for (char& c : name)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-#endif
+    return lowerCase(name);
+#else
     return name;
-}
-
-std::string lowerCase(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return text;
+#endif
 }
 
 std::string insideFolder(const std::string& folder, const std::string& name) {
@@ -87,13 +81,11 @@ std::string outputNameFor(const std::string& input, const ToolOptions& options) 
     const size_t dot = name.rfind('.');
     if (dot != std::string::npos && dot > 0 && lowerCase(name.substr(dot)) == extension)
         return name;
-    return (dot == std::string::npos || dot == 0 ? name : name.substr(0, dot)) + extension;
+    return paletteNameFromPath(name) + extension;  // the name without its extension
 }
 
 std::string previewNameFor(const std::string& outputName) {
-    const size_t dot = outputName.rfind('.');
-    return (dot == std::string::npos || dot == 0 ? outputName : outputName.substr(0, dot)) +
-           "-preview.png";
+    return paletteNameFromPath(outputName) + "-preview.png";
 }
 
 // One input of the run: where it goes, or why it does not.

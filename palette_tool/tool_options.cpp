@@ -340,12 +340,6 @@ bool isHelpArgument(const std::string& argument) {
     return argument == "--help" || argument == "-h";
 }
 
-std::string lowerCase(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return text;
-}
-
 std::string fileName(const std::string& path) {
     const size_t slash = path.find_last_of("/\\");
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -592,6 +586,12 @@ std::string paletteNameFromPath(const std::string& path) {
 }
 
 std::string fileNameOf(const std::string& path) { return fileName(path); }
+
+std::string lowerCase(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return text;
+}
 
 const char* formatExtension(PaletteFormat format) {
     switch (format) {

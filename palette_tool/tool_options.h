@@ -112,5 +112,8 @@ std::string paletteNameFromPath(const std::string& path);
 // The file name without its folders.
 std::string fileNameOf(const std::string& path);
 
+// `text` with its ASCII capitals made small, for names compared without case.
+std::string lowerCase(std::string text);
+
 // The extension a file of `format` is given: ".gpl", ".pal", ...
 const char* formatExtension(PaletteFormat format);

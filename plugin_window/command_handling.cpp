@@ -19,7 +19,7 @@ static INT_PTR onInitDialog(HWND window) {
     sourcePalette = nullptr;
     workingPalette = nullptr;
     fetchPalette();  // a failure has shown its own message; the window opens anyway
-    if (applyOwed != NoApplyOwed || owedHostWork.fetch != NoFetchOwed) requestOwedHostWork(window);
+    if (hostWorkOwed()) requestOwedHostWork(window);
     return TRUE;
 }
 

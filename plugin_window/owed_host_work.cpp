@@ -11,8 +11,6 @@
 
 OwedHostWork owedHostWork = {};
 
-static bool hostBusy() { return transformBusy || hostExchangeRunning(); }
-
 // The host hears the reset palette twice: resetAll refreshes once itself.
 static void fetchAndApply(FetchOwed kind) {
     fetchPalette();  // a failure has shown its own message; the apply follows anyway
@@ -21,7 +19,7 @@ static void fetchAndApply(FetchOwed kind) {
 }
 
 void getNewPalette(FetchOwed kind) {
-    if (hostBusy()) {
+    if (applyMustWait()) {
         if (kind > owedHostWork.fetch) owedHostWork.fetch = kind;
         return;
     }
@@ -32,7 +30,7 @@ void getNewPalette(FetchOwed kind) {
 // nests. Applies clear applyOwed as they read the settings, and a failed one
 // owes nothing new of its own, so a failing host ends the loop.
 void runOwedHostWork() {
-    while (!hostBusy() && !quitMessageHeld()) {
+    while (!applyMustWait() && !quitMessageHeld()) {
         if (owedHostWork.fetch != NoFetchOwed) {
             const FetchOwed kind = owedHostWork.fetch;
             owedHostWork.fetch = NoFetchOwed;
@@ -47,10 +45,9 @@ void runOwedHostWork() {
     }
 }
 
-bool hostWorkPending() {
-    return hostBusy() || owedHostWork.requestPosted || owedHostWork.fetch != NoFetchOwed ||
-           applyOwed != NoApplyOwed;
-}
+bool hostWorkOwed() { return owedHostWork.fetch != NoFetchOwed || applyOwed != NoApplyOwed; }
+
+bool hostWorkPending() { return applyMustWait() || owedHostWork.requestPosted || hostWorkOwed(); }
 
 void requestOwedHostWork(HWND window) {
     if (owedHostWork.requestPosted) return;

@@ -48,7 +48,9 @@ void getNewPalette(FetchOwed kind);
 // Runs the owed work while the host is free: owed fetches and then the owed
 // apply. Returns at once while an exchange runs; its end runs the work.
 void runOwedHostWork();
-// True while work for the host is owed or an exchange with it runs.
+// True while a fetch or an apply is owed.
+bool hostWorkOwed();
+// True while work for the host is owed, on its way, or an exchange with it runs.
 bool hostWorkPending();
 // Posts kRunOwedHostWorkMessage unless it is on its way already.
 void requestOwedHostWork(HWND window);

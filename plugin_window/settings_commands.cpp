@@ -3,7 +3,9 @@
 #include <commdlg.h>
 
 #include <string>
+#include <vector>
 
+#include "file_access.h"
 #include "plugin_window.h"
 #include "resource_ids.h"
 #include "settings_file.h"
@@ -19,46 +21,6 @@ const char kSettingsFilter[] = "Color balance settings (*.balance)\0*.balance\0A
 void showSettingsFileProblem(const char* what, const char* path, const std::string& reason) {
     const std::string text = std::string(what) + "\n" + path + "\n" + reason;
     showUserMessage(text.c_str(), kPluginCaption);
-}
-
-// The system's text for an error code, on one line.
-std::string systemReason(DWORD code) {
-    char text[256] = "";
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                                        text, sizeof text, nullptr);
-    std::string reason(text, length);
-    while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n' || reason.back() == ' '))
-        reason.pop_back();
-    return reason.empty() ? "Windows error " + std::to_string(code) : reason;
-}
-
-// Writes `text` to a file beside `path` and renames that over `path`, so
-// that a failed save never leaves a half-written settings file. On failure
-// the file beside is removed and `reason` says why.
-bool replaceFileContents(const std::string& path, const std::string& text, std::string& reason) {
-    const std::string temporary = path + ".saving";
-    HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        reason = systemReason(GetLastError());
-        return false;
-    }
-    DWORD written = 0;
-    bool done = WriteFile(file, text.data(), DWORD(text.size()), &written, nullptr) && written == text.size();
-    DWORD code = done ? 0 : GetLastError();
-    if (!CloseHandle(file) && done) {
-        done = false;
-        code = GetLastError();
-    }
-    if (done && !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        done = false;
-        code = GetLastError();
-    }
-    if (!done) {
-        DeleteFileA(temporary.c_str());
-        reason = systemReason(code);
-    }
-    return done;
 }
 
 // The standard Save or Open dialog for a settings file, owned by `window`:
@@ -83,9 +45,13 @@ bool askForSettingsFile(HWND window, bool saving, char (&path)[MAX_PATH]) {
 
 }  // namespace
 
+// The file is written as palette-balance writes its outputs: to a new
+// temporary file beside it, flushed, then renamed over it, so that a failed
+// save never leaves a half-written settings file.
 bool saveSettingsFile(const char* path) {
+    const std::string text = formatSettingsText(balanceSettings);
     std::string reason;
-    if (replaceFileContents(path, formatSettingsText(balanceSettings), reason)) return true;
+    if (writeFileReplacing(path, std::vector<uint8_t>(text.begin(), text.end()), reason)) return true;
     showSettingsFileProblem(kSettingsNotSavedText, path, reason);
     return false;
 }

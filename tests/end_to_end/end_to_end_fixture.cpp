@@ -138,18 +138,10 @@ void PluginEndToEnd::checkHost(const std::string& context, int fetches, int send
 }
 
 void PluginEndToEnd::checkOneExchangeAtATime(const std::string& context) {
-    std::string held;  // the command held now, if any
-    for (const std::string& line : readHostLog(host)) {
-        const bool hold = line.compare(0, 5, "HOLD ") == 0;
-        const bool execute = line.compare(0, 8, "EXECUTE ") == 0;
-        const bool request = line.compare(0, 8, "REQUEST ") == 0;
-        if (!held.empty() && (hold || request)) {
-            ADD_FAILURE() << context << ": \"" << line << "\" arrived while \"" << held << "\" was held";
-            return;
-        }
-        if (hold) held = line;
-        if (execute) held.clear();
-    }
+    const std::vector<HostOverlap> overlaps = hostOverlappingExchanges(host);
+    if (!overlaps.empty())
+        ADD_FAILURE() << context << ": \"" << overlaps.front().arrived << "\" arrived while \""
+                      << overlaps.front().held << "\" was held";
 }
 
 void PluginEndToEnd::checkFetchedOnceAndFinalPalette(const std::string& context) {

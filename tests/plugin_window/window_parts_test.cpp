@@ -15,6 +15,7 @@
 #include <string>
 
 #include "apply_balance.h"
+#include "file_access.h"
 #include "plugin_window.h"
 #include "resource_ids.h"
 #include "settings_commands.h"
@@ -388,8 +389,12 @@ TEST_F(WindowCommands, SavedSettingsReplaceTheFileAndAFailureShowsOneBox) {
     const std::string start = std::string(kSettingsNotSavedText) + "\n" + unwritable + "\n";
     EXPECT_EQ(boxes[0].text.rfind(start, 0), 0u) << boxes[0].text;
     EXPECT_GT(boxes[0].text.size(), start.size()) << "no reason";
-    for (const std::string& file : {path + ".saving", unwritable + ".saving"})
-        EXPECT_EQ(GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES) << file;
+    // No temporary file is left beside either.
+    WIN32_FIND_DATAA found;
+    const std::string temporaries = path + kTemporaryInfix + "*";
+    HANDLE search = FindFirstFileA(temporaries.c_str(), &found);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << found.cFileName;
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
     std::remove(path.c_str());
 }
 

@@ -35,6 +35,18 @@ std::vector<std::string> hostLogLinesStarting(const StandInHost& host, const cha
     return matching;
 }
 
+std::vector<HostOverlap> hostOverlappingExchanges(const StandInHost& host) {
+    std::vector<HostOverlap> overlaps;
+    std::string held;  // the command held now, if any
+    for (const std::string& line : readHostLog(host)) {
+        const bool hold = startsWith(line, "HOLD ");
+        if (!held.empty() && (hold || startsWith(line, "REQUEST "))) overlaps.push_back({line, held});
+        if (hold) held = line;
+        if (startsWith(line, "EXECUTE ")) held.clear();
+    }
+    return overlaps;
+}
+
 static int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;

@@ -62,6 +62,14 @@ std::vector<std::string> readHostLog(const StandInHost& host);
 // The lines that begin with `prefix` (for instance "HOLD ", "SENT ").
 std::vector<std::string> hostLogLinesStarting(const StandInHost& host, const char* prefix);
 std::vector<HostCommandRecord> hostExecutedCommands(const StandInHost& host);
+// A log line of a command ("HOLD ...") or status request ("REQUEST ...")
+// that arrived while an earlier command was still held: exchanges that
+// overlapped at the host.
+struct HostOverlap {
+    std::string arrived;
+    std::string held;
+};
+std::vector<HostOverlap> hostOverlappingExchanges(const StandInHost& host);
 std::vector<HostRequestRecord> hostStatusRequests(const StandInHost& host);
 // The colour tables of the "RECEIVED" lines, 4 bytes an entry.
 std::vector<std::vector<uint8_t>> hostReceivedPalettes(const StandInHost& host);
