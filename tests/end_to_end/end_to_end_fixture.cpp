@@ -163,7 +163,7 @@ void PluginEndToEnd::checkFetchedOnceAndFinalPalette(const std::string& context)
 
 bool PluginEndToEnd::waitUntilAppliesDone(DWORD timeoutMs) {
     if (!run.probe) return true;
-    return waitUntil([&] { return probe(kProbeTransformBusy) == 0 && probe(kProbeHostWorkPending) == 0; }, timeoutMs);
+    return waitUntilPluginIdle(run, timeoutMs);
 }
 
 void PluginEndToEnd::checkEverything(const std::string& context, int fetches, int sends) {

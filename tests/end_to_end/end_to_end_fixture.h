@@ -88,8 +88,9 @@ protected:
     std::vector<std::vector<uint8_t>> newPalettes();
     std::vector<std::string> newCommandWords();
 
-    // Probed build: waits until no apply runs and no slider movement's apply
-    // is marked, posted or running; false on time-out.
+    // Probed build: waits until the plugin has handled every message the
+    // test posted, no apply runs and no work for the host is owed; false on
+    // time-out.
     bool waitUntilAppliesDone(DWORD timeoutMs = 20000);
 
     // Checks the window, the probe (for the probed build) and the host after

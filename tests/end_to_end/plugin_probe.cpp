@@ -1,8 +1,9 @@
 // Linked only into the probed build of the plugin program. Before WinMain
 // runs, a static initialiser starts a thread with a message-only window that
-// answers kProbeReadMessage from the process's own records. The GUI thread
-// keeps running alone as before; the probe only reads, and tests read while
-// the GUI thread is idle or waiting for the host.
+// answers kProbeReadMessage from the process's own records, and hooks the GUI
+// thread's message retrieval to note queue marks. The GUI thread keeps
+// running alone as before; the probe only reads, and tests read while the GUI
+// thread is idle or waiting for the host.
 #include "plugin_probe.h"
 
 #include "apply_balance.h"
@@ -11,6 +12,22 @@
 #include "slider_state.h"
 
 namespace {
+
+// The last queue mark that the GUI thread took, times 2, plus 1 when no apply
+// ran and no work for the host was pending as it took it. Written by the GUI
+// thread's message hook, read by the probe thread.
+volatile LONG queueMarkTaken = 0;
+
+// Runs on the GUI thread for each message it takes from its queue, in every
+// loop: the main one, an exchange's wait and a modal box's.
+LRESULT CALLBACK noteQueueMark(int code, WPARAM removal, LPARAM lParam) {
+    const MSG* message = reinterpret_cast<const MSG*>(lParam);
+    if (code == HC_ACTION && removal == PM_REMOVE && message->message == kProbeQueueMarkMessage) {
+        const bool idle = !transformBusy && !hostWorkPending();
+        InterlockedExchange(&queueMarkTaken, LONG(message->wParam) * 2 + (idle ? 1 : 0));
+    }
+    return CallNextHookEx(nullptr, code, removal, lParam);
+}
 
 LRESULT readFloat(float value) { return LRESULT(floatBits(value)); }
 
@@ -45,6 +62,7 @@ LRESULT readItem(unsigned item) {
     case kProbeTransformBusy: return transformBusy ? 1 : 0;
     case kProbeMenuCheck: return readMenuCheck();
     case kProbeHostWorkPending: return hostWorkPending() ? 1 : 0;
+    case kProbeQueueMark: return InterlockedCompareExchange(&queueMarkTaken, 0, 0);
     default: return item >= kProbeStateBase ? readStateField(item) : kProbeNoSuchItem;
     }
 }
@@ -69,7 +87,10 @@ DWORD WINAPI runProbe(void*) {
     return 0;
 }
 
+// Static initialisers run on the thread that then runs WinMain, the GUI
+// thread, so the hook is installed for that thread.
 bool startProbe() {
+    if (!SetWindowsHookExA(WH_GETMESSAGE, noteQueueMark, nullptr, GetCurrentThreadId())) return false;
     HANDLE thread = CreateThread(nullptr, 0, runProbe, nullptr, 0, nullptr);
     if (!thread) return false;
     CloseHandle(thread);

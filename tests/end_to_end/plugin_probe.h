@@ -17,6 +17,12 @@ constexpr char kProbeWindowClass[] = "ColourBalancePluginProbe";
 // Sent to the probe window: wParam names the item, the answer is its value.
 constexpr UINT kProbeReadMessage = WM_APP + 1;
 
+// Posted to the plugin's main window, which ignores it, with a number in
+// wParam. The plugin's own thread notes the number when it takes the message
+// from its queue, and whether it was idle then (kProbeQueueMark): once a
+// mark is taken, every message posted before it has been handled.
+constexpr UINT kProbeQueueMarkMessage = WM_APP + 0x3F00;
+
 // Items. A float item answers its 32-bit pattern; the others an integer.
 // Slider-state floats are kProbeStateBase + state * kProbeStateStride + field,
 // with field 0..11 = balance[range][axis] at range * 3 + axis, 12 = lowsBelow,
@@ -28,6 +34,7 @@ enum ProbeItem : unsigned {
     kProbeTransformBusy = 4,       // 0 or 1
     kProbeMenuCheck = 5,           // GetMenuState of the brightness item, MF_CHECKED bit
     kProbeHostWorkPending = 6,     // 1 while work for the host is owed or an exchange with it runs
+    kProbeQueueMark = 7,           // the last queue mark taken, times 2, plus 1 if the plugin was idle then
     kProbeStateBase = 100,
 };
 constexpr unsigned kProbeStateStride = 16;

@@ -286,3 +286,25 @@ bool probeRead(HWND probe, unsigned item, LRESULT& value) {
     value = LRESULT(result);
     return value != kProbeNoSuchItem;
 }
+
+// Reading the busy flags alone is not enough: the probe thread reads them at
+// any moment, also between two steps of the GUI thread's work, and messages
+// posted by the test may still wait in the queue. So the GUI thread itself
+// says whether it was idle when it took a mark posted after them.
+bool waitUntilPluginIdle(const PluginRun& run, DWORD timeoutMs) {
+    static LONG lastMark = 0;
+    const DWORD start = GetTickCount();
+    for (;;) {
+        const LONG mark = ++lastMark;
+        if (!PostMessageA(run.window, kProbeQueueMarkMessage, WPARAM(mark), 0)) return false;
+        LRESULT taken = 0;
+        const DWORD spent = GetTickCount() - start;
+        const bool markTaken = waitUntil(
+            [&] { return probeRead(run.probe, kProbeQueueMark, taken) && taken / 2 >= mark; },
+            spent < timeoutMs ? timeoutMs - spent : 0);
+        if (!markTaken) return false;
+        if (taken / 2 == mark && taken % 2 == 1) return true;
+        if (GetTickCount() - start >= timeoutMs) return false;
+        pumpMessagesFor(5);
+    }
+}

@@ -149,3 +149,7 @@ HWND findProbeWindow(DWORD processId);
 // Reads one probe item (see plugin_probe.h); false without an answer or for
 // an item the probe does not know.
 bool probeRead(HWND probe, unsigned item, LRESULT& value);
+// Waits until the probed plugin has handled every message posted to it before
+// the call and is idle: no apply running and no work for the host pending.
+// False when that does not come within `timeoutMs`.
+bool waitUntilPluginIdle(const PluginRun& run, DWORD timeoutMs);

@@ -169,6 +169,20 @@ TEST_F(PluginSlowHost, FetchesAndMovementsDuringEachOthersWaitRunInTurn) {
     EXPECT_TRUE(pluginBoxes().empty()) << "a message box was shown";
 }
 
+// Waiting for the plugin to be idle right after posting it a command covers
+// that command, although the plugin may not have taken it from its queue yet.
+TEST_F(PluginSlowHost, WaitingForIdleRightAfterAPostedCommandWaitsForItsWork) {
+    startSession("--delay-ms=300", PluginBuild::Probed);
+    ASSERT_FALSE(HasFatalFailure());
+    for (int command : {IDM_GET_PALETTE_KEEP_STATE, IDM_GET_PALETTE_RESET}) {
+        ASSERT_TRUE(PostMessageA(run.window, WM_COMMAND, WPARAM(command), 0));
+        if (command == IDM_GET_PALETTE_RESET) expected = ExpectedSettings();
+        ASSERT_TRUE(waitUntilAppliesDone(30000)) << "the work did not end";
+        checkStoredSettings("after the posted fetch");
+        checkFetchedOnceAndFinalPalette("after the posted fetch");
+    }
+}
+
 // A host that keeps the plugin waiting, and how soon the program must end
 // when the exit command arrives during that wait.
 struct ExitCase {
