@@ -127,12 +127,22 @@ const char* dragKindName(DragKind kind) {
 
 constexpr double kPacedStepSeconds = 0.008;
 
+// True once the plugin has handled the step to `finalPosition`. The probed
+// plugin is asked for the stored value: the info line's two decimals show
+// neighbouring positions alike, and would pass the step before the last.
+bool finalStepHandled(const PluginRun& run, int finalPosition) {
+    if (!run.probe) return windowText(run.controls.infoLine) == infoLineWithCyanRed(All, finalPosition);
+    LRESULT stored = 0;
+    return probeRead(run.probe, probeBalanceItem(0, All, CyanRed), stored) &&
+           uint32_t(stored) == floatBits(balanceFromPosition(finalPosition));
+}
+
 // Waits until the last step has been handled and no apply runs or is owed,
 // watching the host's log meanwhile for the final position's palette. The
 // time to it is taken from the last notification's sending, and from the
-// moment the window first shows the last step (the plugin has handled it;
-// a posted burst is handled only after those before it).
-bool followToTheEnd(PluginRun& run, HostLogTail& tail, const std::string& lastInfoLine, const std::string& finalTable,
+// moment the plugin has handled the last step (a posted burst is handled
+// only after those before it).
+bool followToTheEnd(PluginRun& run, HostLogTail& tail, int finalPosition, const std::string& finalTable,
                     const LARGE_INTEGER& lastNotification, DragFigures& figures) {
     std::string lastTable;
     LARGE_INTEGER handled = {};
@@ -160,7 +170,7 @@ bool followToTheEnd(PluginRun& run, HostLogTail& tail, const std::string& lastIn
         // shows, then every 20 ms.
         if (GetTickCount() - lastCheck >= (shown ? 20u : 2u)) {
             lastCheck = GetTickCount();
-            if (!shown && windowText(run.controls.infoLine) == lastInfoLine) {
+            if (!shown && finalStepHandled(run, finalPosition)) {
                 QueryPerformanceCounter(&handled);
                 shown = true;
             }
@@ -198,7 +208,7 @@ bool dragOnce(PluginBuild build, DragKind kind, int steps, DragFigures& figures)
                                                : postTrackbarMove(run, cyanRed, stepPosition(i));
         }
         measured = delivered &&
-                   followToTheEnd(run, tail, infoLineWithCyanRed(All, finalPosition), finalTable, lastNotification, figures);
+                   followToTheEnd(run, tail, finalPosition, finalTable, lastNotification, figures);
         figures.seconds = secondsSince(start);
         figures.notificationsPerSecond = steps / figures.seconds;
         figures.palettesPerSecond = double(figures.palettes) / figures.seconds;
