@@ -294,10 +294,13 @@ bool probeRead(HWND probe, unsigned item, LRESULT& value) {
 bool waitUntilPluginIdle(const PluginRun& run, DWORD timeoutMs) {
     static LONG lastMark = 0;
     const DWORD start = GetTickCount();
+    // The first read of the mark starts the probe's watch of the queue, so
+    // it comes before any mark is posted.
+    LRESULT taken = 0;
+    if (!probeRead(run.probe, kProbeQueueMark, taken)) return false;
     for (;;) {
         const LONG mark = ++lastMark;
         if (!PostMessageA(run.window, kProbeQueueMarkMessage, WPARAM(mark), 0)) return false;
-        LRESULT taken = 0;
         const DWORD spent = GetTickCount() - start;
         const bool markTaken = waitUntil(
             [&] { return probeRead(run.probe, kProbeQueueMark, taken) && taken / 2 >= mark; },
