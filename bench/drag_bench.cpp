@@ -45,7 +45,7 @@ struct DragFigures {
     double palettesPerSecond = 0;
     bool lastMatches = false;    // the host's last palette is the final position's
     double finalLatencyMs = -1;  // last notification to the final palette at the host
-    double finalAfterHandledMs = -1;  // the last notification shown to the final palette
+    double finalAfterHandledMs = -1;  // the last step handled to the final palette
 };
 
 // The position of step i: a sweep to the right from the middle and back, so
@@ -146,14 +146,14 @@ bool followToTheEnd(PluginRun& run, HostLogTail& tail, int finalPosition, const 
                     const LARGE_INTEGER& lastNotification, DragFigures& figures) {
     std::string lastTable;
     LARGE_INTEGER handled = {};
-    bool shown = false;
+    bool lastStepHandled = false;
     auto takeNewPalettes = [&] {
         for (const std::string& table : newlyReceivedTables(tail)) {
             figures.palettes += 1;
             lastTable = table;
             if (table == finalTable && figures.finalLatencyMs < 0) {
                 figures.finalLatencyMs = millisecondsSince(lastNotification);
-                if (shown) figures.finalAfterHandledMs = millisecondsSince(handled);
+                if (lastStepHandled) figures.finalAfterHandledMs = millisecondsSince(handled);
             }
         }
     };
@@ -166,15 +166,15 @@ bool followToTheEnd(PluginRun& run, HostLogTail& tail, int finalPosition, const 
     bool settled = false;
     while (!settled && GetTickCount() - start < 60000) {
         takeNewPalettes();
-        // Asking the plugin costs it time: every 2 ms until the last step
-        // shows, then every 20 ms.
-        if (GetTickCount() - lastCheck >= (shown ? 20u : 2u)) {
+        // Asking the plugin costs it time: every 2 ms until it has handled
+        // the last step, then every 20 ms.
+        if (GetTickCount() - lastCheck >= (lastStepHandled ? 20u : 2u)) {
             lastCheck = GetTickCount();
-            if (!shown && finalStepHandled(run, finalPosition)) {
+            if (!lastStepHandled && finalStepHandled(run, finalPosition)) {
                 QueryPerformanceCounter(&handled);
-                shown = true;
+                lastStepHandled = true;
             }
-            settled = shown && idle();
+            settled = lastStepHandled && idle();
         }
         if (!settled) Sleep(1);
     }
@@ -324,7 +324,7 @@ int main(int argc, char** argv) {
     // "last palette matches final position": yes when it did in every run.
     // "final palette ms": from the last notification to the host's taking of
     // the final position's palette, over the runs where it came; "after
-    // shown": from the window's first showing of the last step to it.
+    // shown": from the plugin's handling of the last step to it.
     printf("\nDrag of %d TB_THUMBTRACK steps against the stand-in host, medians of %d runs\n", steps, runs);
     printf("%-26s %10s %16s %10s %12s %12s %16s %13s\n", "plugin, drag", "wall ms", "notifications/s", "palettes",
            "palettes/s", "last=final", "final palette ms", "after shown");

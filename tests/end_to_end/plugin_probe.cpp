@@ -76,7 +76,8 @@ LRESULT readItem(unsigned item) {
     case kProbeTransformBusy: return transformBusy ? 1 : 0;
     case kProbeMenuCheck: return readMenuCheck();
     case kProbeHostWorkPending: return hostWorkPending() ? 1 : 0;
-    case kProbeQueueMark: return watchQueueMarks() ? InterlockedCompareExchange(&queueMarkTaken, 0, 0) : kProbeNoSuchItem;
+    case kProbeQueueMark:
+        return watchQueueMarks() ? InterlockedCompareExchange(&queueMarkTaken, 0, 0) : kProbeNoSuchItem;
     default: return item >= kProbeStateBase ? readStateField(item) : kProbeNoSuchItem;
     }
 }
