@@ -24,9 +24,9 @@ struct ReplyCopy {
 };
 
 struct WineClientSteps {
-    bool decided;             // the gate was read (once per process)
-    WineDdeGate gate;
-    bool active;              // the steps apply to the open conversation
+    bool freesOffSaid;        // the line saying the frees are off was written (once per process)
+    bool queueSteps;          // under Wine, with a conversation open
+    bool frees;               // ... in a checked release, with the conversation's windows known
     DWORD instance;
     HCONV conversation;
     HWND window;              // the conversation's window (DdeQueryConvInfo's hwnd)
@@ -50,12 +50,10 @@ struct WineClientSteps {
 
 WineClientSteps steps;
 
-void readGateOnce() {
-    if (steps.decided) return;
-    steps.decided = true;
-    steps.gate = readWineDdeGate();
-    if (steps.gate.underWine && !steps.gate.apply)
-        std::fprintf(stderr, "%s\n", wineDdeStepsOffLine(steps.gate, "the plugin's").c_str());
+void sayFreesOffOnce(const WineDdeGate& gate) {
+    if (steps.freesOffSaid) return;
+    steps.freesOffSaid = true;
+    std::fprintf(stderr, "%s\n", wineDdeFreesOffLine(gate, "the plugin's").c_str());
 }
 
 // True for a message that the host's window posted to the conversation's
@@ -75,7 +73,11 @@ bool namesOurItem(UINT_PTR atom) {
 
 bool queueKnownEmpty() { return steps.queued == 0 && !steps.queueUnknown; }
 
-// ---- Finished asynchronous transactions -----------------------------------
+// ---- Finished asynchronous transactions (a queue step) ---------------------
+// A queue step: it calls DdeAbandonTransaction on the plugin's own
+// conversation with the id of its own finished execute, so it runs under
+// every Wine. A Wine that removed a finished transaction itself would find
+// no such id, and DdeAbandonTransaction then does nothing.
 // Wine's DDEML (dde_client.c, WDML_HandleReply) matches every reply against
 // the head of the conversation's queue only, and keeps a completed
 // asynchronous transaction there: after one execute the next status request
@@ -92,7 +94,8 @@ void releaseFinished() {
     }
 }
 
-// ---- The reply's block and its item name -----------------------------------
+// ---- The reply's block and its item name (frees) ---------------------------
+// Frees: they run only in the checked releases.
 // For a WM_DDE_DATA from another process, unpack_dde_message (message.c)
 // copies the host's block into this process; WDML_HandleRequestReply
 // (dde_client.c) frees that copy only when its fRelease bit is set, which
@@ -145,7 +148,8 @@ void freeReplyLeftovers(HSZ item) {
     if (steps.replyNameMade) DdeFreeStringHandle(steps.instance, item);
 }
 
-// ---- The acknowledgement after each reply ---------------------------------
+// ---- The acknowledgement after each reply (a free) ------------------------
+// A free: it runs only in the checked releases.
 // After every WM_DDE_DATA that answers a request, WDML_ServerHandleRequest
 // (dde_server.c) also posts a positive WM_DDE_ACK naming the item. From
 // another process it arrives as a heap block of two values that
@@ -175,7 +179,7 @@ void freeStrayAcknowledgement(const MSG& message) {
 // dispatched; acts only on the conversation's own.
 LRESULT CALLBACK watchConversation(int code, WPARAM removal, LPARAM data) {
     const MSG& message = *reinterpret_cast<const MSG*>(data);
-    if (code == HC_ACTION && removal == PM_REMOVE && steps.active && betweenOurWindows(message)) {
+    if (code == HC_ACTION && removal == PM_REMOVE && steps.frees && betweenOurWindows(message)) {
         if (message.message == WM_DDE_DATA && steps.requestRunning) noteReply(message);
         if (message.message == WM_DDE_ACK) freeStrayAcknowledgement(message);
     }
@@ -185,31 +189,36 @@ LRESULT CALLBACK watchConversation(int code, WPARAM removal, LPARAM data) {
 }  // namespace
 
 void wineDdeConversationOpened(DWORD instance, HCONV conversation) {
-    readGateOnce();
     wineDdeConversationClosed();
-    if (!steps.gate.apply) return;
+    const WineDdeGate gate = readWineDdeGate();
+    if (!gate.underWine) return;
+    steps.instance = instance;
+    steps.conversation = conversation;
+    steps.queueSteps = true;
+    if (!gate.freesChecked) {
+        sayFreesOffOnce(gate);
+        return;
+    }
+    // Without the two windows no message can be told for the conversation's
+    // own, so nothing is freed; the queue steps go on.
     CONVINFO info = {};
     info.cb = sizeof info;
     if (!DdeQueryConvInfo(conversation, QID_SYNC, &info) || !info.hwnd || !info.hwndPartner) return;
-    steps.instance = instance;
-    steps.conversation = conversation;
     steps.window = info.hwnd;
     steps.partner = info.hwndPartner;
     steps.hook = SetWindowsHookExA(WH_GETMESSAGE, watchConversation, nullptr, GetCurrentThreadId());
-    steps.active = true;
+    steps.frees = steps.hook != nullptr;
 }
 
 void wineDdeConversationClosed() {
     if (steps.hook) UnhookWindowsHookEx(steps.hook);
-    const bool decided = steps.decided;
-    const WineDdeGate gate = steps.gate;
+    const bool freesOffSaid = steps.freesOffSaid;
     steps = WineClientSteps{};
-    steps.decided = decided;
-    steps.gate = gate;
+    steps.freesOffSaid = freesOffSaid;
 }
 
 void wineDdeExecuteStarted(bool started, DWORD result) {
-    if (!steps.active) return;
+    if (!steps.queueSteps) return;
     const DWORD id = HIWORD(result);  // Wine keeps the id in the high word
     if (!started || id == 0 || steps.queued == int(sizeof steps.queue / sizeof steps.queue[0])) {
         // A failed post leaves the execute in Wine's queue (WDML_ClientHandle).
@@ -220,7 +229,7 @@ void wineDdeExecuteStarted(bool started, DWORD result) {
 }
 
 void wineDdeTransactionFinished(DWORD result) {
-    if (!steps.active) return;
+    if (!steps.queueSteps) return;
     const DWORD id = HIWORD(result);
     for (int i = 0; i < steps.queued; ++i)
         if (steps.queue[i].id == id) steps.queue[i].finished = true;
@@ -228,7 +237,7 @@ void wineDdeTransactionFinished(DWORD result) {
 }
 
 void wineDdeRequestStarting(HSZ item) {
-    if (!steps.active) return;
+    if (!steps.frees) return;
     steps.requestRunning = true;
     steps.requestAtEmptyQueue = queueKnownEmpty();
     steps.replyNameMade = false;
@@ -238,9 +247,11 @@ void wineDdeRequestStarting(HSZ item) {
 }
 
 void wineDdeRequestFinished(HSZ item) {
-    if (!steps.active || !steps.requestRunning) return;
+    if (!steps.frees || !steps.requestRunning) return;
     steps.requestRunning = false;
     freeReplyLeftovers(item);
 }
 
-bool wineDdeStepsActive() { return steps.active; }
+bool wineDdeQueueStepsActive() { return steps.queueSteps; }
+
+bool wineDdeFreesActive() { return steps.frees; }

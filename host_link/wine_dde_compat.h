@@ -2,21 +2,23 @@
 // DDEML keeps a finished asynchronous transaction at the head of the
 // conversation's queue, and leaves memory behind on every status reply; the
 // conversation code (host_conversation.cpp) is plain DDEML and calls this
-// unit at the few points where Wine needs a step more. Whether the steps
-// apply is decided once, at connect: under Wine, in a release they were
-// checked against (wine_dde_versions.h). Each step frees only what it can
-// prove belongs to the plugin's conversation: messages between its window
-// and the host's, the host's item, and a transaction queue known to be
-// empty. On Windows every call here does nothing.
+// unit at the few points where Wine needs a step more. There are two kinds
+// (wine_dde_versions.h): the queue step, abandoning the plugin's own
+// finished transactions, runs under every Wine, since without it no
+// exchange after the first one finishes; the frees run only in the releases
+// they were checked against. Each free touches only what it can prove
+// belongs to the plugin's conversation: messages between its window and the
+// host's, the host's item, and a transaction queue known to be empty. On
+// Windows every call here does nothing.
 #pragma once
 
 #include <windows.h>
 #include <ddeml.h>
 
-// After DdeConnect succeeded: decides whether the steps apply and, if so,
-// takes the conversation's window and the host's from DdeQueryConvInfo. Under
-// an unchecked Wine writes one line saying the steps are off to standard
-// error.
+// After DdeConnect succeeded: decides which steps apply and, for the frees,
+// takes the conversation's window and the host's from DdeQueryConvInfo.
+// Under a Wine outside the checked releases writes one line, once per
+// process, saying the frees are off to standard error.
 void wineDdeConversationOpened(DWORD instance, HCONV conversation);
 
 // The conversation is closing or has been closed by the host: its queue and
@@ -36,5 +38,7 @@ void wineDdeTransactionFinished(DWORD result);
 void wineDdeRequestStarting(HSZ item);
 void wineDdeRequestFinished(HSZ item);
 
-// True while the steps apply to an open conversation (for tests).
-bool wineDdeStepsActive();
+// For tests: true while the queue step, and the frees, apply to an open
+// conversation.
+bool wineDdeQueueStepsActive();
+bool wineDdeFreesActive();

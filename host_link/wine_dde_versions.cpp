@@ -11,16 +11,33 @@ struct CheckedWineReleases {
     WineVersion last;  // both ends included
 };
 
-// The Wine releases whose DDEML (dlls/user32/dde_client.c, dde_server.c,
-// dde_misc.c and message.c) the Wine steps were read against and run under:
-// 8.0, as Debian 12 ships it. Its maintenance releases (8.0.1 on) and the
-// development series may change what DDEML frees; a release joins this
-// table once its sources have been read and the movable-handle test in
-// tests/host_link passes under it.
+// The Wine releases whose sources the frees were read against and run under.
+// A release joins this table once its sources have been read and the
+// movable-handle test in tests/host_link passes under it; maintenance
+// releases and the development series between may change what DDEML frees.
+// - 8.0, as Debian 12 ships it (8.0~repack-4): dlls/user32/dde_client.c
+//   (WDML_HandleRequestReply), dde_server.c (WDML_ServerHandleExecute,
+//   WDML_ServerHandleRequest), dde_misc.c (WDML_DataHandle2Global,
+//   WDML_MakeHszFromAtom), message.c (post_dde_message, unpack_dde_message)
+//   and dlls/kernelbase/memory.c (LocalAlloc, LocalFree: a freed movable
+//   handle is the next one handed out).
+// - 10.0, as Debian 13 ships it (10.0~repack-6): the same files.
+//   dde_client.c and dde_server.c are unchanged from 8.0; dde_misc.c changes
+//   only how WDML_RemoveConv clears a record it frees; post_dde_message hands
+//   its server call to win32u (post_dde_message_call) but, as in 8.0, frees
+//   only the packed lParam once the post succeeds, never the WM_DDE_DATA
+//   block; unpack_dde_message and the movable-handle code are unchanged.
 const CheckedWineReleases kCheckedReleases[] = {
-    // first       last
+    // first        last
     {{8, 0, 0}, {8, 0, 0}},
+    {{10, 0, 0}, {10, 0, 0}},
 };
+
+// The release readWineDdeGate takes instead of wine_get_version's; tests
+// set it through pretendWineRelease, the probed plugin from a static
+// initialiser, so it is plain data, set before any constructor runs.
+char pretendedRelease[32];
+bool pretending = false;
 
 int compareVersions(const WineVersion& a, const WineVersion& b) {
     if (a.major != b.major) return a.major < b.major ? -1 : 1;
@@ -51,7 +68,7 @@ bool parseWineVersion(const char* text, WineVersion& version) {
     return *text == '\0';
 }
 
-bool wineDdeStepsChecked(const char* text) {
+bool wineDdeFreesChecked(const char* text) {
     WineVersion version;
     if (!parseWineVersion(text, version)) return false;
     for (const CheckedWineReleases& releases : kCheckedReleases)
@@ -86,13 +103,19 @@ WineDdeGate readWineDdeGate() {
               : nullptr;
     if (!wineGetVersion) return gate;
     gate.underWine = true;
-    const char* version = wineGetVersion();
+    const char* version = pretending ? pretendedRelease : wineGetVersion();
     gate.version = version ? version : "";
-    gate.apply = wineDdeStepsChecked(version);
+    gate.freesChecked = wineDdeFreesChecked(version);
     return gate;
 }
 
-std::string wineDdeStepsOffLine(const WineDdeGate& gate, const char* whose) {
+void pretendWineRelease(const char* version) {
+    pretending = version != nullptr;
+    lstrcpynA(pretendedRelease, version ? version : "", sizeof pretendedRelease);
+}
+
+std::string wineDdeFreesOffLine(const WineDdeGate& gate, const char* whose) {
     return "Wine " + (gate.version.empty() ? std::string("(no version)") : gate.version) + ": " + whose +
-           " Wine DDE steps are off; they were checked against Wine " + wineDdeCheckedReleases() + " only";
+           " frees of what Wine's DDE leaves behind are off; they were checked against Wine " +
+           wineDdeCheckedReleases() + " only";
 }

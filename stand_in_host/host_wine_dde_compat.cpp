@@ -12,7 +12,7 @@
 namespace {
 
 struct WineServerSteps {
-    bool apply = false;            // decided once, at start
+    bool frees = false;            // decided once, at start
     // The last status reply: its data handle, the handle its WM_DDE_DATA
     // block is expected to get (null when that block is not the host's to
     // free), and its bytes.
@@ -64,9 +64,9 @@ bool clientInAnotherProcess(HCONV conversation) {
 void hostWineDdeServerStarted() {
     const WineDdeGate gate = readWineDdeGate();
     steps = WineServerSteps{};
-    steps.apply = gate.apply;
-    if (gate.underWine && !gate.apply)
-        logLine("WINE steps=off version=" + quoteLogText(gate.version) +
+    steps.frees = gate.freesChecked;
+    if (gate.underWine && !gate.freesChecked)
+        logLine("WINE frees=off version=" + quoteLogText(gate.version) +
                 " checked=" + quoteLogText(wineDdeCheckedReleases()));
 }
 
@@ -74,7 +74,7 @@ void hostWineDdeServerStarted() {
 // text for the callback and never frees it, so the host frees it once it has
 // read the text.
 void hostWineDdeCommandRead(HDDEDATA data) {
-    if (steps.apply && data) DdeFreeDataHandle(data);
+    if (steps.frees && data) DdeFreeDataHandle(data);
 }
 
 // WDML_ServerHandleRequest (dde_server.c) frees the reply handle that the
@@ -88,7 +88,7 @@ void hostWineDdeCommandRead(HDDEDATA data) {
 // the WM_DDE_DATA block will get. Each is freed only while it still holds
 // exactly the reply, so that a wrong guess only leaks.
 void hostWineDdeReplyMade(HCONV conversation, HDDEDATA reply, const std::string& bytes) {
-    if (!steps.apply || !reply) return;
+    if (!steps.frees || !reply) return;
     steps.replyHandle = reply;
     steps.replyBytes = bytes;
     steps.replyBlock = nullptr;
@@ -98,7 +98,7 @@ void hostWineDdeReplyMade(HCONV conversation, HDDEDATA reply, const std::string&
 }
 
 void hostWineDdeCallbackEntered() {
-    if (!steps.apply) return;
+    if (!steps.frees) return;
     if (steps.replyHandle && handleHoldsReply(steps.replyHandle)) DdeFreeDataHandle(steps.replyHandle);
     if (steps.replyBlock && blockHoldsReply(steps.replyBlock)) GlobalFree(steps.replyBlock);
     steps.replyHandle = nullptr;

@@ -3,10 +3,12 @@
 // request, and a process has room for 65,536 of them: after about 21,800
 // exchanges every allocation fails, and with it every later command and
 // status request, in every conversation. Under Wine the host frees them
-// itself; Windows frees them in its DDEML. Whether the steps apply is
-// decided once, at start: under Wine, in a release they were checked
-// against (host_link/wine_dde_versions.h). dde_server.cpp calls this unit at
-// the three points below; on Windows each call does nothing.
+// itself; Windows frees them in its DDEML. All three are frees of blocks a
+// later Wine might free itself (host_link/wine_dde_versions.h), so they run
+// only in the releases they were checked against, decided once at start;
+// the server needs no queue step. Under any other Wine the host works and
+// only keeps those blocks. dde_server.cpp calls this unit at the three
+// points below; on Windows each call does nothing.
 #pragma once
 
 #include <windows.h>

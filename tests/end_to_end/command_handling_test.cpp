@@ -337,6 +337,27 @@ TEST_F(PluginCommands, AboutOpensAModalBoxOwnedByTheWindowAndSendsNothing) {
     EXPECT_TRUE(pluginBoxes().empty()) << "a message box was shown";
 }
 
+// Under a Wine release outside the table of checked ones (pretended by the
+// probed build), the plugin still passes its start-up check, applies, fetches
+// and ends: only the frees of what Wine's DDE leaves behind are off.
+TEST_F(PluginCommands, UnderAnUncheckedWineReleaseThePluginStartsAppliesAndFetches) {
+    if (!runningUnderWine()) GTEST_SKIP() << "the release is Wine's";
+    SetEnvironmentVariableA(kProbeWineReleaseVariable, "99.0");
+    startSession("", PluginBuild::Probed);
+    SetEnvironmentVariableA(kProbeWineReleaseVariable, nullptr);
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(kProbeQueueStepBit, probe(kProbeWineDdeSteps)) << "the queue step on, the frees off";
+    runSteps({
+        sliderMove(CyanRedSlider, 300),
+        sliderMove(YellowBlueSlider, 100, TB_ENDTRACK),
+        stateButton(1),
+        command("Get New Palette(+keep state)", IDM_GET_PALETTE_KEEP_STATE, leaveAlone, 1, 1),
+        sliderMove(MagentaGreenSlider, 450),
+    });
+    EXPECT_TRUE(pluginBoxes().empty()) << "a message box was shown";
+    exitAndCheck(IDM_EXIT_PLUGIN);
+}
+
 // Each of the three exit command ids ends the program with code 0 and closes
 // the conversation without sending anything.
 TEST_F(PluginCommands, ExitCommandsEndTheProgramWithCodeZero) {

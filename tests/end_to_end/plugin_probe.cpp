@@ -11,6 +11,8 @@
 #include "plugin_window.h"
 #include "resource_ids.h"
 #include "slider_state.h"
+#include "wine_dde_compat.h"
+#include "wine_dde_versions.h"
 
 namespace {
 
@@ -76,6 +78,8 @@ LRESULT readItem(unsigned item) {
     case kProbeTransformBusy: return transformBusy ? 1 : 0;
     case kProbeMenuCheck: return readMenuCheck();
     case kProbeHostWorkPending: return hostWorkPending() ? 1 : 0;
+    case kProbeWineDdeSteps:
+        return (wineDdeQueueStepsActive() ? kProbeQueueStepBit : 0) | (wineDdeFreesActive() ? kProbeFreesBit : 0);
     case kProbeQueueMark:
         return watchQueueMarks() ? InterlockedCompareExchange(&queueMarkTaken, 0, 0) : kProbeNoSuchItem;
     default: return item >= kProbeStateBase ? readStateField(item) : kProbeNoSuchItem;
@@ -106,6 +110,9 @@ DWORD WINAPI runProbe(void*) {
 // thread, whose messages the queue-mark hook watches.
 bool startProbe() {
     guiThreadId = GetCurrentThreadId();
+    static char release[32];
+    const DWORD length = GetEnvironmentVariableA(kProbeWineReleaseVariable, release, sizeof release);
+    if (length > 0 && length < sizeof release) pretendWineRelease(release);
     HANDLE thread = CreateThread(nullptr, 0, runProbe, nullptr, 0, nullptr);
     if (!thread) return false;
     CloseHandle(thread);

@@ -35,8 +35,16 @@ enum ProbeItem : unsigned {
     kProbeMenuCheck = 5,           // GetMenuState of the brightness item, MF_CHECKED bit
     kProbeHostWorkPending = 6,     // 1 while work for the host is owed or an exchange with it runs
     kProbeQueueMark = 7,           // the last queue mark taken, times 2, plus 1 if the plugin was idle then
+    kProbeWineDdeSteps = 8,        // kProbeQueueStepBit and kProbeFreesBit of the Wine DDE steps running
     kProbeStateBase = 100,
 };
+constexpr LRESULT kProbeQueueStepBit = 1;
+constexpr LRESULT kProbeFreesBit = 2;
+
+// The environment variable that makes the probed build take its value for
+// the running Wine's release (pretendWineRelease), set by tests before the
+// start.
+constexpr char kProbeWineReleaseVariable[] = "PROBED_PLUGIN_WINE_RELEASE";
 constexpr unsigned kProbeStateStride = 16;
 constexpr unsigned kProbeLowsBelowField = 12;
 constexpr unsigned kProbeHeightsAboveField = 13;

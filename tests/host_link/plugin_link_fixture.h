@@ -10,6 +10,7 @@
 
 #include "host_conversation.h"
 #include "test_support.h"
+#include "wine_dde_versions.h"
 
 class PluginLinkTest : public ::testing::Test {
 protected:
@@ -23,6 +24,7 @@ protected:
         disconnectTestClient();
         disconnectHost();
         hostLink = HostLink{};
+        pretendWineRelease(nullptr);
         stopMessageBoxWatcher();
         stopStandInHost(host);
     }
