@@ -83,10 +83,13 @@ bool queueKnownEmpty() { return steps.queued == 0 && !steps.queueUnknown; }
 // asynchronous transaction there: after one execute the next status request
 // would time out although the host answered, and later executes would never
 // complete. So every finished execute, completed or not waited for any
-// longer, is removed with DdeAbandonTransaction. Wine's abandon loop
-// (DdeAbandonTransaction) reads the entry it has just freed to find the next
-// one, which is safe only for the last entry, so transactions are released
-// from the newest backwards and only once every newer one has finished too.
+// longer, is removed with DdeAbandonTransaction. Transactions are released
+// from the newest backwards and only once every newer one has finished too,
+// so that no release frees an entry whose successor Wine's abandon loop
+// still has to find through it: 8.0 and 10.0 take the next entry before
+// freeing one, but a release that walks its queue the other way is safe
+// too. The id is never 0, which would abandon every asynchronous
+// transaction of the conversation.
 void releaseFinished() {
     while (steps.queued > 0 && steps.queue[steps.queued - 1].finished) {
         DdeAbandonTransaction(steps.instance, steps.conversation, steps.queue[steps.queued - 1].id);
