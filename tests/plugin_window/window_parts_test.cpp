@@ -368,40 +368,6 @@ std::vector<std::string> boxTextsSince(size_t before) {
     return texts;
 }
 
-// "+reset" chosen while the host is busy shows the reset at once; a change
-// made before the owed fetch runs is kept, and the fetch is followed by one
-// apply (here both fail at once: there is no host).
-TEST_F(WindowCommands, GetNewPaletteResetShowsAtOnceAndKeepsALaterChange) {
-    fillState(balanceSettings.states[0], 0.5f);
-    fillState(balanceSettings.states[1], -0.25f);
-    balanceSettings.currentState = 1;
-    balanceSettings.currentRange = Heights;
-    hostWork.transformBusy = true;  // an apply waits for the host
-    const size_t before = messageBoxesSeen().size();
-    EXPECT_EQ(mainDialogProc(parent_, WM_COMMAND, MAKEWPARAM(IDM_GET_PALETTE_RESET, 0), 0), FALSE);
-    EXPECT_EQ(balanceSettings.currentState, 0);
-    EXPECT_EQ(balanceSettings.currentRange, All);
-    for (const SliderState& state : balanceSettings.states)
-        EXPECT_EQ(std::memcmp(&state, &kDefaultSliderState, sizeof state), 0) << "a state was not reset";
-    EXPECT_EQ(position(pluginWindow.balanceTrackbars[CyanRed]), 256);
-    EXPECT_EQ(std::string(infoText), formatInfoLine(balanceSettings));
-    EXPECT_TRUE(hostWork.fetchOwed);
-    EXPECT_EQ(hostWork.applyOwed, CommandApplyOwed);
-
-    HWND magentaGreen = pluginWindow.balanceTrackbars[MagentaGreen];
-    SendMessageA(magentaGreen, TBM_SETPOS, TRUE, 400);
-    scroll(TB_THUMBTRACK, magentaGreen);
-    EXPECT_TRUE(boxTextsSince(before).empty()) << "work ran while the host was busy";
-
-    hostWork.transformBusy = false;
-    EXPECT_EQ(takeRequests(), 1);
-    mainDialogProc(parent_, kRunOwedHostWorkMessage, 0, 0);
-    EXPECT_EQ(boxTextsSince(before), (std::vector<std::string>{kFetchFailedText, kSendFailedText}));
-    EXPECT_EQ(balanceSettings.states[0].balance[All][MagentaGreen], balanceFromPosition(400));
-    EXPECT_EQ(position(magentaGreen), 400);
-    EXPECT_FALSE(hostWorkOutstanding());
-}
-
 // Owed work waits while a modal loop of the plugin's own is open, nested or
 // not, and is requested once the outermost closes.
 TEST_F(WindowCommands, OwedWorkWaitsForTheOutermostModalLoop) {
