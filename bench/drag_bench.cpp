@@ -15,13 +15,24 @@
 // a host slow to answer its status requests: the click comes while the
 // movement's apply waits. Counted: the failure boxes, and the commands the
 // host saw arrive while another was held (both must be 0).
+// With --mouse-rounds=N it measures real-mouse drags instead: the pointer
+// takes the CyanRed thumb and sweeps it to and fro with SendInput moves at
+// 125 Hz and at 1000 Hz for 3 s, then releases it. Reported: palettes per
+// second during the drag, the time from the release to the host's last
+// palette (which must be that of the resting place), that time against one
+// apply (a sent step), and palettes equal to the one before them. With
+// --baseline=PATH (the Windows path of another probed plugin program, such
+// as an earlier build) each round runs both programs, alternating which goes
+// first, and the medians are set side by side.
 // Usage: drag_bench [--steps=N] [--runs=N]   (defaults 200 and 5; --runs=0
 // measures only the click after a movement)
+//        drag_bench --mouse-rounds=N [--baseline=PATH]
 // Prints one line per run and a table of medians.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -264,9 +275,198 @@ bool clickAfterMovement(int rounds, ClickAfterMovementFigures& figures) {
     return measured;
 }
 
+// The value of --name=TEXT among the arguments, or "".
+std::string textOption(int argc, char** argv, const char* name) {
+    const size_t length = std::strlen(name);
+    for (int i = 1; i < argc; ++i)
+        if (std::strncmp(argv[i], name, length) == 0 && argv[i][length] == '=') return argv[i] + length + 1;
+    return "";
+}
+
+// Waits, without burning the core the plugin needs, until `seconds` have
+// passed since `start`: sleeps while more than 2 ms are left, then yields.
+void waitUntilSecond(const LARGE_INTEGER& start, double seconds) {
+    for (double left; (left = seconds - secondsSince(start)) > 0;) {
+        if (left > 0.002) Sleep(1);
+        else SwitchToThread();
+    }
+}
+
+struct MouseDragFigures {
+    double palettesPerSecond = 0;  // palettes the host took between press and release
+    double releaseToLastMs = -1;   // release to the host's last palette, that of the resting place
+    double oneApplyMs = 0;         // a sent step of the same program in the same round
+    int repeats = 0;               // palettes equal to the one before them, over the round
+    bool lastMatches = false;
+};
+
+// The pointer's offset from the thumb's starting place at `seconds` into the
+// drag: to and fro across 200 pixels, 400 pixels a second.
+int sweepOffset(double seconds) {
+    const double phase = std::fmod(seconds, 1.0);
+    const double wave = phase < 0.25 ? 4 * phase : phase < 0.75 ? 2 - 4 * phase : 4 * phase - 4;  // 0, 1, -1, 0
+    return int(std::lround(100 * wave));
+}
+
+// Counts the palettes equal to the one before them.
+int repeatedTables(const std::vector<std::string>& tables, std::string& previous) {
+    int repeats = 0;
+    for (const std::string& table : tables) {
+        if (table == previous) ++repeats;
+        previous = table;
+    }
+    return repeats;
+}
+
+// One real-mouse drag of CyanRed at `hertz` on a running plugin, from the
+// middle, where "Reset CyanRed" has put the thumb.
+bool mouseDragOnce(PluginRun& run, const StandInHost& host, const std::vector<uint8_t>& source, int hertz,
+                   MouseDragFigures& figures) {
+    HWND cyanRed = run.controls.balanceTrackbars[0];
+    if (!runCommand(run, IDM_RESET_CYANRED) || !waitUntilPluginIdle(run, 20000)) return false;
+    HostLogTail tail;
+    if (!openHostLogTail(host, tail)) return false;
+    std::string previous = tableTextFor(source, 256);
+    RECT rect;
+    GetWindowRect(cyanRed, &rect);
+    const int x0 = (rect.left + rect.right) / 2, y = (rect.top + rect.bottom) / 2;
+    sendMouse(x0, y, 0);
+    sendMouse(x0, y, MOUSEEVENTF_LEFTDOWN);
+    bool measured = waitUntil([&] { return captureOf(run) == cyanRed; }, 5000);
+    LARGE_INTEGER press, release;
+    QueryPerformanceCounter(&press);
+    const double period = 1.0 / hertz;
+    int x = x0;
+    for (int i = 1; measured && i * period <= 3.0; ++i) {
+        waitUntilSecond(press, i * period);
+        x = x0 + sweepOffset(i * period);
+        sendMouse(x, y, 0);
+    }
+    sendMouse(x, y, MOUSEEVENTF_LEFTUP);
+    QueryPerformanceCounter(&release);
+    const double dragSeconds = secondsSince(press);
+    const std::vector<std::string> during = newlyReceivedTables(tail);
+    figures.palettesPerSecond = double(during.size()) / dragSeconds;
+    figures.repeats = repeatedTables(during, previous);
+
+    // After the release: every palette with the time it was seen, until the
+    // plugin is idle with the capture given up and the host quiet for 300 ms.
+    std::string lastTable = during.empty() ? previous : during.back();
+    double lastSeenMs = 0;
+    const DWORD start = GetTickCount();
+    DWORD quietSince = GetTickCount();
+    while (measured && GetTickCount() - start < 20000) {
+        const std::vector<std::string> after = newlyReceivedTables(tail);
+        if (!after.empty()) {
+            lastSeenMs = millisecondsSince(release);
+            figures.repeats += repeatedTables(after, previous);
+            lastTable = after.back();
+            quietSince = GetTickCount();
+        }
+        if (GetTickCount() - quietSince > 300 && !captureOf(run) && probeReadsZero(run.probe, kProbeTransformBusy) &&
+            probeReadsZero(run.probe, kProbeHostWorkPending))
+            break;
+        Sleep(1);
+    }
+    const int rest = trackbarPosition(cyanRed);
+    figures.lastMatches = measured && lastTable == tableTextFor(source, rest);
+    figures.releaseToLastMs = figures.lastMatches ? lastSeenMs : -1;
+    closeHostLogTail(tail);
+    return measured;
+}
+
+// One program's share of a round: a fresh host and plugin, one apply's time
+// from 50 sent steps, then a drag at each rate.
+bool mouseRound(const std::string& program, const std::vector<int>& rates, std::vector<MouseDragFigures>& figures) {
+    StandInHost host;
+    if (!startStandInHost(host, "")) return false;
+    std::vector<uint8_t> source;
+    bool measured = connectTestClient() && fetchHostPalette(source) && source.size() >= 40;
+    disconnectTestClient();
+    PluginRun run;
+    run.program = program;
+    measured = measured && run.start(PluginBuild::Probed) && run.probe;
+    double oneApplyMs = 0;
+    if (measured) {
+        const int steps = 50;
+        LARGE_INTEGER start;
+        QueryPerformanceCounter(&start);
+        for (int i = 0; i < steps && measured; ++i)
+            measured = moveTrackbar(run, run.controls.balanceTrackbars[0], stepPosition(i));
+        oneApplyMs = millisecondsSince(start) / steps;
+    }
+    figures.assign(rates.size(), MouseDragFigures());
+    for (size_t r = 0; r < rates.size() && measured; ++r) {
+        measured = mouseDragOnce(run, host, source, rates[r], figures[r]);
+        figures[r].oneApplyMs = oneApplyMs;
+    }
+    run.stop();
+    stopStandInHost(host);
+    return measured;
+}
+
+// Real-mouse drags in paired rounds: this build's probed plugin and, when
+// given, the baseline program, alternating which goes first.
+int measureMouseDrags(int rounds, const std::string& baseline) {
+    const std::vector<int> rates = {125, 1000};
+    struct Program {
+        std::string name, path;
+        std::vector<std::vector<MouseDragFigures>> byRate;  // [rate][round]
+    };
+    std::vector<Program> programs = {{"this build", "", {}}};
+    if (!baseline.empty()) programs.push_back({"baseline", baseline, {}});
+    for (Program& program : programs) program.byRate.resize(rates.size());
+    for (int round = 0; round < rounds; ++round)
+        for (size_t k = 0; k < programs.size(); ++k) {
+            Program& program = programs[(k + size_t(round)) % programs.size()];
+            std::vector<MouseDragFigures> figures;
+            if (!mouseRound(program.path, rates, figures)) {
+                fprintf(stderr, "%s round %d: the drags could not be measured\n", program.name.c_str(), round + 1);
+                continue;
+            }
+            for (size_t r = 0; r < rates.size(); ++r) {
+                const MouseDragFigures& f = figures[r];
+                printf("%-10s round %d, %4d Hz: %6.1f palettes/s, release to last palette %s%.1f ms, one apply %.2f ms, "
+                       "%d repeated\n",
+                       program.name.c_str(), round + 1, rates[r], f.palettesPerSecond, f.lastMatches ? "" : "(stale) ",
+                       f.releaseToLastMs, f.oneApplyMs, f.repeats);
+                fflush(stdout);
+                program.byRate[r].push_back(f);
+            }
+        }
+    printf("\nReal-mouse drags of 3 s, medians of %d paired rounds\n", rounds);
+    printf("%-10s %6s %12s %16s %12s %14s %10s %10s\n", "program", "rate", "palettes/s", "release->last ms",
+           "one apply ms", "last/apply", "repeated", "last=final");
+    for (const Program& program : programs)
+        for (size_t r = 0; r < rates.size(); ++r) {
+            std::vector<double> perSecond, latency, apply, ratio;
+            int repeats = 0, matched = 0;
+            for (const MouseDragFigures& f : program.byRate[r]) {
+                perSecond.push_back(f.palettesPerSecond);
+                apply.push_back(f.oneApplyMs);
+                repeats += f.repeats;
+                if (!f.lastMatches) continue;
+                ++matched;
+                latency.push_back(f.releaseToLastMs);
+                ratio.push_back(f.releaseToLastMs / f.oneApplyMs);
+            }
+            printf("%-10s %4d Hz %12.1f %16.1f %12.2f %14.2f %10d %5d/%zu\n", program.name.c_str(), rates[r],
+                   median(perSecond), median(latency), median(apply), median(ratio), repeats, matched,
+                   program.byRate[r].size());
+        }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    const int mouseRounds = numberOption(argc, argv, "--mouse-rounds", 0);
+    if (mouseRounds > 0) {
+        startMessageBoxWatcher(true);
+        const int result = measureMouseDrags(mouseRounds, textOption(argc, argv, "--baseline"));
+        stopMessageBoxWatcher();
+        return result;
+    }
     const int steps = std::max(1, numberOption(argc, argv, "--steps", 200));
     // --runs=0 measures only the click after a movement.
     const int runs = std::max(0, numberOption(argc, argv, "--runs", 5));

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "apply_balance.h"
 #include "host_conversation.h"
+#include "host_work.h"
 #include "palette_exchange.h"
 #include "slider_state.h"
 #include "test_support.h"

@@ -71,6 +71,10 @@ void disconnectHost() {
 
 bool quitMessageHeld() { return hostLink.quitHeld; }
 
+void beginProgramEnd() { hostLink.ending = true; }
+
+bool programEnding() { return hostLink.ending; }
+
 bool hostExchangeRunning() { return hostLink.exchangeRunning; }
 
 bool beginHostExchange() {
@@ -88,6 +92,7 @@ static bool pumpOneMessage() {
     if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) return true;
     if (message.message == WM_QUIT) {
         hostLink.quitHeld = true;
+        hostLink.ending = true;
         hostLink.quitCode = message.wParam;
         return false;
     }
@@ -114,7 +119,7 @@ static void waitForCompletion() {
 }
 
 bool executeCommand(const char* command) {
-    if (hostLink.quitHeld) return false;  // the program is ending
+    if (hostLink.ending) return false;
     HSZ item = DdeCreateStringHandleA(hostLink.instance, kHostItem, CP_WINANSI);
     DWORD transaction = 0;  // only the Wine steps look at it
     const bool started =
@@ -124,10 +129,14 @@ bool executeCommand(const char* command) {
     wineDdeExecuteStarted(started, transaction);
     hostLink.completionFlag = 0;
 
-    ++hostLink.waitDepth;
-    waitForCompletion();
-    --hostLink.waitDepth;
-    if (started) wineDdeTransactionFinished(transaction);
+    // A command that never started has no completion to wait for: the
+    // conversation is gone or its window could not be reached.
+    if (started) {
+        ++hostLink.waitDepth;
+        waitForCompletion();
+        --hostLink.waitDepth;
+        wineDdeTransactionFinished(transaction);
+    }
 
     DdeFreeStringHandle(hostLink.instance, item);
     if (hostLink.waitDepth == 0 && hostLink.quitHeld) {
@@ -135,7 +144,7 @@ bool executeCommand(const char* command) {
         PostQuitMessage(int(hostLink.quitCode));
         return false;
     }
-    return hostLink.completionFlag != 0 && !hostLink.quitHeld;
+    return started && hostLink.completionFlag != 0 && !hostLink.ending;
 }
 
 bool requestStatus() {

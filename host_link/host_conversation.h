@@ -28,6 +28,7 @@ struct HostLink {
     bool exchangeRunning;           // a command with its status, a fetch or a send
     int waitDepth;                  // executeCommand waits running, nested through the pump
     bool quitHeld;                  // a WM_QUIT taken by a wait, to be posted again
+    bool ending;                    // the exit command has run: nothing more starts
     WPARAM quitCode;
     char replyBuffer[kReplyBytes + 1];  // last status reply, NUL-terminated
 };
@@ -40,7 +41,9 @@ bool connectHost();
 // Closes the conversation and the DDEML instance.
 void disconnectHost();
 // Executes a command word in the host and waits up to 10 seconds, pumping
-// messages, for its completion. True when a completion arrived in time.
+// messages, for its completion. True when a completion arrived in time;
+// false at once when the command could not be started (the host has gone)
+// or the program is ending.
 bool executeCommand(const char* command);
 // Reads the host's status text into replyBuffer (at most 100 bytes, a trailing
 // CR LF cut). False, after the "DDE Problem" box, when no request succeeded.
@@ -63,3 +66,9 @@ void endHostExchange();
 // posted again once the outermost wait is over, so the program's message
 // loop still ends. True while such a quit message is being held back.
 bool quitMessageHeld();
+
+// Set by the exit command, or when a wait takes the quit message. From then
+// on no command is started and no message box opens: the conversation is
+// closing, and a box would hold the program's end.
+void beginProgramEnd();
+bool programEnding();

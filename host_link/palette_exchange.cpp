@@ -10,6 +10,7 @@
 uint8_t* sourcePalette = nullptr;
 uint8_t* workingPalette = nullptr;
 int32_t paletteBytes = 0;
+uint32_t paletteGeneration = 0;
 HWND clipboardOwner = nullptr;
 
 // The host opens the clipboard for a moment while it takes or leaves a
@@ -40,6 +41,7 @@ void freePaletteCopies() {
     sourcePalette = nullptr;
     std::free(workingPalette);
     workingPalette = nullptr;
+    ++paletteGeneration;
 }
 
 // Copies the CF_DIB block into both palette copies. Reads stay inside the

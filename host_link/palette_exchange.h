@@ -11,6 +11,9 @@
 extern uint8_t* sourcePalette;
 extern uint8_t* workingPalette;
 extern int32_t paletteBytes;  // length of each copy
+// Counts the replacements of the copies, so that a palette made from one
+// source copy can be told from one made from another.
+extern uint32_t paletteGeneration;
 
 // The window that owns the clipboard while palettes move: the plugin's main
 // window once it exists, null before (the clipboard is then opened without

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "host_conversation.h"
+
 const char* const kPluginCaption = "Color Balance Plugin says:";
 const char* const kDdeProblemCaption = "DDE Problem";
 const char* const kHostSaidCaption = "Communication Error - Kavrin said:";
@@ -14,6 +16,9 @@ const char* const kSendFailedText = "Failed sending palette to Kavrin.\n(No open
 const char* const kSettingsNotSavedText = "Could not save the settings to";
 const char* const kSettingsNotLoadedText = "Could not load the settings from";
 
+// Once the program is ending no box opens: the user has asked to leave, and
+// the box's own loop would hold the end.
 void showUserMessage(const char* text, const char* caption) {
+    if (programEnding()) return;
     MessageBoxA(nullptr, text, caption, MB_OK);
 }

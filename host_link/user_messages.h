@@ -16,5 +16,6 @@ extern const char* const kSendFailedText;
 extern const char* const kSettingsNotSavedText;
 extern const char* const kSettingsNotLoadedText;
 
-// Shows `text` under `caption` and waits until the user presses OK.
+// Shows `text` under `caption` and waits until the user presses OK; shows
+// nothing once the program is ending.
 void showUserMessage(const char* text, const char* caption);

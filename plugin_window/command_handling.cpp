@@ -4,8 +4,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "apply_balance.h"
 #include "host_conversation.h"
+#include "host_work.h"
 #include "palette_exchange.h"
 #include "plugin_window.h"
 #include "resource_ids.h"
@@ -19,7 +19,7 @@ static INT_PTR onInitDialog(HWND window) {
     sourcePalette = nullptr;
     workingPalette = nullptr;
     fetchPalette();  // a failure has shown its own message; the window opens anyway
-    if (hostWorkOwed()) requestOwedHostWork(window);
+    if (hostWorkOutstanding()) requestOwedHostWork(window);
     return TRUE;
 }
 
@@ -28,22 +28,23 @@ static int trackbarPosition(HWND trackbar) {
     return static_cast<int>(SendMessageA(trackbar, TBM_GETPOS, 0, 0));
 }
 
-// Runs the work owed to the host, when it is free: the apply that slider
-// movements asked for, with the settings as they are now, and whatever
-// clicks and commands owed during an exchange. The answer is 1 while work is
-// still owed or an exchange runs, so that a sender of this message can wait
-// until the host has the palette of the window's settings.
+// Runs the work owed to the host, when nothing holds it: the apply that
+// slider movements asked for, with the settings as they are now, and
+// whatever clicks and commands owed meanwhile. The answer is 1 while work is
+// still owed or running, so that a sender of this message can wait until
+// the host has the palette of the window's settings.
 static INT_PTR onRunOwedHostWork(HWND window) {
-    owedHostWork.requestPosted = false;
+    hostWork.requestPosted = false;
     runOwedHostWork();
-    SetWindowLongPtrA(window, DWLP_MSGRESULT, hostWorkPending() ? 1 : 0);
+    SetWindowLongPtrA(window, DWLP_MSGRESULT, hostWorkOutstanding() ? 1 : 0);
     return TRUE;
 }
 
 // Stores the moved slider's value in the current state and shows it, then
 // owes an apply, which runs once the trackbar has finished handling its
-// input, or once the running exchange with the host has ended. A handle that
-// matches no trackbar changes no value.
+// input, or once whatever holds the host has ended; it sends nothing when the
+// value is the one last sent. A handle that matches no trackbar changes no
+// value.
 static void onSliderMovement(HWND window, HWND trackbar) {
     SliderState& state = currentSliderState();
     if (trackbar) {
@@ -118,18 +119,22 @@ static void resetShownSliders() {
     applyBalance(true);
 }
 
+// Owed work waits while the box is open. Opened inside a wait for the host,
+// the box holds that wait until it is closed.
 static void openAboutBox(HWND window) {
+    beginModalLoop();
     DialogBoxParamA(pluginWindow.instance, MAKEINTRESOURCEA(IDD_ABOUT_BOX), window, aboutDialogProc, 0);
+    endModalLoop(window);
 }
 
 // Hides the window (it is modeless, so EndDialog does not destroy it),
 // releases the swatches, their brushes, the font, both palette copies and the
 // conversation, and ends the message loop. It may run inside a wait for the
 // host: the host link then posts the quit message again once that wait is over.
-// Work owed to the host is forgotten; a request still on its way then finds
-// nothing to send.
+// From here on nothing talks to the host or opens a box: work owed is
+// forgotten, and the interrupted exchange fails without its box.
 static void exitPlugin(HWND window, int commandId) {
-    forgetOwedHostWork();
+    endHostWork();
     EndDialog(window, commandId);
     for (int i = 0; i < 6; ++i) {
         DestroyWindow(pluginWindow.swatches[i]);
@@ -149,8 +154,8 @@ static void exitPlugin(HWND window, int commandId) {
 static INT_PTR onCommand(HWND window, int commandId) {
     switch (commandId) {
     case IDM_BRIGHTNESS_PRESERVATION: toggleBrightnessPreservation(window); return FALSE;
-    case IDM_GET_PALETTE_KEEP_STATE:  getNewPalette(FetchKeepingState); return FALSE;
-    case IDM_GET_PALETTE_RESET:       getNewPalette(FetchAndReset); return FALSE;
+    case IDM_GET_PALETTE_KEEP_STATE:  getNewPaletteKeepingState(); return FALSE;
+    case IDM_GET_PALETTE_RESET:       getNewPaletteAndReset(); return FALSE;
     case IDM_SAVE_SETTINGS:           saveSettingsCommand(window); return FALSE;
     case IDM_LOAD_SETTINGS:           loadSettingsCommand(window); return FALSE;
     case IDM_COPY_A_TO_B:             copyState(0, 1); return FALSE;

@@ -4,8 +4,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "apply_balance.h"
 #include "host_conversation.h"
+#include "host_work.h"
 #include "plugin_window.h"
 #include "resource_ids.h"
 #include "slider_state.h"

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "file_access.h"
+#include "host_work.h"
 #include "plugin_window.h"
 #include "resource_ids.h"
 #include "settings_file.h"
@@ -17,15 +18,18 @@ namespace {
 const char kSettingsFilter[] = "Color balance settings (*.balance)\0*.balance\0All files (*.*)\0*.*\0";
 
 // The box of a settings file that could not be saved or loaded: what failed,
-// the file, and why.
+// the file, and why. Owed work for the host waits while it is open.
 void showSettingsFileProblem(const char* what, const char* path, const std::string& reason) {
     const std::string text = std::string(what) + "\n" + path + "\n" + reason;
+    beginModalLoop();
     showUserMessage(text.c_str(), kPluginCaption);
+    endModalLoop(pluginWindow.mainWindow);
 }
 
 // The standard Save or Open dialog for a settings file, owned by `window`:
 // owned windows stay above their owner, which is on top, and the owner gets
-// the focus back when the dialog closes. True with the chosen name in `path`;
+// the focus back when the dialog closes. Owed work for the host waits while
+// it is open, so that its keys work. True with the chosen name in `path`;
 // false when the user cancelled (or the dialog could not open).
 bool askForSettingsFile(HWND window, bool saving, char (&path)[MAX_PATH]) {
     path[0] = '\0';
@@ -40,7 +44,10 @@ bool askForSettingsFile(HWND window, bool saving, char (&path)[MAX_PATH]) {
     dialog.lpstrTitle = saving ? SAVE_SETTINGS_DIALOG_TITLE : LOAD_SETTINGS_DIALOG_TITLE;
     dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST |
                    (saving ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
-    return (saving ? GetSaveFileNameA(&dialog) : GetOpenFileNameA(&dialog)) != FALSE;
+    beginModalLoop();
+    const bool chosen = (saving ? GetSaveFileNameA(&dialog) : GetOpenFileNameA(&dialog)) != FALSE;
+    endModalLoop(window);
+    return chosen;
 }
 
 }  // namespace

@@ -148,8 +148,8 @@ TEST_F(PluginCommands, EveryCommandButtonAndSliderChangesWindowMemoryAndHostAsIt
         // A fetch takes the host's palette as it is now: the last one sent.
         command("Get New Palette(+keep state)", IDM_GET_PALETTE_KEEP_STATE, leaveAlone, 1, 1),
         sliderMove(HeightsAboveSlider, 230),
-        // After the fetch, the reset refreshes once and the command applies
-        // once more: two palettes.
+        // The reset shows at once; the fetch follows, then one apply with
+        // the reset settings: one palette.
         command("Get New Palette(+reset)", IDM_GET_PALETTE_RESET,
                 [](ExpectedSettings& s) {
                     s.currentState = 0;
@@ -157,7 +157,7 @@ TEST_F(PluginCommands, EveryCommandButtonAndSliderChangesWindowMemoryAndHostAsIt
                     s.clear(0);
                     s.clear(1);
                 },
-                1, 2),
+                1, 1),
         command("a command id of no menu item", 40000, leaveAlone, 0, 0),
     };
     runSteps(steps);
@@ -220,7 +220,8 @@ TEST_F(PluginCommands, SliderPositionsStoreExactValuesAndShowTwoDecimals) {
 }
 
 // The trackbar itself, stepped by the arrow keys, reports a line movement and
-// then the end of the movement; each is a movement of its own.
+// then the end of the movement; each is a movement of its own, and the end,
+// at the same position, sends nothing: the host has that palette already.
 TEST_F(PluginCommands, ThresholdStepsByTheArrowKeysStoreOneStepFromTheDefault) {
     startSession("", PluginBuild::Probed);
     ASSERT_FALSE(HasFatalFailure());
@@ -243,7 +244,7 @@ TEST_F(PluginCommands, ThresholdStepsByTheArrowKeysStoreOneStepFromTheDefault) {
         storeMove(expected, c.slider, c.position);
         checkEverything(std::string(c.name) + ", key down", 0, 1);
         ASSERT_TRUE(sendToPlugin(trackbar, WM_KEYUP, c.key, 0xC0000001));
-        checkEverything(std::string(c.name) + ", key up", 0, 1);
+        checkEverything(std::string(c.name) + ", key up", 0, 0);
     }
 }
 
@@ -273,8 +274,9 @@ TEST_F(PluginCommands, OtherCodesAndUnknownSendersChangeNoValue) {
     }
 
     // A movement from a window that is no slider changes no value, yet
-    // refreshes the info line and applies. It does not put the sliders back
-    // where their values say either: CyanRed, set to 400 without a
+    // refreshes the info line and attempts an apply, which finds the settings
+    // of the last palette sent and sends nothing. It does not put the sliders
+    // back where their values say either: CyanRed, set to 400 without a
     // notification, stays there.
     struct Sender {
         const char* name;
@@ -286,7 +288,7 @@ TEST_F(PluginCommands, OtherCodesAndUnknownSendersChangeNoValue) {
         ASSERT_TRUE(sendToPlugin(run.window, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, 0), LPARAM(sender.handle)));
         EXPECT_EQ(trackbarPosition(cyanRed), 400) << name << ": the sliders were set from the values";
         ASSERT_TRUE(sendToPlugin(cyanRed, TBM_SETPOS, TRUE, 300));
-        checkEverything(name, 0, 1);
+        checkEverything(name, 0, 0);
     }
 
     // A click is told by the sender's handle alone, whatever notification
@@ -334,6 +336,50 @@ TEST_F(PluginCommands, AboutOpensAModalBoxOwnedByTheWindowAndSendsNothing) {
     EXPECT_TRUE(waitUntil([&] { return IsWindowEnabled(run.window) != 0; }, 5000));
     ASSERT_TRUE(sendToPlugin(run.window, WM_NULL, 0, 0));
     checkEverything("after the About box", 0, 0);
+    EXPECT_TRUE(pluginBoxes().empty()) << "a message box was shown";
+}
+
+// Work owed while a dialog or box of the plugin's own is open waits until it
+// has closed, so that the dialog's own keys work meanwhile: a movement sent
+// to the window then is shown and stored at once, and its palette reaches the
+// host once the dialog has gone.
+TEST_F(PluginCommands, OwedWorkWaitsUntilThePluginsOwnDialogCloses) {
+    startSession("", PluginBuild::Probed);
+    ASSERT_FALSE(HasFatalFailure());
+    const DWORD processId = run.process.dwProcessId;
+    const struct Case {
+        const char* name;
+        int command;
+        std::function<HWND()> find;
+        std::function<bool(HWND)> close;
+    } cases[] = {
+        {"the Load Settings dialog", IDM_LOAD_SETTINGS, [&] { return waitForFileDialog(run, LOAD_SETTINGS_DIALOG_TITLE); },
+         [](HWND dialog) { return cancelFileDialog(dialog); }},
+        {"the About box", IDM_ABOUT, [&] { return findTopLevelWindowStarting(ABOUT_BOX_TITLE, processId, 5000); },
+         [](HWND about) {
+             PostMessageA(about, WM_COMMAND, IDOK, 0);
+             return waitUntil([&] { return !IsWindow(about) || !IsWindowVisible(about); }, 5000);
+         }},
+    };
+    int position = 300;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(PostMessageA(run.window, WM_COMMAND, WPARAM(c.command), 0));
+        HWND dialog = c.find();
+        ASSERT_NE(dialog, nullptr) << c.name << " did not open";
+        // Sent: the main window is disabled under the dialog.
+        position += 20;
+        HWND cyanRed = run.controls.balanceTrackbars[0];
+        ASSERT_TRUE(sendToPlugin(cyanRed, TBM_SETPOS, TRUE, position));
+        ASSERT_TRUE(sendToPlugin(run.window, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, position), LPARAM(cyanRed)));
+        storeMove(expected, CyanRedSlider, position);
+        EXPECT_EQ(windowText(run.controls.infoLine), expectedInfoLine(expected)) << "the movement did not show";
+        EXPECT_FALSE(waitForSliderApplies(run, 0)) << "no work owed while " << c.name << " is open";
+        pumpMessagesFor(200);
+        EXPECT_TRUE(newCommandWords().empty()) << "the host was asked while " << c.name << " was open";
+        ASSERT_TRUE(c.close(dialog)) << c.name << " did not close";
+        checkEverything(std::string("after ") + c.name, 0, 1);
+    }
     EXPECT_TRUE(pluginBoxes().empty()) << "a message box was shown";
 }
 

@@ -7,7 +7,7 @@
 // host.
 #include "plugin_probe.h"
 
-#include "apply_balance.h"
+#include "host_work.h"
 #include "plugin_window.h"
 #include "resource_ids.h"
 #include "slider_state.h"
@@ -26,7 +26,7 @@ volatile LONG queueMarkTaken = 0;
 LRESULT CALLBACK noteQueueMark(int code, WPARAM removal, LPARAM lParam) {
     const MSG* message = reinterpret_cast<const MSG*>(lParam);
     if (code == HC_ACTION && removal == PM_REMOVE && message->message == kProbeQueueMarkMessage) {
-        const bool idle = !transformBusy && !hostWorkPending();
+        const bool idle = !hostWorkOutstanding();
         InterlockedExchange(&queueMarkTaken, LONG(message->wParam) * 2 + (idle ? 1 : 0));
     }
     return CallNextHookEx(nullptr, code, removal, lParam);
@@ -75,9 +75,9 @@ LRESULT readItem(unsigned item) {
     case kProbeCurrentState: return balanceSettings.currentState;
     case kProbeCurrentRange: return balanceSettings.currentRange;
     case kProbePreserveBrightness: return balanceSettings.preserveBrightness ? 1 : 0;
-    case kProbeTransformBusy: return transformBusy ? 1 : 0;
+    case kProbeTransformBusy: return hostWork.transformBusy ? 1 : 0;
     case kProbeMenuCheck: return readMenuCheck();
-    case kProbeHostWorkPending: return hostWorkPending() ? 1 : 0;
+    case kProbeHostWorkPending: return hostWorkOutstanding() ? 1 : 0;
     case kProbeWineDdeSteps:
         return (wineDdeQueueStepsActive() ? kProbeQueueStepBit : 0) | (wineDdeFreesActive() ? kProbeFreesBit : 0);
     case kProbeQueueMark:

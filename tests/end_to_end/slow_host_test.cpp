@@ -133,6 +133,8 @@ TEST_F(PluginSlowHost, ClicksSentRightAfterMovementsWaitForTheirApply) {
 // "Get New Palette" chosen while a slider movement's apply waits, and a
 // slider dragged while a fetch waits: the fetch runs once, after the running
 // exchange, and the host ends with the palette of what the window shows.
+// "+reset" resets at once, so a movement made after it, while its fetch is
+// still owed, is kept and sent.
 TEST_F(PluginSlowHost, FetchesAndMovementsDuringEachOthersWaitRunInTurn) {
     startSession("--delay-ms=300", PluginBuild::Probed);
     ASSERT_FALSE(HasFatalFailure());
@@ -141,25 +143,34 @@ TEST_F(PluginSlowHost, FetchesAndMovementsDuringEachOthersWaitRunInTurn) {
         const char* name;
         bool fetchFirst;  // the fetch starts and the movements come during its wait
         int command;
+        int magentaGreenAfter;  // MagentaGreen moved there after the command; 0: not moved
     } cases[] = {
-        {"+keep state during a movement's apply", false, IDM_GET_PALETTE_KEEP_STATE},
-        {"+reset during a movement's apply", false, IDM_GET_PALETTE_RESET},
-        {"movements during a fetch", true, IDM_GET_PALETTE_KEEP_STATE},
+        {"+keep state during a movement's apply", false, IDM_GET_PALETTE_KEEP_STATE, 0},
+        {"+reset during a movement's apply", false, IDM_GET_PALETTE_RESET, 0},
+        {"+reset during a movement's apply, then MagentaGreen moved", false, IDM_GET_PALETTE_RESET, 400},
+        {"movements during a fetch", true, IDM_GET_PALETTE_KEEP_STATE, 0},
     };
     int position = 300;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const size_t heldBefore = heldCommands(host);
-        if (c.fetchFirst) ASSERT_TRUE(PostMessageA(run.window, WM_COMMAND, WPARAM(c.command), 0));
-        else ASSERT_TRUE(postTrackbarMove(run, cyanRed, position += 20));
+        if (c.fetchFirst) {
+            ASSERT_TRUE(PostMessageA(run.window, WM_COMMAND, WPARAM(c.command), 0));
+        } else {
+            ASSERT_TRUE(postTrackbarMove(run, cyanRed, position += 20));
+        }
         ASSERT_TRUE(waitUntil([&] { return heldCommands(host) > heldBefore; }, 5000)) << "nothing started";
         if (c.fetchFirst) {
             for (int step = 0; step < 3; ++step) ASSERT_TRUE(postTrackbarMove(run, cyanRed, position += 10));
         } else {
             ASSERT_TRUE(PostMessageA(run.window, WM_COMMAND, WPARAM(c.command), 0));
+            if (c.magentaGreenAfter) {
+                ASSERT_TRUE(postTrackbarMove(run, run.controls.balanceTrackbars[1], c.magentaGreenAfter));
+            }
         }
         expected.shownBalance(CyanRed) = balanceFromPosition(position);
         if (c.command == IDM_GET_PALETTE_RESET) expected = ExpectedSettings();
+        if (c.magentaGreenAfter) expected.shownBalance(MagentaGreen) = balanceFromPosition(c.magentaGreenAfter);
         ASSERT_TRUE(waitUntilAppliesDone(30000)) << "the work did not end";
         checkWindow(c.name);
         checkStoredSettings(c.name);
@@ -183,12 +194,20 @@ TEST_F(PluginSlowHost, WaitingForIdleRightAfterAPostedCommandWaitsForItsWork) {
     }
 }
 
-// A host that keeps the plugin waiting, and how soon the program must end
-// when the exit command arrives during that wait.
+// Status requests, and commands held, that reached the host: with the hosts
+// below every new command is held or, once completed, followed by a request.
+size_t hostCommandLines(const StandInHost& host) {
+    return heldCommands(host) + hostLogLinesStarting(host, "REQUEST ").size();
+}
+
+// A host that keeps the plugin waiting, what the plugin is doing then, and
+// how soon the program must end when the exit command arrives during that
+// wait.
 struct ExitCase {
     const char* name;
     PluginBuild build;
     const char* hostOptions;
+    int command;     // the command that starts the wait; 0: a slider movement's apply
     DWORD promptMs;  // well below what waiting for the host would take
 };
 
@@ -196,9 +215,10 @@ void PrintTo(const ExitCase& c, std::ostream* out) { *out << c.name; }
 
 class PluginExitDuringWait : public PluginEndToEnd, public ::testing::WithParamInterface<ExitCase> {};
 
-// The exit command arrives while a slider movement's apply waits for the
-// host: the program ends at once with code 0, its conversation closed, and
-// no palette reaches the host.
+// The exit command arrives while a slider movement's apply or a fetch waits
+// for the host: the program ends at once with code 0, its conversation
+// closed. Nothing more reaches the host and no box opens: the interrupted
+// exchange fails silently, and nothing that was to follow it runs.
 TEST_P(PluginExitDuringWait, EndsTheProgramPromptlyWithCodeZero) {
     const ExitCase& c = GetParam();
     // A host that delays every command delays the start-up too; its palette
@@ -206,10 +226,13 @@ TEST_P(PluginExitDuringWait, EndsTheProgramPromptlyWithCodeZero) {
     startSession(c.hostOptions, c.build, 640, 300, false);
     ASSERT_FALSE(HasFatalFailure());
     const size_t heldBefore = heldCommands(host);
-    ASSERT_TRUE(postTrackbarMove(run, run.controls.balanceTrackbars[0], 400));
-    ASSERT_TRUE(waitUntil([&] { return heldCommands(host) > heldBefore; }, 10000)) << "the movement started no apply";
+    const bool started = c.command ? PostMessageA(run.window, WM_COMMAND, WPARAM(c.command), 0) != 0
+                                   : postTrackbarMove(run, run.controls.balanceTrackbars[0], 400);
+    ASSERT_TRUE(started);
+    ASSERT_TRUE(waitUntil([&] { return heldCommands(host) > heldBefore; }, 10000)) << "no exchange started";
 
     const DWORD start = GetTickCount();
+    const size_t commandsAtExit = hostCommandLines(host);
     ASSERT_TRUE(PostMessageA(run.window, WM_COMMAND, IDM_EXIT_PLUGIN, 0));
     DWORD exitCode = 0xDEADBEEF;
     ASSERT_TRUE(run.waitForExit(20000, exitCode)) << "the plugin did not end";
@@ -219,14 +242,9 @@ TEST_P(PluginExitDuringWait, EndsTheProgramPromptlyWithCodeZero) {
     EXPECT_TRUE(waitUntil([&] { return !hostLogLinesStarting(host, "DISCONNECT").empty(); }, 5000))
         << "the conversation was not closed";
     EXPECT_TRUE(hostReceivedPalettes(host).empty()) << "a palette reached the host";
-    // The interrupted send may report its failure; nothing else may appear.
-    // The box closes with the program, so a text may be gone before it is
-    // read.
-    for (const SeenMessageBox& box : pluginBoxes()) {
-        EXPECT_TRUE(box.caption.empty() || box.caption == kPluginCaption) << box.caption;
-        EXPECT_TRUE(box.text.empty() || box.text == kSendFailedText) << box.text;
-    }
-    printf("exit took %lu ms, %zu message box(es)\n", elapsed, pluginBoxes().size());
+    EXPECT_EQ(hostCommandLines(host), commandsAtExit) << "the host was asked for more after the exit";
+    for (const SeenMessageBox& box : pluginBoxes()) ADD_FAILURE() << "a box opened: " << box.caption << ": " << box.text;
+    printf("exit took %lu ms\n", elapsed);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -234,10 +252,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // "RECEIVEPALETTE" is never completed: the plugin would wait its full
         // 10 seconds.
-        ExitCase{"RealPluginHostNeverCompletes", PluginBuild::Real, "--never-complete=RECEIVEPALETTE", 8000},
-        ExitCase{"ProbedPluginHostNeverCompletes", PluginBuild::Probed, "--never-complete=RECEIVEPALETTE", 8000},
+        ExitCase{"RealPluginHostNeverCompletes", PluginBuild::Real, "--never-complete=RECEIVEPALETTE", 0, 8000},
+        ExitCase{"ProbedPluginHostNeverCompletes", PluginBuild::Probed, "--never-complete=RECEIVEPALETTE", 0, 8000},
         // Every command held 3 seconds: waiting would take 3 to 6 more.
-        ExitCase{"RealPluginHostDelays3s", PluginBuild::Real, "--delay-ms=3000", 2500}),
+        ExitCase{"RealPluginHostDelays3s", PluginBuild::Real, "--delay-ms=3000", 0, 2500},
+        // The fetch of "+reset": its failure, and the apply after it, would
+        // follow the exit.
+        ExitCase{"RealPluginFetchHostDelays3s", PluginBuild::Real, "--delay-ms=3000", IDM_GET_PALETTE_RESET, 2500}),
     [](const ::testing::TestParamInfo<ExitCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

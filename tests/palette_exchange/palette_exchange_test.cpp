@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "apply_balance.h"
 #include "host_conversation.h"
+#include "host_work.h"
 #include "palette_exchange.h"
 #include "palette_image.h"
 #include "palette_transform.h"
@@ -36,8 +36,7 @@ protected:
         hostLink = HostLink{};
         freePaletteCopies();
         paletteBytes = 0;
-        transformBusy = false;
-        applyOwed = NoApplyOwed;
+        hostWork = HostWork{};
         initBalanceSettings();
     }
     // The host's CF_DIB block as a plain DDE client fetches it.
@@ -109,7 +108,7 @@ TEST_F(PaletteExchangeTest, ApplyDeliversTheTransformOfTheHostsPaletteInBothMode
     applyBalance(true);
     balanceSettings.preserveBrightness = false;
     applyBalance(false);
-    EXPECT_FALSE(transformBusy);
+    EXPECT_FALSE(hostWork.transformBusy);
     const std::vector<std::vector<uint8_t>> received = hostReceivedPalettes(host);
     ASSERT_EQ(2u, received.size());
     EXPECT_EQ(expectedTable(block, currentSliderState(), true), received[0]);
@@ -180,7 +179,7 @@ TEST_F(PaletteExchangeTest, MalformedBlocksAreCopiedOnlyAsFarAsTheyReach) {
         EXPECT_EQ(std::vector<uint8_t>(block.begin(), block.begin() + paletteBytes),
                   copyOf(sourcePalette, paletteBytes));
         applyBalance(true);  // must not read or write past the copies
-        EXPECT_FALSE(transformBusy);
+        EXPECT_FALSE(hostWork.transformBusy);
     }
 }
 
@@ -210,7 +209,7 @@ TEST_F(PaletteExchangeTest, ApplyWithoutAPaletteFailsAndLeavesTheClipboardAlone)
 
     applyBalance(true);
     EXPECT_EQ(std::vector<std::string>{kSendFailedBox}, boxesSeen());
-    EXPECT_FALSE(transformBusy);
+    EXPECT_FALSE(hostWork.transformBusy);
     ASSERT_TRUE(OpenClipboard(nullptr));
     HANDLE held = GetClipboardData(CF_TEXT);
     ASSERT_NE(nullptr, held);
@@ -220,12 +219,51 @@ TEST_F(PaletteExchangeTest, ApplyWithoutAPaletteFailsAndLeavesTheClipboardAlone)
     EXPECT_TRUE(hostExecutedCommands(host).empty()) << "nothing was sent";
 }
 
+// An unforced apply sends only a change: of the slider state, the brightness
+// mode or the source palette (a new fetch). A forced one always sends.
+TEST_F(PaletteExchangeTest, UnforcedAppliesSendOnlyAChange) {
+    ASSERT_TRUE(connectPluginTo());
+    ASSERT_TRUE(fetchPalette());
+    const struct Case {
+        const char* name;
+        void (*change)();
+        bool force;
+        bool sends;
+    } cases[] = {
+        {"the first apply", [] {}, false, true},
+        {"nothing changed", [] {}, false, false},
+        {"nothing changed, forced", [] {}, true, true},
+        {"a balance value", [] { currentSliderState().balance[Mediums][YellowBlue] = 0.5f; }, false, true},
+        {"the brightness mode", [] { balanceSettings.preserveBrightness = false; }, false, true},
+        {"the other state, equal to the current one",
+         [] {
+             balanceSettings.states[1] = balanceSettings.states[0];
+             balanceSettings.currentState = 1;
+         },
+         false, false},
+        {"a new fetch", [] { fetchPalette(); }, false, true},
+        {"a value and back again", [] {
+             currentSliderState().lowsBelow = 0.25f;
+             currentSliderState().lowsBelow = kDefaultLowsBelow;
+         }, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const size_t before = hostReceivedPalettes(host).size();
+        c.change();
+        applyBalance(c.force);
+        const std::vector<std::vector<uint8_t>> received = hostReceivedPalettes(host);
+        EXPECT_EQ(received.size() - before, c.sends ? 1u : 0u) << c.name;
+    }
+    EXPECT_TRUE(messageBoxesSeen().empty());
+}
+
 namespace {
 
 // What applies and a fetch asked for inside a running apply's wait did.
 struct InsideTheWait {
     bool exchangeRunning = false;
-    bool unforcedOwedNothing = false;
+    bool unforcedOwed = false;
     bool forcedOwed = false;
     bool workingUntouched = false;
     bool fetchRefused = false;
@@ -238,9 +276,9 @@ void CALLBACK applyDuringApply(HWND, UINT, UINT_PTR timer, DWORD) {
     const std::vector<uint8_t> before = copyOf(workingPalette, paletteBytes);
     currentSliderState().balance[All][YellowBlue] = 1.0f;
     applyBalance(false);
-    inside.unforcedOwedNothing = applyOwed == NoApplyOwed;
+    inside.unforcedOwed = hostWork.applyOwed == MovementApplyOwed;
     applyBalance(true);
-    inside.forcedOwed = applyOwed == CommandApplyOwed;
+    inside.forcedOwed = hostWork.applyOwed == CommandApplyOwed;
     inside.workingUntouched = copyOf(workingPalette, paletteBytes) == before;
     inside.fetchRefused = !fetchPalette();
 }
@@ -248,8 +286,8 @@ void CALLBACK applyDuringApply(HWND, UINT, UINT_PTR timer, DWORD) {
 }  // namespace
 
 // One exchange with the host at a time: an apply or fetch asked for during
-// another's wait starts nothing. A forced apply is owed and sends the
-// settings as they are when it runs; an unforced one is dropped.
+// another's wait starts nothing. The apply is owed, a forced one over an
+// unforced one, and sends the settings as they are when it runs.
 TEST_F(PaletteExchangeTest, AppliesAndFetchesAskedForDuringAnApplyStartNoSecondExchange) {
     ASSERT_TRUE(startStandInHost(host, ""));
     std::vector<uint8_t> block;
@@ -261,18 +299,19 @@ TEST_F(PaletteExchangeTest, AppliesAndFetchesAskedForDuringAnApplyStartNoSecondE
     SetTimer(nullptr, 0, 100, applyDuringApply);
     applyBalance(true);
     EXPECT_TRUE(inside.exchangeRunning);
-    EXPECT_TRUE(inside.unforcedOwedNothing);
+    EXPECT_TRUE(inside.unforcedOwed);
     EXPECT_TRUE(inside.forcedOwed);
     EXPECT_TRUE(inside.workingUntouched) << "a second apply ran inside the first";
     EXPECT_TRUE(inside.fetchRefused);
-    EXPECT_FALSE(transformBusy);
+    EXPECT_FALSE(hostWork.transformBusy);
     EXPECT_FALSE(hostExchangeRunning());
     EXPECT_EQ(hostExecutedCommands(host).size(), commandsBefore + 2) << "only the outer apply's two commands";
-    EXPECT_EQ(CommandApplyOwed, applyOwed);
+    EXPECT_EQ(CommandApplyOwed, hostWork.applyOwed);
 
     // The owed apply, run once the host is free, sends the settings of now.
-    applyBalance(true);
-    EXPECT_EQ(NoApplyOwed, applyOwed);
+    runOwedHostWork();
+    EXPECT_EQ(NoApplyOwed, hostWork.applyOwed);
+    EXPECT_FALSE(hostWorkOutstanding());
     const std::vector<std::vector<uint8_t>> received = hostReceivedPalettes(host);
     ASSERT_EQ(2u, received.size());
     EXPECT_EQ(expectedTable(block, outerState, true), received[0]);

@@ -2,9 +2,9 @@
 // syncSliders, and slider movements, button clicks and menu commands through
 // mainDialogProc. No host
 // is involved: movements are made while an apply counts as running, so their
-// unforced apply is dropped; a command's forced apply fails to send for want
-// of a palette and shows its message, which counts the applies. Movements
-// ask for their apply with a message posted to the window.
+// apply stays owed; a command's forced apply fails to send for want of a
+// palette and shows its message, which counts the applies. Movements ask for
+// their apply with a message posted to the window.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -14,8 +14,8 @@
 #include <cstring>
 #include <string>
 
-#include "apply_balance.h"
 #include "file_access.h"
+#include "host_work.h"
 #include "plugin_window.h"
 #include "resource_ids.h"
 #include "settings_commands.h"
@@ -63,13 +63,12 @@ protected:
         for (int range = 0; range < kToneRangeCount; ++range)
             pluginWindow.rangeButtons[range] = CreateWindowExA(0, "BUTTON", "", WS_CHILD, 0, 0, 10, 10, parent_,
                                                                nullptr, pluginWindow.instance, nullptr);
-        transformBusy = true;  // keeps the owed work owed: no apply runs
-        applyOwed = NoApplyOwed;
-        owedHostWork = {};
+        hostWork = HostWork{};
+        hostWork.transformBusy = true;  // keeps the owed work owed: no apply runs
     }
 
     void TearDown() override {
-        transformBusy = false;
+        hostWork = HostWork{};
         settingsHooks = {nullptr, nullptr, nullptr};
         DestroyWindow(parent_);
         pluginWindow = {};
@@ -77,6 +76,15 @@ protected:
 
     LRESULT scroll(int code, HWND trackbar) {
         return mainDialogProc(parent_, WM_HSCROLL, MAKEWPARAM(code, 0), reinterpret_cast<LPARAM>(trackbar));
+    }
+
+    // Takes the requests for owed work posted to the window; returns how many.
+    int takeRequests() {
+        MSG request;
+        int requests = 0;
+        while (PeekMessageA(&request, parent_, kRunOwedHostWorkMessage, kRunOwedHostWorkMessage, PM_REMOVE))
+            ++requests;
+        return requests;
     }
 
     HWND parent_ = nullptr;
@@ -218,7 +226,7 @@ class WindowCommands : public WindowParts {
 protected:
     void SetUp() override {
         WindowParts::SetUp();
-        transformBusy = false;
+        hostWork.transformBusy = false;
         settingsHooks.applyBalance = applyBalance;
         menu_ = CreateMenu();
         AppendMenuA(menu_, MF_STRING | MF_CHECKED, IDM_BRIGHTNESS_PRESERVATION, "Attempt Brightness Preservation");
@@ -342,17 +350,44 @@ TEST_F(WindowCommands, SliderMovementsShareOneApplyAfterTheirNotifications) {
         EXPECT_EQ(scroll(TB_THUMBTRACK, cyanRed), TRUE);
     }
     EXPECT_EQ(messageBoxesSeen().size(), before) << "a movement applied inside its notification";
-    MSG request;
-    int requests = 0;
-    while (PeekMessageA(&request, parent_, kRunOwedHostWorkMessage, kRunOwedHostWorkMessage, PM_REMOVE)) ++requests;
-    EXPECT_EQ(requests, 1) << "requests posted for three movements";
-    EXPECT_EQ(applyOwed, MovementApplyOwed);
+    EXPECT_EQ(takeRequests(), 1) << "requests posted for three movements";
+    EXPECT_EQ(hostWork.applyOwed, MovementApplyOwed);
     for (int round = 0; round < 2; ++round) {
         EXPECT_EQ(mainDialogProc(parent_, kRunOwedHostWorkMessage, 0, 0), TRUE);
         EXPECT_EQ(messageBoxesSeen().size(), before + 1) << "round " << round << ": one apply in all";
-        EXPECT_EQ(applyOwed, NoApplyOwed) << "round " << round;
-        EXPECT_FALSE(hostWorkPending()) << "round " << round;
+        EXPECT_EQ(hostWork.applyOwed, NoApplyOwed) << "round " << round;
+        EXPECT_FALSE(hostWorkOutstanding()) << "round " << round;
     }
+}
+
+// The texts of the boxes shown since `before`, in order.
+std::vector<std::string> boxTextsSince(size_t before) {
+    const std::vector<SeenMessageBox> boxes = messageBoxesSeen();
+    std::vector<std::string> texts;
+    for (size_t i = before; i < boxes.size(); ++i) texts.push_back(boxes[i].text);
+    return texts;
+}
+
+// Owed work waits while a modal loop of the plugin's own is open, nested or
+// not, and is requested once the outermost closes.
+TEST_F(WindowCommands, OwedWorkWaitsForTheOutermostModalLoop) {
+    HWND stateB = CreateWindowExA(0, "BUTTON", "State B", WS_CHILD, 0, 0, 10, 10, parent_, nullptr, nullptr, nullptr);
+    pluginWindow.stateButtons[1] = stateB;
+    const size_t before = messageBoxesSeen().size();
+    beginModalLoop();
+    beginModalLoop();
+    mainDialogProc(parent_, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), reinterpret_cast<LPARAM>(stateB));
+    mainDialogProc(parent_, kRunOwedHostWorkMessage, 0, 0);
+    EXPECT_EQ(balanceSettings.currentState, 1) << "the click was not shown at once";
+    EXPECT_EQ(hostWork.applyOwed, CommandApplyOwed);
+    endModalLoop(parent_);
+    EXPECT_EQ(takeRequests(), 0) << "requested while a loop was still open";
+    EXPECT_TRUE(boxTextsSince(before).empty()) << "work ran inside a modal loop";
+    endModalLoop(parent_);
+    EXPECT_EQ(takeRequests(), 1);
+    mainDialogProc(parent_, kRunOwedHostWorkMessage, 0, 0);
+    EXPECT_EQ(boxTextsSince(before), std::vector<std::string>{kSendFailedText});
+    EXPECT_FALSE(hostWorkOutstanding());
 }
 
 // ---------------------------------------------------------------------------
