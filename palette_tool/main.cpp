@@ -123,6 +123,7 @@ int main(int argc, char** argv) {
             std::fputs(toolHelpText().c_str(), stdout);
             return kExitDone;
         }
+        for (const MovedValue& moved : options.movedValues) printMessage("", moved.line.c_str());
         int code = takeToolSettingsFile(options);
         const bool filesNamed = !options.inputPath.empty() || !options.inputPaths.empty();
         if (code == kExitDone && filesNamed) code = runTool(options);

@@ -1,5 +1,6 @@
 #include "tool_options.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -100,31 +101,61 @@ const size_t kToolFormatCount = sizeof kToolFormats / sizeof kToolFormats[0];
 
 namespace {
 
-// A decimal number and nothing else (no blanks, no hex, no nan or inf),
-// read as a float and within [low, high].
-bool parseSetting(const std::string& text, float low, float high, float& value,
-                  std::string& error) {
-    const bool decimal = !text.empty() &&
-                         text.find_first_not_of("0123456789.eE+-") == std::string::npos &&
-                         text.find_first_of("0123456789") != std::string::npos;
-    char* end = nullptr;
-    const float parsed = decimal ? std::strtof(text.c_str(), &end) : 0.0f;
-    if (!decimal || end != text.c_str() + text.size() || !std::isfinite(parsed)) {
-        error = "'" + text + "' is not a number";
-        return false;
+// Exponents larger than this are held at it: the value's range and slider
+// step stay what they were, and the digits written out stay few.
+constexpr long kLargestExponent = 4096;
+
+// A decimal with an optional exponent ("2.5e-1") written without it
+// ("0.25"), as the slider-step reading takes it. False when `text` is not
+// such a number; what is left without an exponent is checked by the reading.
+bool withoutExponent(const std::string& text, std::string& plain) {
+    const size_t e = text.find_first_of("eE");
+    if (e == std::string::npos) {
+        plain = text;
+        return true;
     }
-    if (parsed < low || parsed > high) {
-        char range[32];
-        std::snprintf(range, sizeof range, "%g to %g", double(low), double(high));
-        error = text + " is outside " + range;
+    std::string mantissa = text.substr(0, e), exponentText = text.substr(e + 1);
+    const std::string sign = !mantissa.empty() && (mantissa[0] == '-' || mantissa[0] == '+')
+                                 ? mantissa.substr(0, 1) : "";
+    mantissa.erase(0, sign.size());
+    const bool exponentNegative = !exponentText.empty() && exponentText[0] == '-';
+    if (!exponentText.empty() && (exponentText[0] == '-' || exponentText[0] == '+')) exponentText.erase(0, 1);
+    const size_t point = mantissa.find('.');
+    const std::string whole = mantissa.substr(0, point);
+    const std::string fraction = point == std::string::npos ? "" : mantissa.substr(point + 1);
+    const std::string digits = whole + fraction;
+    if (digits.empty() || exponentText.empty() ||
+        digits.find_first_not_of("0123456789") != std::string::npos ||
+        exponentText.find_first_not_of("0123456789") != std::string::npos)
         return false;
-    }
-    value = parsed;
+    long exponent = 0;
+    for (char digit : exponentText) exponent = std::min(exponent * 10 + (digit - '0'), kLargestExponent);
+    const long at = long(whole.size()) + (exponentNegative ? -exponent : exponent);
+    if (at <= 0)
+        plain = sign + "0." + std::string(size_t(-at), '0') + digits;
+    else if (size_t(at) >= digits.size())
+        plain = sign + digits + std::string(size_t(at) - digits.size(), '0');
+    else
+        plain = sign + digits.substr(0, size_t(at)) + "." + digits.substr(size_t(at));
     return true;
 }
 
+// A decimal number and nothing else (no blanks, no hex, no nan or inf),
+// within its slider's range as written, read onto the slider's step as a
+// settings file is read; `moved` tells whether the step differs from it.
+bool parseSetting(const std::string& text, SliderKind kind, float& value, bool& moved,
+                  std::string& error) {
+    std::string plain;
+    const DecimalReading reading = withoutExponent(text, plain)
+                                       ? sliderStepFromDecimal(plain, kind, value, moved)
+                                       : DecimalNotADecimal;
+    if (reading == DecimalNotADecimal) error = "'" + text + "' is not a number";
+    if (reading == DecimalOutOfRange) error = text + " is outside " + sliderRangeText(kind);
+    return reading == DecimalOnStep;
+}
+
 // "CR,MG,YB": three balance values, each in [-1, 1].
-bool parseBalanceTriple(const std::string& text, float triple[kBalanceAxisCount],
+bool parseBalanceTriple(const std::string& text, float triple[kBalanceAxisCount], bool& moved,
                         std::string& error) {
     std::vector<std::string> parts;
     size_t begin = 0;
@@ -140,10 +171,34 @@ bool parseBalanceTriple(const std::string& text, float triple[kBalanceAxisCount]
         return false;
     }
     float parsed[kBalanceAxisCount];
-    for (int axis = 0; axis < kBalanceAxisCount; ++axis)
-        if (!parseSetting(parts[axis], -1.0f, 1.0f, parsed[axis], error)) return false;
+    moved = false;
+    for (int axis = 0; axis < kBalanceAxisCount; ++axis) {
+        bool axisMoved = false;
+        if (!parseSetting(parts[axis], BalanceSlider, parsed[axis], axisMoved, error)) return false;
+        moved = moved || axisMoved;
+    }
     for (int axis = 0; axis < kBalanceAxisCount; ++axis) triple[axis] = parsed[axis];
     return true;
+}
+
+// Notes, for the line on stderr, that the option's value was moved onto the
+// sliders' steps; a later use of the same option replaces the note.
+void noteMovedValue(const ToolOption& option, const std::string& value, bool moved,
+                    ToolOptions& options) {
+    std::vector<MovedValue>& notes = options.movedValues;
+    for (size_t i = 0; i < notes.size(); ++i)
+        if (notes[i].option == option.name) notes.erase(notes.begin() + long(i));
+    if (!moved) return;
+    std::string used;
+    if (option.kind == BalanceOption)
+        for (int axis = 0; axis < kBalanceAxisCount; ++axis)
+            used += (axis ? "," : "") + sliderStepText(options.state.balance[option.target][axis]);
+    else
+        used = sliderStepText(option.target == 0 ? options.state.lowsBelow : options.state.heightsAbove);
+    const char* how = option.kind == BalanceOption ? "the nearest slider steps towards 0"
+                                                   : "the nearest slider step below";
+    notes.push_back({option.name, std::string(option.name) + "=" + value + " is used as " + used +
+                                      " (" + how + ")"});
 }
 
 // "gpl, jasc, ... or act"
@@ -281,15 +336,21 @@ bool savesSettingsOnly(const ToolOptions& options, const std::vector<std::string
 bool applyOption(const ToolOption& option, const std::string& value, ToolOptions& options,
                  std::string& error) {
     std::string reason;
+    bool moved = false;
     switch (option.kind) {
         case BalanceOption:
-            if (parseBalanceTriple(value, options.state.balance[option.target], reason))
+            if (parseBalanceTriple(value, options.state.balance[option.target], moved, reason)) {
+                noteMovedValue(option, value, moved, options);
                 return true;
+            }
             break;
         case ThresholdOption: {
             float& threshold =
                 option.target == 0 ? options.state.lowsBelow : options.state.heightsAbove;
-            if (parseSetting(value, 0.0f, 1.0f, threshold, reason)) return true;
+            if (parseSetting(value, ThresholdSlider, threshold, moved, reason)) {
+                noteMovedValue(option, value, moved, options);
+                return true;
+            }
             break;
         }
         case FormatOption:
@@ -490,7 +551,10 @@ std::string toolHelpText() {
                   "each from -1 (towards cyan, magenta, yellow) to 1 (towards red, green, blue). "
                   "Each colour gets the values of its range (Lows, Mediums or Heights, by its "
                   "luminance), then those of All. Values are refused, not clamped, when they lie "
-                  "outside their range.",
+                  "outside their range as written. Each value is used where the plugin's slider "
+                  "placed at it stands, as a settings file's is: a balance value towards 0 and a "
+                  "threshold down to a multiple of 1/256 (0.2 and 0.8 stay as they are); one line "
+                  "on standard error says when an option was moved.",
                   0);
     text += "\n";
     appendWrapped(text,

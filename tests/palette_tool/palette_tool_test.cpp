@@ -366,12 +366,13 @@ TEST_F(PaletteToolTest, KnownPaletteMatchesThePluginTransformInEveryOutputFormat
           "--all=0.1,0.2,-0.3", "--lows-below=0.3", "--heights-above=0.6"},
          [](SliderState& s) {
              const float values[4][3] = {
-                 {0.25f, -0.5f, 0.75f}, {-0.125f, 0.5f, 0}, {0, -0.25f, 1}, {0.1f, 0.2f, -0.3f}};
+                 {0.25f, -0.5f, 0.75f}, {-0.125f, 0.5f, 0}, {0, -0.25f, 1},
+                 {25.0f / 256, 51.0f / 256, -76.0f / 256}};  // 0.1, 0.2, -0.3 on the sliders' steps
              for (int range = 0; range < kToneRangeCount; ++range)
                  for (int axis = 0; axis < kBalanceAxisCount; ++axis)
                      s.balance[range][axis] = values[range][axis];
-             s.lowsBelow = 0.3f;
-             s.heightsAbove = 0.6f;
+             s.lowsBelow = 76.0f / 256;
+             s.heightsAbove = 153.0f / 256;
          },
          true},
         {{"--plain", "--lows=-1,1,-0.5", "--heights=0.75,0,-1", "--all=-0.2,0,0.4"},
@@ -381,14 +382,14 @@ TEST_F(PaletteToolTest, KnownPaletteMatchesThePluginTransformInEveryOutputFormat
              s.balance[Lows][YellowBlue] = -0.5f;
              s.balance[Heights][CyanRed] = 0.75f;
              s.balance[Heights][YellowBlue] = -1.0f;
-             s.balance[All][CyanRed] = -0.2f;
-             s.balance[All][YellowBlue] = 0.4f;
+             s.balance[All][CyanRed] = -51.0f / 256;
+             s.balance[All][YellowBlue] = 102.0f / 256;
          },
          false},
         {{"--lows-below=0.9", "--heights-above=0.1", "--lows=1,0,0", "--heights=0,0,1"},
          [](SliderState& s) {
-             s.lowsBelow = 0.9f;
-             s.heightsAbove = 0.1f;
+             s.lowsBelow = 230.0f / 256;
+             s.heightsAbove = 25.0f / 256;
              s.balance[Lows][CyanRed] = 1.0f;
              s.balance[Heights][YellowBlue] = 1.0f;
          },
@@ -1100,10 +1101,14 @@ TEST_F(PaletteToolTest, RangesTableShowsWhereTheRangesFall) {
                             "    7  205    205   205   0.803922  Heights\n"})
         EXPECT_NE(std::string::npos, result.out.find(row)) << row;
 
+    // The table shows the thresholds it uses, on the sliders' steps.
     result = run({"--ranges", "--plain", "--lows-below=0.5", "--heights-above=0.55", kDuskJasc});
     ASSERT_EQ(0, result.exitCode) << result.err;
-    EXPECT_EQ(0u, result.out.find("Lows below 0.5, Heights above 0.55, plain luminance\n"))
+    EXPECT_EQ(0u, result.out.find("Lows below 0.5, Heights above 0.546875, plain luminance\n"))
         << result.out;
+    EXPECT_EQ("palette-balance: --heights-above=0.55 is used as 0.546875 (the nearest slider step "
+              "below)\n",
+              result.err);
     EXPECT_NE(std::string::npos, result.out.find("    5  128    128   128   0.501961  Mediums\n"))
         << result.out;
     EXPECT_NE(std::string::npos, result.out.find("    4  100    100   100   0.392157  Lows\n"))
@@ -1149,6 +1154,23 @@ TEST_F(PaletteToolTest, SettingsSavedAndReadGiveThePluginColours) {
     }
     result = run({"--ranges", "--settings=" + work("night.balance"), kDuskGpl});
     EXPECT_EQ(0u, result.out.find("Lows below 0.296875, Heights above 0.8, plain luminance\n")) << result.out;
+    // The read-me's pair: the look typed on the command line and the same
+    // look saved and read back give the same bytes, as the plugin would;
+    // grey 4c4c4c lies between 0.296875 and 0.3.
+    writeFileBytes(work("grey.hex"), textBytes("4c4c4c\n808080\n"));
+    const std::vector<std::string> look = {"--lows-below=0.3", "--lows=-0.25,0,0.5", "--all=0,0,0.25"};
+    std::vector<std::string> typed = look, saving = look;
+    typed.insert(typed.end(), {work("grey.hex"), work("typed.hex")});
+    saving.push_back("--save-settings=" + work("look.balance"));
+    ASSERT_EQ(0, run(saving).exitCode);
+    result = run(typed);
+    ASSERT_EQ(0, result.exitCode) << result.err;
+    EXPECT_EQ("palette-balance: --lows-below=0.3 is used as 0.296875 (the nearest slider step below)\n",
+              result.err);
+    ASSERT_EQ(0, run({"--settings=" + work("look.balance"), work("grey.hex"), work("read.hex")}).exitCode);
+    EXPECT_EQ(readFileBytes(work("typed.hex")), readFileBytes(work("read.hex")));
+    for (const char* name : {"grey.hex", "typed.hex", "read.hex", "look.balance"}) fs::remove(work(name));
+
     result = run({"--settings=" + work("night.balance"), "--preview=" + work("p.png"),
                   "--save-settings=" + work("copy.balance"), kDuskGpl, work("out.gpl")});
     ASSERT_EQ(0, result.exitCode) << result.err;
