@@ -39,8 +39,10 @@ const ToolOption kToolOptions[] = {
      "palette-balance --settings=looks.balance --state=B dawn.gpl dusk.gpl"},
     {"--save-settings", "FILE", SaveSettingsOption, 0,
      "Write the settings of this command line to FILE as a settings file, for the plugin's "
-     "\"Load Settings...\": they become state A, and state B keeps its defaults. Values are "
-     "rounded to the plugin's slider steps (multiples of 1/256) as the file holds them. Needs no "
+     "\"Load Settings...\": they become state A, and state B keeps its defaults. With "
+     "--settings, FILE gets that file's record with only what the options change: the "
+     "other state, the state and range shown and the brightness mode stay as they were. "
+     "Values are rounded to the plugin's slider steps (multiples of 1/256) as the file holds them. Needs no "
      "INPUT; with INPUT, FILE is written once the run has succeeded.",
      "palette-balance --save-settings=night.balance --lows=-0.25,0,0.5 --all=0,0,0.25"},
     {"--format", "F", FormatOption, 0,
@@ -453,6 +455,8 @@ ToolOptions defaultToolOptions() {
     options.outputFormat = GimpPalette;
     options.settingsState = -1;
     options.givenSettings = 0;
+    options.settingsFileTaken = false;
+    options.settingsFile = kDefaultBalanceSettings;
     return options;
 }
 
@@ -589,8 +593,19 @@ std::string toolHelpText() {
     return text;
 }
 
+namespace {
+
+// The state of a settings file that the run takes: --state's, or the one shown.
+int takenState(const BalanceSettings& fromFile, const ToolOptions& options) {
+    return options.settingsState >= 0 ? options.settingsState : fromFile.currentState;
+}
+
+}  // namespace
+
 void takeSettingsFile(const BalanceSettings& fromFile, ToolOptions& options) {
-    const int state = options.settingsState >= 0 ? options.settingsState : fromFile.currentState;
+    options.settingsFileTaken = true;
+    options.settingsFile = fromFile;
+    const int state = takenState(fromFile, options);
     const SliderState& taken = fromFile.states[state];
     for (int range = 0; range < kToneRangeCount; ++range)
         if (!(options.givenSettings & (1u << range)))
@@ -604,9 +619,16 @@ void takeSettingsFile(const BalanceSettings& fromFile, ToolOptions& options) {
 }
 
 BalanceSettings settingsToSave(const ToolOptions& options) {
-    BalanceSettings settings = kDefaultBalanceSettings;
-    settings.states[0] = options.state;
-    settings.preserveBrightness = options.preserveBrightness;
+    if (!options.settingsFileTaken) {
+        BalanceSettings settings = kDefaultBalanceSettings;
+        settings.states[0] = options.state;
+        settings.preserveBrightness = options.preserveBrightness;
+        return settings;
+    }
+    BalanceSettings settings = options.settingsFile;
+    settings.states[takenState(settings, options)] = options.state;
+    if (options.givenSettings & kGivenBrightness)
+        settings.preserveBrightness = options.preserveBrightness;
     return settings;
 }
 

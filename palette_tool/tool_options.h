@@ -37,6 +37,8 @@ struct ToolOptions {
     std::string saveSettingsPath;  // --save-settings: where this run's settings go, or empty
     unsigned givenSettings;        // the settings the options gave (kGiven... bits), over the file's
     std::vector<MovedValue> movedValues;  // one for each option moved onto the sliders' steps
+    bool settingsFileTaken;        // --settings was read into `settingsFile`
+    BalanceSettings settingsFile;  // the whole record --settings held
 };
 
 // Bits of ToolOptions::givenSettings: a balance option sets bit 1 << its
@@ -104,8 +106,13 @@ bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& op
 // that the options gave, which keep their values.
 void takeSettingsFile(const BalanceSettings& fromFile, ToolOptions& options);
 
-// What --save-settings writes: this run's settings as state A, state B at
-// its defaults, state A and the range All shown.
+// What --save-settings writes. After --settings: the file's record with
+// only what the options changed, the state taken (the one shown or --state's)
+// holding this run's values and the brightness mode --plain or
+// --preserve-brightness gave; the other state, the state and range shown and
+// an untouched brightness mode stay the file's. Without --settings: this
+// run's settings as state A, state B at its defaults, state A and the range
+// All shown.
 BalanceSettings settingsToSave(const ToolOptions& options);
 
 // The --help text.

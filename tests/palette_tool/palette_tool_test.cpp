@@ -1175,6 +1175,21 @@ TEST_F(PaletteToolTest, SettingsSavedAndReadGiveThePluginColours) {
                   "--save-settings=" + work("copy.balance"), kDuskGpl, work("out.gpl")});
     ASSERT_EQ(0, result.exitCode) << result.err;
     EXPECT_EQ(saved, readFileBytes(work("copy.balance")));
+
+    // Tweaking a plugin's file changes only what the options change: state
+    // B, the state and range shown and the brightness mode stay the file's.
+    BalanceSettings plugin = {{night, warmer}, 1, Mediums, false};
+    const std::string pluginText = formatSettingsText(plugin);
+    writeFileBytes(work("ab.balance"), std::vector<uint8_t>(pluginText.begin(), pluginText.end()));
+    result = run({"--settings=" + work("ab.balance"), "--state=A", "--heights=0.1,0,0",
+                  "--save-settings=" + work("ab.balance")});
+    ASSERT_EQ(0, result.exitCode) << result.err;
+    plugin.states[0].balance[Heights][CyanRed] = 25.0f / 256;
+    BalanceSettings tweaked;
+    std::string error;
+    ASSERT_TRUE(readSettingsFile(work("ab.balance"), tweaked, error)) << error;
+    EXPECT_EQ(formatSettingsText(plugin), formatSettingsText(tweaked));
+    fs::remove(work("ab.balance"));
     EXPECT_EQ((std::set<std::string>{"copy.balance", "night.balance", "out.gpl", "p.png"}), workFiles());
 }
 
