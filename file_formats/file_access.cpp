@@ -298,6 +298,65 @@ std::string renameReason(unsigned long code) {
 
 }  // namespace
 
+namespace {
+
+// The device and index of the file or folder at `path`; false when there is none.
+bool deviceAndIndexOf(const std::string& path, uint64_t& device, uint64_t& index) {
+#ifdef _WIN32
+    HANDLE file =
+        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION information;
+    const bool known = GetFileInformationByHandle(file, &information) != 0;
+    CloseHandle(file);
+    if (!known) return false;
+    device = information.dwVolumeSerialNumber;
+    index = uint64_t(information.nFileIndexHigh) << 32 | information.nFileIndexLow;
+#else
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0) return false;
+    device = uint64_t(status.st_dev);
+    index = uint64_t(status.st_ino);
+#endif
+    return true;
+}
+
+// Names as the file system compares them: without regard to case on Windows.
+bool sameName(const std::string& a, const std::string& b) {
+#ifdef _WIN32
+    return _stricmp(a.c_str(), b.c_str()) == 0;
+#else
+    return a == b;
+#endif
+}
+
+}  // namespace
+
+FileIdentity fileIdentityOf(const std::string& path) {
+    FileIdentity identity = {false, 0, 0, std::string(), false};
+    if (deviceAndIndexOf(path, identity.device, identity.index)) {
+        identity.exists = true;
+        identity.folderKnown = true;
+        return identity;
+    }
+#ifdef _WIN32
+    const size_t slash = path.find_last_of("/\\");
+#else
+    const size_t slash = path.rfind('/');
+#endif
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    identity.folderKnown = deviceAndIndexOf(folder, identity.device, identity.index);
+    identity.name = identity.folderKnown ? path.substr(slash == std::string::npos ? 0 : slash + 1) : path;
+    return identity;
+}
+
+bool sameFile(const FileIdentity& a, const FileIdentity& b) {
+    if (a.exists != b.exists || a.folderKnown != b.folderKnown) return false;
+    if (a.folderKnown && (a.device != b.device || a.index != b.index)) return false;
+    return a.exists || sameName(a.name, b.name);
+}
+
 bool openInputFile(const std::string& path, InputFile& input, std::string& error) {
     closeInputFile(input);
     errno = 0;

@@ -35,6 +35,22 @@ struct InputFile {
 bool openInputFile(const std::string& path, InputFile& input, std::string& error);
 void closeInputFile(InputFile& input);
 
+// A file as the file system knows it, so that two names of one file (a
+// link, "./a.png" and "a.png", on Windows also "A.PNG" and "a.png") are seen
+// to be one. A name that holds no file yet is known by its folder's identity
+// and its own name; when the folder is missing too, by the name as given.
+struct FileIdentity {
+    bool exists;
+    uint64_t device, index;  // the file's, or its folder's when it does not exist
+    std::string name;        // the last part of the name, when it does not exist
+    bool folderKnown;
+};
+
+FileIdentity fileIdentityOf(const std::string& path);
+
+// True when the two identities are one file, or one name in one folder.
+bool sameFile(const FileIdentity& a, const FileIdentity& b);
+
 // Temporary files are named OUTPUT followed by this and six random letters
 // and digits.
 extern const char kTemporaryInfix[];

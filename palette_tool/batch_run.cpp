@@ -1,7 +1,5 @@
 #include "batch_run.h"
 
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -10,13 +8,12 @@
 #include <vector>
 
 #ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
 #include <io.h>
-#include <windows.h>
 #else
 #include <unistd.h>
 #endif
 
+#include "file_access.h"
 #include "file_job.h"
 #include "tool_messages.h"
 
@@ -25,37 +22,6 @@ namespace {
 // A progress line is shown for runs of more files than this, when stderr is
 // a terminal.
 constexpr size_t kProgressAfterFiles = 5;
-
-// An existing file as the file system knows it, so that two names of one
-// file (a link, "./a.png" and "a.png") are seen to be one.
-struct FileIdentity {
-    bool exists;
-    uint64_t device, index;
-};
-
-FileIdentity identityOf(const std::string& path) {
-    FileIdentity identity = {false, 0, 0};
-#ifdef _WIN32
-    HANDLE file =
-        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return identity;
-    BY_HANDLE_FILE_INFORMATION information;
-    if (GetFileInformationByHandle(file, &information))
-        identity = {true, information.dwVolumeSerialNumber,
-                    uint64_t(information.nFileIndexHigh) << 32 | information.nFileIndexLow};
-    CloseHandle(file);
-#else
-    struct stat status;
-    if (stat(path.c_str(), &status) == 0)
-        identity = {true, uint64_t(status.st_dev), uint64_t(status.st_ino)};
-#endif
-    return identity;
-}
-
-bool sameFile(const FileIdentity& a, const FileIdentity& b) {
-    return a.exists && b.exists && a.device == b.device && a.index == b.index;
-}
 
 // Names as the file system compares them: without regard to case on Windows.
 std::string nameKey(const std::string& name) {
@@ -112,9 +78,9 @@ std::string refusalFor(const BatchPlan& plan, size_t index, const std::string& o
     if (!previewName.empty() && plan.namesWritten.count(nameKey(previewName)))
         return printablePath(job.previewPath) +
                ": another input's output or preview is written there";
-    const FileIdentity output = identityOf(job.outputPath);
+    const FileIdentity output = fileIdentityOf(job.outputPath);
     const FileIdentity preview =
-        previewName.empty() ? FileIdentity{false, 0, 0} : identityOf(job.previewPath);
+        previewName.empty() ? FileIdentity{} : fileIdentityOf(job.previewPath);
     for (size_t other = 0; other < plan.inputs.size(); ++other) {
         if (sameFile(preview, plan.inputs[other]))
             return printablePath(job.previewPath) +
@@ -135,7 +101,9 @@ std::string refusalFor(const BatchPlan& plan, size_t index, const std::string& o
 // any file is written.
 std::vector<BatchFile> planBatch(const ToolOptions& options) {
     BatchPlan plan;
-    for (const std::string& input : options.inputPaths) plan.inputs.push_back(identityOf(input));
+    for (const std::string& input : options.inputPaths) plan.inputs.push_back(fileIdentityOf(input));
+    // The settings file is an input of the run too, though no output is its own.
+    if (!options.settingsPath.empty()) plan.inputs.push_back(fileIdentityOf(options.settingsPath));
     std::vector<BatchFile> files;
     for (size_t i = 0; i < options.inputPaths.size(); ++i) {
         const std::string& input = options.inputPaths[i];
@@ -221,6 +189,16 @@ bool runBatchFile(const ToolOptions& options, const BatchFile& file) {
 }
 
 }  // namespace
+
+std::string batchOutputNamed(const ToolOptions& options, const std::string& path) {
+    const FileIdentity named = fileIdentityOf(path);
+    for (const BatchFile& file : planBatch(options)) {
+        if (!file.refusal.empty()) continue;
+        for (const std::string& written : {file.job.outputPath, file.job.previewPath})
+            if (!written.empty() && sameFile(named, fileIdentityOf(written))) return written;
+    }
+    return "";
+}
 
 int runBatch(const ToolOptions& options) {
     std::string error;

@@ -76,6 +76,16 @@ int balanceOneFile(const ToolOptions& options) {
     return fail(kExitFileProblem, failedPath, error);
 }
 
+// --save-settings must not replace an output or preview that --out-dir
+// writes; the run's other files were compared when the options were read.
+int checkSavedSettingsApart(const ToolOptions& options) {
+    if (options.saveSettingsPath.empty() || options.outputDir.empty()) return kExitDone;
+    const std::string output = batchOutputNamed(options, options.saveSettingsPath);
+    if (output.empty()) return kExitDone;
+    return fail(kExitBadOptions, "",
+                "--save-settings and the output " + printablePath(output) + " name the same file");
+}
+
 int runTool(const ToolOptions& options) {
     if (options.showRanges) return showRanges(options);
     if (!options.outputDir.empty()) return runBatch(options);
@@ -124,7 +134,8 @@ int main(int argc, char** argv) {
             return kExitDone;
         }
         for (const MovedValue& moved : options.movedValues) printMessage("", moved.line.c_str());
-        int code = takeToolSettingsFile(options);
+        int code = checkSavedSettingsApart(options);
+        if (code == kExitDone) code = takeToolSettingsFile(options);
         const bool filesNamed = !options.inputPath.empty() || !options.inputPaths.empty();
         if (code == kExitDone && filesNamed) code = runTool(options);
         return code == kExitDone ? saveToolSettings(options) : code;

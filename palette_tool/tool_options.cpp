@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "file_access.h"
+
 const ToolOption kToolOptions[] = {
     {"--lows", "CR,MG,YB", BalanceOption, Lows,
      "Balance of the Lows: CyanRed, MagentaGreen, YellowBlue, each from -1 to 1 (default 0,0,0).",
@@ -58,7 +60,8 @@ const ToolOption kToolOptions[] = {
      "Also draw a PNG picture of the change: the input colours in one row and the output "
      "colours below, each framed in its tone range's colour, and for an indexed picture as "
      "INPUT the picture before and after. Works with --ranges too. With --out-dir it is given "
-     "without a file name and draws each file's preview to DIR as NAME-preview.png.",
+     "without a file name (last, or before another option) and draws each file's preview to "
+     "DIR as NAME-preview.png.",
      "palette-balance --preview=night-preview.png --lows=0,0,0.5 town.png town-night.png"},
     {"--out-dir", "DIR", OutputDirOption, 0,
      "Balance every INPUT into the folder DIR, made if missing, under its own name (with "
@@ -229,8 +232,7 @@ bool applyBatchOption(const ToolOption& option, const std::string& value, ToolOp
     return true;
 }
 
-// With --out-dir anywhere on the command line, a bare --preview asks for a
-// preview of each file; a file name for it comes only after '='.
+// Whether --out-dir is anywhere on the command line.
 bool outputDirRequested(const std::vector<std::string>& arguments) {
     const std::string name = "--out-dir";
     for (const std::string& argument : arguments) {
@@ -242,8 +244,15 @@ bool outputDirRequested(const std::vector<std::string>& arguments) {
     return false;
 }
 
-bool isPreviewForEachFile(const ToolOption& option, size_t equals, bool batch) {
-    return batch && option.kind == PreviewOption && equals == std::string::npos;
+// A bare --preview that no file name follows (it comes last, or an option
+// comes next) asks for a preview of each file of a run with --out-dir. A
+// name after it is its value, as in every other run, so that it never
+// becomes an INPUT; --out-dir then refuses it.
+bool isPreviewForEachFile(const ToolOption& option, size_t equals, bool batch,
+                          const std::vector<std::string>& arguments, size_t at) {
+    const bool nameFollows = at + 1 < arguments.size() && (arguments[at + 1].size() < 2 ||
+                                                           arguments[at + 1][0] != '-');
+    return batch && option.kind == PreviewOption && equals == std::string::npos && !nameFollows;
 }
 
 // The files of a run with --out-dir: every one an INPUT.
@@ -305,27 +314,55 @@ void noteGivenSetting(const ToolOption& option, ToolOptions& options) {
     if (option.kind == BrightnessOption) options.givenSettings |= kGivenBrightness;
 }
 
-// --state needs a file to choose from, and --save-settings must not replace
-// any other file of the run.
-bool settingsOptionsFit(const ToolOptions& options, const std::vector<std::string>& files,
-                        std::string& error) {
+// --state needs a file to choose from.
+bool settingsOptionsFit(const ToolOptions& options, std::string& error) {
     if (options.settingsState >= 0 && options.settingsPath.empty()) {
         error = "--state needs --settings";
         return false;
     }
-    const std::string& save = options.saveSettingsPath;
-    const bool batch = !options.outputDir.empty();  // every file named is an INPUT
-    for (size_t i = 0; i < files.size() && !save.empty(); ++i)
-        if (save == files[i]) {
-            error = std::string("--save-settings and ") + (i == 0 || batch ? "INPUT" : "OUTPUT") +
-                    " name the same file";
+    return true;
+}
+
+// One file a run names, by the option or place that names it.
+struct NamedFile {
+    const char* role;  // "INPUT", "--preview", ...
+    std::string path;  // empty: not named
+    bool written;
+};
+
+// Two names the run may give one file: OUTPUT may be INPUT, and
+// --save-settings the file --settings read.
+bool mayShareAFile(const NamedFile& a, const NamedFile& b) {
+    const std::string roles = std::string(a.role) + " " + b.role;
+    return roles == "INPUT OUTPUT" || roles == "--save-settings --settings";
+}
+
+// No file the run writes may be another file of the run, compared by what
+// the file system holds, not by how the names are spelt.
+bool namedFilesStayApart(const std::vector<NamedFile>& files, std::string& error) {
+    std::vector<FileIdentity> identities;
+    for (const NamedFile& file : files) identities.push_back(fileIdentityOf(file.path));
+    for (size_t i = 0; i < files.size(); ++i)
+        for (size_t j = i + 1; j < files.size(); ++j) {
+            const NamedFile &a = files[i], &b = files[j];
+            if (a.path.empty() || b.path.empty() || !(a.written || b.written)) continue;
+            if (mayShareAFile(a, b) || !sameFile(identities[i], identities[j])) continue;
+            error = std::string(a.role) + " and " + b.role + " name the same file";
             return false;
         }
-    if (!save.empty() && save == options.previewPath) {
-        error = "--save-settings and --preview name the same file";
-        return false;
-    }
     return true;
+}
+
+// The files of a run on one INPUT (with OUTPUT, or --ranges), or of each
+// INPUT of a run with --out-dir, whose outputs are checked as they are planned.
+bool runFilesStayApart(const ToolOptions& options, const std::vector<std::string>& inputs,
+                       std::string& error) {
+    std::vector<NamedFile> files = {{"--save-settings", options.saveSettingsPath, true},
+                                    {"--preview", options.previewPath, true}};
+    for (const std::string& input : inputs) files.push_back({"INPUT", input, false});
+    files.push_back({"OUTPUT", options.outputPath, true});
+    files.push_back({"--settings", options.settingsPath, false});
+    return namedFilesStayApart(files, error);
 }
 
 // --save-settings alone: no INPUT, nothing to read or draw.
@@ -386,17 +423,6 @@ bool applyOption(const ToolOption& option, const std::string& value, ToolOptions
     }
     error = std::string(option.name) + "=" + value + ": " + reason;
     return false;
-}
-
-// The preview picture must not replace INPUT or OUTPUT.
-bool previewNamesNoOtherFile(const ToolOptions& options, std::string& error) {
-    const std::string& preview = options.previewPath;
-    if (!preview.empty() && (preview == options.inputPath || preview == options.outputPath)) {
-        error = std::string("--preview and ") +
-                (preview == options.inputPath ? "INPUT" : "OUTPUT") + " name the same file";
-        return false;
-    }
-    return true;
 }
 
 bool isHelpArgument(const std::string& argument) {
@@ -490,7 +516,7 @@ bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& op
             error = "unknown option '" + name + "'";
             return false;
         }
-        if (isPreviewForEachFile(*option, equals, batch)) {
+        if (isPreviewForEachFile(*option, equals, batch, arguments, i)) {
             options.previewEach = true;
             continue;
         }
@@ -511,9 +537,10 @@ bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& op
         if (!applyOption(*option, value, options, error)) return false;
         noteGivenSetting(*option, options);
     }
-    if (!settingsOptionsFit(options, files, error)) return false;
-    if (savesSettingsOnly(options, files)) return true;
-    if (batch || options.inPlace) return takeBatchFiles(files, options, error);
+    if (!settingsOptionsFit(options, error)) return false;
+    if (savesSettingsOnly(options, files)) return runFilesStayApart(options, files, error);
+    if (batch || options.inPlace)
+        return takeBatchFiles(files, options, error) && runFilesStayApart(options, files, error);
     if (options.showRanges) {
         if (files.size() != 1) {
             error = files.empty() ? "--ranges needs an INPUT file"
@@ -522,7 +549,7 @@ bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& op
             return false;
         }
         options.inputPath = files[0];
-        return previewNamesNoOtherFile(options, error);
+        return runFilesStayApart(options, files, error);
     }
     if (files.size() != 2) {
         error = files.size() < 2 ? "expected INPUT and OUTPUT files"
@@ -531,7 +558,7 @@ bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& op
     }
     options.inputPath = files[0];
     options.outputPath = files[1];
-    return previewNamesNoOtherFile(options, error);
+    return runFilesStayApart(options, {files[0]}, error);
 }
 
 std::string toolHelpText() {

@@ -685,6 +685,12 @@ TEST_F(PaletteToolTest, MalformedBadOptionsGiveOneLineAndLeaveNoOutput) {
         {{"--format=tga"}, "out.gpl", "--format=tga: unknown format 'tga'"},
         {{"--brightness"}, "out.gpl", "unknown option '--brightness' (see --help)"},
         {{}, "out.txt", "OUTPUT: cannot tell the output format from the file name"},
+        {{"--save-settings=" + work(".") + "/out.gpl"}, "out.gpl",
+         "--save-settings and OUTPUT name the same file"},
+        {{"--out-dir=" + work("o"), "--save-settings=" + work("o/dusk.gpl")}, "dusk.hex",
+         "--save-settings and the output " + work("o") + "/dusk.gpl name the same file"},
+        {{"--out-dir=" + work("o"), "--preview", work("p.png")}, "dusk.hex",
+         "with --out-dir, --preview takes no file name"},
     };
     for (const auto& sample : samples) {
         std::vector<std::string> arguments = sample.arguments;
@@ -692,7 +698,7 @@ TEST_F(PaletteToolTest, MalformedBadOptionsGiveOneLineAndLeaveNoOutput) {
         arguments.push_back(work(sample.output));
         const ToolRun result = run(arguments);
         std::string expected = "palette-balance: " + sample.message;
-        const size_t placeholder = expected.find("OUTPUT");
+        const size_t placeholder = expected.find("OUTPUT:");
         if (placeholder != std::string::npos) expected.replace(placeholder, 6, work(sample.output));
         EXPECT_EQ(2, result.exitCode) << joined(arguments);
         EXPECT_TRUE(isOneLine(result.err)) << joined(arguments) << ": " << result.err;
@@ -818,7 +824,7 @@ TEST_F(PaletteToolTest, SafeWriteTwentyRunsAtOnceLeaveOneRunsResult) {
     std::vector<std::vector<uint8_t>> results;
     std::string together;
     for (int i = 0; i < kRuns; ++i) {
-        const std::string setting = "--all=0,0," + std::to_string(i / 20.0);
+        const std::string setting = "--all=0,0," + std::to_string(i / 32.0);
         const std::string alone = work("alone-" + std::to_string(i) + ".png");
         ASSERT_EQ(0, run({setting, work("in.png"), alone}).exitCode) << setting;
         results.push_back(readFileBytes(alone));
@@ -1005,6 +1011,22 @@ TEST_F(PaletteToolTest, BatchRefusesOutputsThatWouldReplaceInputs) {
         ASSERT_EQ(duskColours().size(), palette.colours.size()) << name;
         EXPECT_TRUE(sameColours({{164, 115, 115}}, {palette.colours[kDuskGrey128]})) << name;
     }
+
+    // With --in-place only its own input may be replaced: b/x.gpl's output
+    // would replace a/x.gpl, the other input.
+    for (const char* name : {"a/x.gpl", "b/x.gpl"}) {
+        fs::create_directories(fs::path(work(name)).parent_path());
+        writeFileBytes(work(name), dusk);
+    }
+    result = run({"--mediums=1,0,0", "--in-place", "--out-dir=" + work("a"), work("b/x.gpl"),
+                  work("a/x.gpl")});
+    EXPECT_EQ(1, result.exitCode);
+    EXPECT_NE(std::string::npos,
+              result.err.find(work("b/x.gpl") + ": " + work("a") +
+                              "/x.gpl: the output would replace another input of this run"))
+        << result.err;
+    EXPECT_EQ(dusk, readFileBytes(work("b/x.gpl")));
+    EXPECT_TRUE(sameColours({{164, 115, 115}}, {readPalette(work("a/x.gpl")).colours[kDuskGrey128]}));
 
     // sub/a-preview.png would come out where a.gpl's preview goes.
     fs::create_directories(work("sub"));

@@ -147,6 +147,11 @@ TEST(ToolOptions, BadOptionsAreRefusedWithTheirReason) {
          "--ranges writes nothing; it does not go with --out-dir"},
         {{"--out-dir=night", "--preview=p.png", "a"},
          "with --out-dir, --preview takes no file name: each preview is NAME-preview.png in DIR"},
+        {{"--out-dir=night", "--preview", "p.png", "a"},
+         "with --out-dir, --preview takes no file name: each preview is NAME-preview.png in DIR"},
+        {{"--save-settings=./b", "a", "b"}, "--save-settings and OUTPUT name the same file"},
+        {{"--save-settings=a", "--out-dir=o", "b", "a"}, "--save-settings and INPUT name the same file"},
+        {{"--settings=s", "--preview=./s", "a", "b"}, "--preview and --settings name the same file"},
         {{"--in-place=yes", "--out-dir=.", "a"}, "--in-place takes no value"},
         {{"--plain=1", "a", "b"}, "--plain takes no value"},
         {{"a", "b", "--lows"}, "--lows needs a value: --lows=CR,MG,YB"},
@@ -305,12 +310,12 @@ TEST(ToolOptions, PaletteNameIsTheBareFileName) {
     EXPECT_EQ(".hidden", paletteNameFromPath("dir.d/.hidden"));
 }
 
-// With --out-dir every file is an INPUT, and a bare --preview asks for one
-// preview per file; without it --preview still takes the next argument.
+// With --out-dir every file is an INPUT, and a bare --preview that no name
+// follows asks for one preview per file; a name after it stays its value.
 TEST(ToolOptions, OutputDirTakesEveryFileAsAnInput) {
     ToolOptions options;
     std::string error;
-    ASSERT_TRUE(parseToolOptions({"--preview", "a.png", "--out-dir", "night", "b.gif", "--in-place",
+    ASSERT_TRUE(parseToolOptions({"--preview", "--out-dir", "night", "a.png", "b.gif", "--in-place",
                                   "--", "--c.gpl"},
                                  options, error))
         << error;
