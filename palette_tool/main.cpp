@@ -119,7 +119,8 @@ int saveToolSettings(const ToolOptions& options) {
 
 int main(int argc, char** argv) {
     failWritesPastFileSizeLimit();
-    reportShortenedInputsOnBusError();
+    readShortenedInputsAsFailures();
+    removeTemporaryFilesOnInterrupt();
     ToolOptions options;
     // Allocation failures are the one exception the tool meets; the output
     // file and its temporary file are then as the atomic write leaves them

@@ -764,6 +764,18 @@ TEST_F(PaletteToolTest, OutputThatCannotBeWrittenIsReportedWithItsName) {
     EXPECT_EQ((std::set<std::string>{"folder.gpl", "many.gpl"}), workFiles());
 }
 
+// The lines of stderr, without their line ends.
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    for (size_t begin = 0; begin < text.size();) {
+        const size_t end = text.find('\n', begin);
+        lines.push_back(text.substr(begin, end - begin));
+        if (end == std::string::npos) break;
+        begin = end + 1;
+    }
+    return lines;
+}
+
 #ifndef _WIN32
 // Links planted in a shared folder at the names the tool writes (OUTPUT, the
 // preview, the temporary name it once used) change nothing outside them: a
@@ -908,7 +920,8 @@ TEST_F(PaletteToolTest, SafeWriteFullDiskLeavesOutputAsItWas) {
         writeFileBytes(output, old);
         const ToolRun result = run(arguments, 0, 16384);
         EXPECT_EQ(1, result.exitCode) << joined(arguments);
-        EXPECT_TRUE(isOneLine(result.err)) << result.err;
+        const bool batch = output != work("out.png");
+        EXPECT_EQ(batch ? 2u : 1u, linesOf(result.err).size()) << result.err;
         EXPECT_NE(std::string::npos, result.err.find(output + ": cannot write the file: File too large"))
             << result.err;
         EXPECT_EQ(old, readFileBytes(output)) << joined(arguments);
@@ -917,18 +930,6 @@ TEST_F(PaletteToolTest, SafeWriteFullDiskLeavesOutputAsItWas) {
     }
 }
 #endif
-
-// The lines of stderr, without their line ends.
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    for (size_t begin = 0; begin < text.size();) {
-        const size_t end = text.find('\n', begin);
-        lines.push_back(text.substr(begin, end - begin));
-        if (end == std::string::npos) break;
-        begin = end + 1;
-    }
-    return lines;
-}
 
 // Each input goes to DIR (made with its parents) under its own name, in its
 // own format, byte for byte as a run on that file alone writes it; each gets
@@ -954,8 +955,10 @@ TEST_F(PaletteToolTest, BatchWritesEachInputIntoTheFolderWithOneLineEach) {
         "cannot open: ",
         "written to " + night + "/image.gif",
     };
+    // one line per input, in their order, and the summary, which stays
     const std::vector<std::string> lines = linesOf(result.err);
-    ASSERT_EQ(inputs.size(), lines.size()) << result.err;
+    ASSERT_EQ(inputs.size() + 1, lines.size()) << result.err;
+    EXPECT_EQ("palette-balance: 5 files: 3 written, 2 failed", lines.back());
     for (size_t i = 0; i < inputs.size(); ++i)
         EXPECT_EQ(0u, lines[i].rfind("palette-balance: " + inputs[i] + ": " + expected[i], 0))
             << lines[i];
@@ -980,7 +983,8 @@ TEST_F(PaletteToolTest, BatchWritesEachInputIntoTheFolderWithOneLineEach) {
 
     result = run({"--out-dir=" + night, work("dusk.gpl"), work("image.gif")});
     EXPECT_EQ(0, result.exitCode) << result.err;
-    EXPECT_EQ(2u, linesOf(result.err).size()) << result.err;
+    EXPECT_EQ(3u, linesOf(result.err).size()) << result.err;
+    EXPECT_EQ("palette-balance: 2 files: 2 written, 0 failed", linesOf(result.err).back());
 }
 
 // An output that would replace an input of the run is refused, its own input
@@ -993,7 +997,7 @@ TEST_F(PaletteToolTest, BatchRefusesOutputsThatWouldReplaceInputs) {
     ToolRun result = run({"--mediums=1,0,0", "--out-dir=" + folder + "/work/", work("a.gpl"),
                           work("b.gpl")});
     EXPECT_EQ(1, result.exitCode);
-    EXPECT_EQ(2u, linesOf(result.err).size()) << result.err;
+    EXPECT_EQ(3u, linesOf(result.err).size()) << result.err;
     EXPECT_NE(std::string::npos,
               result.err.find("the output would replace its input (give --in-place to allow it)"))
         << result.err;
@@ -1004,7 +1008,7 @@ TEST_F(PaletteToolTest, BatchRefusesOutputsThatWouldReplaceInputs) {
     result = run({"--mediums=1,0,0", "--in-place", "--out-dir=" + work(""), work("a.gpl"),
                   work("b.gpl"), work("a.gpl")});
     EXPECT_EQ(1, result.exitCode);
-    EXPECT_EQ(3u, linesOf(result.err).size()) << result.err;
+    EXPECT_EQ(4u, linesOf(result.err).size()) << result.err;
     EXPECT_NE(std::string::npos, result.err.find("another input of this run is written there"));
     for (const char* name : {"a.gpl", "b.gpl"}) {
         const PaletteFile palette = readPalette(work(name));
@@ -1104,7 +1108,9 @@ TEST_F(PaletteToolTest, ProgressLineOnlyOnATerminalAndForMoreThanAFewFiles) {
     const ToolRun piped = run(arguments);
     EXPECT_EQ(0, piped.exitCode);
     EXPECT_EQ(std::string::npos, piped.err.find(" files, ")) << piped.err;
-    EXPECT_EQ(6u, linesOf(piped.err).size());
+    EXPECT_EQ(7u, linesOf(piped.err).size());
+    // the summary stays on the terminal after the progress line is gone
+    EXPECT_NE(std::string::npos, many.find("\rpalette-balance: 6 files: 6 written, 0 failed\r\n")) << many;
 }
 #endif
 
