@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -329,24 +330,16 @@ bool writeAll(int fd, const uint8_t* data, size_t size, int& code) {
 // only after it has been removed.
 enum WriteStep { WriteDone, WriteBytes, WriteFlush, WritePermissions };
 
-// Starts writing the file's bytes out to the disk without waiting, so that
-// the flush of many files later finds most of them written.
-void startWritingOut(int fd) {
-#if defined(__linux__)
-    sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
-#else
-    (void)fd;
-#endif
-}
-
 WriteStep writeAndFlush(int fd, const std::vector<ByteView>& spans, unsigned mode,
                         FlushTiming timing, int& code) {
     for (const ByteView& span : spans)
         if (!writeAll(fd, span.data(), span.size(), code)) return WriteBytes;
     errno = 0;
 #if defined(__linux__)
+    // A flush left for later starts writing the bytes out without waiting,
+    // so that the flush of the group finds most of them on the disk.
     if (timing == FlushLater) {
-        startWritingOut(fd);
+        sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
     } else
 #else
     (void)timing;  // elsewhere each file is flushed as it is written
@@ -531,15 +524,6 @@ std::string renameReason(const RenameFailure& failure) {
     return "cannot rename the finished file into place: " + systemWords(failure.code);
 }
 
-std::string folderOf(const std::string& path) {
-#ifdef _WIN32
-    const size_t slash = path.find_last_of("/\\");
-#else
-    const size_t slash = path.rfind('/');
-#endif
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
-}
 
 }  // namespace
 
@@ -567,6 +551,26 @@ bool deviceAndIndexOf(const std::string& path, uint64_t& device, uint64_t& index
     return true;
 }
 
+// Where the folder part of `path` ends, or npos when it has none (npos + 1
+// is then 0, where the whole name begins).
+size_t lastSlash(const std::string& path) {
+#ifdef _WIN32
+    return path.find_last_of("/\\");
+#else
+    return path.rfind('/');
+#endif
+}
+
+// The folder that holds `path`: "." for a bare name.
+std::string folderOf(const std::string& path) {
+    const size_t slash = lastSlash(path);
+    if (slash == std::string::npos) return ".";
+#ifdef _WIN32
+    if (slash == 2 && path[1] == ':') return path.substr(0, 3);  // "C:\\", not the drive's current folder
+#endif
+    return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+}
+
 // Names as the file system compares them: without regard to case on Windows.
 bool sameName(const std::string& a, const std::string& b) {
 #ifdef _WIN32
@@ -585,14 +589,8 @@ FileIdentity fileIdentityOf(const std::string& path) {
         identity.folderKnown = true;
         return identity;
     }
-#ifdef _WIN32
-    const size_t slash = path.find_last_of("/\\");
-#else
-    const size_t slash = path.rfind('/');
-#endif
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    identity.folderKnown = deviceAndIndexOf(folder, identity.device, identity.index);
-    identity.name = identity.folderKnown ? path.substr(slash == std::string::npos ? 0 : slash + 1) : path;
+    identity.folderKnown = deviceAndIndexOf(folderOf(path), identity.device, identity.index);
+    identity.name = identity.folderKnown ? path.substr(lastSlash(path) + 1) : path;
     return identity;
 }
 

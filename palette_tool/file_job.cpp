@@ -66,6 +66,8 @@ JobOutcome balanceFile(const ToolOptions& options, const FileJob& job, std::stri
     failedPath = job.inputPath;
     if (!openInputFile(job.inputPath, input, error) ||
         !parsePaletteBytes(input.bytes, palette, error)) {
+        // Bytes read as zeros past a shortened input's end make it look malformed.
+        if (inputWasShortened(input)) error = kInputShortenedReason;
         closeInputFile(input);
         return JobFileProblem;
     }

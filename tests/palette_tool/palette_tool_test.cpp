@@ -17,6 +17,8 @@
 
 #include "start_process.h"
 #else
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -1081,6 +1083,111 @@ TEST_F(PaletteToolTest, BatchPreviewWritesOnePreviewPerFile) {
 }
 
 #ifndef _WIN32
+// Starts the tool with stderr going to `errPath`; returns its process id.
+pid_t startTool(const std::vector<std::string>& arguments, const std::string& errPath) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(err, STDERR_FILENO);
+        std::vector<char*> argv = {const_cast<char*>(kToolPath.c_str())};
+        for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+bool folderHolds(const std::string& folder, bool temporary) {
+    std::error_code ignored;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, ignored))
+        if ((entry.path().filename().string().find(kTemporaryInfix) != std::string::npos) == temporary)
+            return true;
+    return false;
+}
+
+// An interrupt in the middle of a large run removes every temporary file
+// and ends the tool as the signal does; every output it finished is whole.
+TEST_F(PaletteToolTest, BatchInterruptedLeavesNoTemporaryFileAndWholeOutputs) {
+    std::vector<uint8_t> png = samplePng(duskColours(), 8, 40, 30);
+    const std::vector<uint8_t> end(png.end() - 12, png.end());
+    png.resize(png.size() - 12);
+    appendPngChunk(png, "prVt", std::vector<uint8_t>(size_t(512) << 10, 0x5A));
+    png.insert(png.end(), end.begin(), end.end());
+    std::vector<std::string> arguments = {"--all=0,0,0.5", "--out-dir=" + work("night")};
+    for (int i = 0; i < 100; ++i) {
+        arguments.push_back(work("in-" + std::to_string(i) + ".png"));
+        writeFileBytes(arguments.back(), png);
+    }
+    ASSERT_EQ(0, run({"--all=0,0,0.5", work("in-0.png"), work("alone.png")}).exitCode);
+    const std::vector<uint8_t> whole = readFileBytes(work("alone.png"));
+    for (const int signalNumber : {SIGINT, SIGTERM}) {
+        fs::remove_all(work("night"));
+        const pid_t tool = startTool(arguments, folder + "/stderr.txt");
+        // once the first group is in place and the next one is being written
+        bool caught = false;
+        for (int wait = 0; wait < 20000 && !caught; ++wait) {
+            caught = folderHolds(work("night"), false) && folderHolds(work("night"), true);
+            if (!caught) usleep(500);
+        }
+        kill(tool, signalNumber);
+        int status = 0;
+        ASSERT_EQ(tool, waitpid(tool, &status, 0));
+        EXPECT_TRUE(caught) << "no moment with finished and pending outputs was seen";
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signalNumber) << status;
+        EXPECT_FALSE(folderHolds(work("night"), true)) << "a temporary file was left";
+        size_t finished = 0;
+        for (const fs::directory_entry& entry : fs::directory_iterator(work("night"))) {
+            EXPECT_EQ(whole, readFileBytes(entry.path().string())) << entry.path();
+            ++finished;
+        }
+        EXPECT_GT(finished, 0u);
+        EXPECT_LT(finished, 100u);
+    }
+}
+
+// An input that another program shortens while the tool reads it fails
+// alone: the run goes on with the next inputs and ends with its summary.
+TEST_F(PaletteToolTest, BatchShortenedInputFailsAloneAndTheRunGoesOn) {
+    // the dusk palette and 60 MiB of blank lines, which take a while to read
+    std::string large = withoutCarriageReturns(readFileBytes(kDuskGpl));
+    std::string blankLine(64, ' ');
+    blankLine.back() = '\n';
+    for (size_t i = 0; i < (size_t(60) << 20) / 64; ++i) large += blankLine;
+    for (const char* name : {"a.gpl", "c.gpl"}) writeFileBytes(work(name), readFileBytes(kDuskGpl));
+    // The tool may finish reading before the file is shortened; then it tries again.
+    std::string err;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        writeFileBytes(work("large.gpl"), textBytes(large));
+        fs::remove_all(work("out"));
+        const pid_t tool = startTool({"--out-dir=" + work("out"), work("a.gpl"), work("large.gpl"),
+                                      work("c.gpl")},
+                                     folder + "/stderr.txt");
+        const std::string maps = "/proc/" + std::to_string(tool) + "/maps";
+        for (int wait = 0; wait < 200000; ++wait) {
+            const std::vector<uint8_t> mapped = readFileBytes(maps);
+            if (std::string(mapped.begin(), mapped.end()).find("large.gpl") != std::string::npos) {
+                EXPECT_EQ(0, truncate(work("large.gpl").c_str(), 0));
+                break;
+            }
+            if (mapped.empty()) break;  // the tool has ended
+        }
+        int status = 0;
+        ASSERT_EQ(tool, waitpid(tool, &status, 0));
+        err = withoutCarriageReturns(readFileBytes(folder + "/stderr.txt"));
+        if (fs::exists(work("out/large.gpl"))) continue;  // read before it was shortened
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+        break;
+    }
+    const std::vector<std::string> lines = linesOf(err);
+    ASSERT_EQ(4u, lines.size()) << err;
+    EXPECT_EQ("palette-balance: " + work("large.gpl") + ": the file was shortened while it was being read",
+              lines[1]);
+    EXPECT_EQ("palette-balance: " + work("c.gpl") + ": written to " + work("out") + "/c.gpl", lines[2]);
+    EXPECT_EQ("palette-balance: 3 files: 2 written, 1 failed", lines[3]);
+    EXPECT_FALSE(folderHolds(work("out"), true));
+}
+
 // The progress line shows only on a terminal (here a pseudo-terminal made by
 // script(1)), and only for more than a few files.
 TEST_F(PaletteToolTest, ProgressLineOnlyOnATerminalAndForMoreThanAFewFiles) {
