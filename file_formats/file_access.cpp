@@ -440,8 +440,13 @@ struct RenameFailure {
 wchar_t wideFrom[32768];
 wchar_t wideTo[32768];
 
+wchar_t wideGiven[32768];
+
+// The full path, with a drive and backslashes, as ReplaceFileW needs it.
 bool widen(const char* path, wchar_t* wide) {
-    return MultiByteToWideChar(CP_ACP, 0, path, -1, wide, 32768) > 0;
+    if (MultiByteToWideChar(CP_ACP, 0, path, -1, wideGiven, 32768) <= 0) return false;
+    const DWORD length = GetFullPathNameW(wideGiven, 32768, wide, nullptr);
+    return length > 0 && length < 32768;
 }
 
 // A virus scanner or a picture viewer may hold the output open without
