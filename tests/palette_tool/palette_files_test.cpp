@@ -1,9 +1,12 @@
 // Reading and writing the four palette file formats, in memory.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -359,6 +362,78 @@ TEST(FileAccess, InputShortenedWhileMappedIsKnownAsShortened) {
     EXPECT_FALSE(inputWasShortened(input));
     closeInputFile(input);
     std::remove(path.c_str());
+}
+
+// The flushes and renames of the file code, in the order it makes them: the
+// test program's own fsync, sync_file_range and rename stand before the C
+// library's, note the file each one concerns and then make the system call.
+std::vector<std::string> fileEvents;
+bool fileEventsRecorded = false;
+
+std::string pathOfDescriptor(int fd) {
+    char path[4096];
+    const ssize_t length = readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, sizeof path);
+    return length > 0 ? std::string(path, size_t(length)) : "?";
+}
+
+extern "C" int fsync(int fd) {
+    if (fileEventsRecorded) fileEvents.push_back("flush " + pathOfDescriptor(fd));
+    return int(syscall(SYS_fsync, fd));
+}
+
+extern "C" int sync_file_range(int fd, off64_t offset, off64_t bytes, unsigned int flags) {
+    if (fileEventsRecorded && (flags & SYNC_FILE_RANGE_WAIT_AFTER))
+        fileEvents.push_back("written out " + pathOfDescriptor(fd));
+    return int(syscall(SYS_sync_file_range, fd, offset, bytes, flags));
+}
+
+extern "C" int rename(const char* from, const char* to) {
+    if (fileEventsRecorded) fileEvents.push_back(std::string("rename ") + from + " to " + to);
+    return int(syscall(SYS_renameat, AT_FDCWD, from, AT_FDCWD, to));
+}
+
+// Every output is flushed to the disk before it is renamed into place, and
+// its folder after: alone with a flush of its own, in a group with one flush
+// for all once each file's bytes are written out.
+TEST(FileAccess, OutputsAreFlushedBeforeTheirRenameAndTheFolderAfter) {
+    namespace fs = std::filesystem;
+    const std::string folder = fs::canonical(fs::temp_directory_path()).string() + "/palette-files-flush-" +
+                               std::to_string(getpid());
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    const std::vector<uint8_t> bytes = textBytes("GIMP Palette\n1 2 3\n");
+    std::string error;
+    fileEvents.clear();
+    fileEventsRecorded = true;
+    const bool alone = writeFileReplacing(folder + "/alone.gpl", bytes, error);
+    std::vector<PendingFile> group(3);
+    bool grouped = true;
+    for (size_t i = 0; i < group.size(); ++i)
+        grouped = grouped && writeTemporaryFile(folder + "/" + std::to_string(i) + ".gpl", {viewOf(bytes)},
+                                                group[i], error, FlushLater);
+    grouped = grouped && flushPendingFiles(group, error);
+    for (const PendingFile& file : group) grouped = grouped && commitFile(file, error, false);
+    grouped = grouped && flushFolderOf(group[0].path);
+    fileEventsRecorded = false;
+    ASSERT_TRUE(alone && grouped) << error;
+    // the events with each temporary file's random letters as "*"
+    std::vector<std::string> events;
+    for (std::string event : fileEvents) {
+        for (size_t at = event.find(kTemporaryInfix); at != std::string::npos; at = event.find(kTemporaryInfix, at + 1))
+            event.replace(at + std::strlen(kTemporaryInfix), 6, "*");
+        events.push_back(event);
+    }
+    const std::string temporary = std::string(kTemporaryInfix) + "*";
+    std::vector<std::string> expected = {"flush " + folder + "/alone.gpl" + temporary,
+                                         "rename " + folder + "/alone.gpl" + temporary + " to " + folder + "/alone.gpl",
+                                         "flush " + folder};
+    for (const char* name : {"/0.gpl", "/1.gpl", "/2.gpl"}) expected.push_back("written out " + folder + name + temporary);
+    expected.push_back("flush " + folder + "/2.gpl" + temporary);
+    for (const char* name : {"/0.gpl", "/1.gpl", "/2.gpl"})
+        expected.push_back("rename " + folder + name + temporary + " to " + folder + name);
+    expected.push_back("flush " + folder);
+    EXPECT_EQ(expected, events);
+    fs::remove_all(folder);
 }
 
 // A new file is made only where nothing is: never over a file, never through

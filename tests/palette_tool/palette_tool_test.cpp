@@ -718,6 +718,19 @@ TEST_F(PaletteToolTest, OutputExistingFileIsReplaced) {
     ASSERT_EQ(duskColours().size(), palette.colours.size());
     EXPECT_TRUE(sameColours({{164, 115, 115}}, {palette.colours[kDuskGrey128]}));
     EXPECT_EQ(std::set<std::string>{"out.gpl"}, workFiles());
+
+    // A read-only output is refused in words and left as it was (Wine,
+    // unlike Windows, would replace it: the refusal is the tool's own).
+    const std::vector<uint8_t> kept = readFileBytes(work("out.gpl"));
+    fs::permissions(work("out.gpl"), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    const ToolRun refused = run({"--mediums=-1,0,0", kDuskGpl, work("out.gpl")});
+    fs::permissions(work("out.gpl"), fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(1, refused.exitCode);
+    EXPECT_EQ("palette-balance: " + work("out.gpl") + ": is read-only; the finished file was not put in its place\n",
+              refused.err);
+    EXPECT_EQ(kept, readFileBytes(work("out.gpl")));
+    EXPECT_EQ(std::set<std::string>{"out.gpl"}, workFiles());
 }
 
 TEST_F(PaletteToolTest, OutputFailedRunLeavesAnExistingOutputAsItWas) {
