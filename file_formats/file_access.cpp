@@ -18,7 +18,6 @@
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
 #include <io.h>
-#include <share.h>
 #include <windows.h>
 #else
 #include <signal.h>
@@ -576,6 +575,26 @@ std::string folderOf(const std::string& path) {
     return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
 }
 
+#ifdef _WIN32
+// The C library's code for a Windows error from making a file, so that the
+// reason reads as the other file errors do.
+int errnoForWindowsError(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS: return EEXIST;
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME: return ENOENT;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION: return EACCES;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL: return ENOSPC;
+        case ERROR_TOO_MANY_OPEN_FILES: return EMFILE;
+        default: return EIO;
+    }
+}
+#endif
+
 // Names as the file system compares them: without regard to case on Windows.
 bool sameName(const std::string& a, const std::string& b) {
 #ifdef _WIN32
@@ -659,11 +678,22 @@ bool inputWasShortened(const InputFile& input) {
 int createNewFile(const std::string& path, int& code) {
     errno = 0;
 #ifdef _WIN32
-    // _O_EXCL creates the file only when the name is free, link or not.
-    int fd = -1;
-    code = _sopen_s(&fd, path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                    _SH_DENYRW, _S_IREAD | _S_IWRITE);
-    return code == 0 ? fd : -1;
+    // CREATE_NEW makes the file only when the name is free, link or not. The
+    // handle may delete the file, so that an interrupt can remove it while
+    // it is open; nobody else may open it meanwhile.
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        code = errnoForWindowsError(GetLastError());
+        return -1;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(file);
+        DeleteFileA(path.c_str());
+        code = EMFILE;
+    }
+    return fd;
 #else
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     code = fd < 0 ? errno : 0;
