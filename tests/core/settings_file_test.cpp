@@ -196,7 +196,13 @@ TEST(SettingsFile, ValuesAreRoundedToTheSlidersSteps) {
 // point is a comma the known text still reads as the known record and the
 // record is written as the known text.
 TEST(SettingsFile, CommaLocaleChangesNeitherTheTextNorTheRecord) {
+#ifdef _WIN32
     ASSERT_TRUE(useCommaLocale()) << "no locale with a decimal comma could be set";
+#else
+    // Without Debian's locale sources (package locales) no German locale can
+    // be built; the Windows build's run under Wine still makes this check.
+    if (!useCommaLocale()) GTEST_SKIP() << "no locale with a decimal comma: install the package locales";
+#endif
     BalanceSettings read = kDefaultBalanceSettings;
     std::string error;
     const bool accepted = parseSettingsText(kKnownText, read, error);
