@@ -1,6 +1,7 @@
 #include "settings_file.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -107,35 +108,15 @@ bool headerIsKnown(const std::string& line, std::string& error) {
     return false;
 }
 
-// An optional sign, then digits with at most one decimal point: no blanks,
-// exponents, hex, nan or inf.
-bool isDecimal(const std::string& text) {
-    size_t digits = 0;
-    size_t points = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c >= '0' && c <= '9') ++digits;
-        else if (c == '.') ++points;
-        else if (!(i == 0 && (c == '+' || c == '-'))) return false;
+// A number as the file holds it, on its slider's step; the reason quotes it.
+bool parseNumber(const std::string& text, SliderKind kind, float& value, std::string& reason) {
+    bool moved = false;
+    switch (sliderStepFromDecimal(text, kind, value, moved)) {
+    case DecimalOnStep: return true;
+    case DecimalNotADecimal: reason = "'" + shown(text) + "' is not a decimal number"; return false;
+    case DecimalOutOfRange: reason = shown(text) + " is outside " + sliderRangeText(kind); return false;
     }
-    return digits > 0 && points <= 1;
-}
-
-// A decimal in [low, high], read as the single-precision value the record holds.
-bool parseNumber(const std::string& text, float low, float high, float& value, std::string& reason) {
-    if (!isDecimal(text)) {
-        reason = "'" + shown(text) + "' is not a decimal number";
-        return false;
-    }
-    const float parsed = std::strtof(text.c_str(), nullptr);
-    if (!(parsed >= low && parsed <= high)) {
-        char range[32];
-        std::snprintf(range, sizeof range, " is outside %g to %g", double(low), double(high));
-        reason = shown(text) + range;
-        return false;
-    }
-    value = parsed;
-    return true;
+    return false;
 }
 
 const char* stateLetter(int state) { return kStateLetters[state]; }
@@ -170,12 +151,12 @@ bool storeValue(const SettingsKey& key, const std::string& text, BalanceSettings
         return true;
     case LowsBelowKey:
     case HeightsAboveKey:
-        if (!parseNumber(text, 0.0f, 1.0f, number, reason)) return false;
-        (key.kind == LowsBelowKey ? state.lowsBelow : state.heightsAbove) = thresholdOnSliderStep(number);
+        if (!parseNumber(text, ThresholdSlider, number, reason)) return false;
+        (key.kind == LowsBelowKey ? state.lowsBelow : state.heightsAbove) = number;
         return true;
     case BalanceKey:
-        if (!parseNumber(text, -1.0f, 1.0f, number, reason)) return false;
-        state.balance[key.range][key.axis] = balanceOnSliderStep(number);
+        if (!parseNumber(text, BalanceSlider, number, reason)) return false;
+        state.balance[key.range][key.axis] = number;
         return true;
     }
     return false;
@@ -187,30 +168,57 @@ const SettingsKey* findKey(const std::string& name) {
     return nullptr;
 }
 
-// A value as the file holds it: the reset thresholds as written by people,
-// every other value (a multiple of 1/256) as the exact decimal it is.
-std::string valueText(float value) {
-    if (value == kDefaultLowsBelow) return "0.2";
-    if (value == kDefaultHeightsAbove) return "0.8";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.8f", double(value));
-    std::string decimal = text;
-    decimal.erase(decimal.find_last_not_of('0') + 1);
-    if (decimal.back() == '.') decimal.pop_back();
-    return decimal == "-0" ? "0" : decimal;
-}
-
 std::string keyValueText(const SettingsKey& key, const BalanceSettings& settings) {
     const SliderState& state = settings.states[key.state];
     switch (key.kind) {
     case ShownStateKey: return stateLetter(settings.currentState == 1 ? 1 : 0);
     case ShownRangeKey: return rangeDisplayName(settings.currentRange);
     case PreserveBrightnessKey: return switchWord(settings.preserveBrightness ? 1 : 0);
-    case LowsBelowKey: return valueText(thresholdOnSliderStep(state.lowsBelow));
-    case HeightsAboveKey: return valueText(thresholdOnSliderStep(state.heightsAbove));
-    case BalanceKey: return valueText(balanceOnSliderStep(state.balance[key.range][key.axis]));
+    case LowsBelowKey: return sliderStepText(thresholdOnSliderStep(state.lowsBelow));
+    case HeightsAboveKey: return sliderStepText(thresholdOnSliderStep(state.heightsAbove));
+    case BalanceKey: return sliderStepText(balanceOnSliderStep(state.balance[key.range][key.axis]));
     }
     return std::string();
+}
+
+// A decimal split into its parts: the digits before the point without
+// leading zeros, and those after it without trailing zeros.
+struct DecimalParts {
+    bool negative;
+    std::string whole, fraction;
+};
+
+// An optional sign, then digits with at most one decimal point: no blanks,
+// exponents, hex, nan or inf.
+bool splitDecimal(const std::string& text, DecimalParts& parts) {
+    size_t at = text.empty() || (text[0] != '+' && text[0] != '-') ? 0 : 1;
+    parts.negative = at == 1 && text[0] == '-';
+    const size_t point = text.find('.', at);
+    const std::string whole = text.substr(at, point == std::string::npos ? std::string::npos : point - at);
+    const std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
+    const auto allDigits = [](const std::string& digits) {
+        return digits.find_first_not_of("0123456789") == std::string::npos;
+    };
+    if (whole.empty() && fraction.empty()) return false;
+    if (!allDigits(whole) || !allDigits(fraction)) return false;
+    const size_t firstWhole = whole.find_first_not_of('0');
+    parts.whole = firstWhole == std::string::npos ? "" : whole.substr(firstWhole);
+    parts.fraction = fraction.substr(0, fraction.find_last_not_of('0') + 1);
+    if (fraction.find_first_not_of('0') == std::string::npos) parts.fraction.clear();
+    return true;
+}
+
+// trunc(256 x) for the fraction 0.DIGITS, by long multiplication from the
+// last digit; `exact` tells whether 256 x is a whole number.
+int stepsOfFraction(const std::string& digits, bool& exact) {
+    int carry = 0;
+    exact = true;
+    for (size_t i = digits.size(); i-- > 0;) {
+        const int product = (digits[i] - '0') * 256 + carry;
+        exact = exact && product % 10 == 0;
+        carry = product / 10;
+    }
+    return carry;
 }
 
 std::string systemReason(int code) { return code != 0 ? std::strerror(code) : "unknown reason"; }
@@ -222,6 +230,43 @@ float balanceOnSliderStep(float value) { return balanceFromPosition(balanceToPos
 float thresholdOnSliderStep(float value) {
     if (value == kDefaultLowsBelow || value == kDefaultHeightsAbove) return value;
     return thresholdFromPosition(thresholdToPosition(value));
+}
+
+DecimalReading sliderStepFromDecimal(const std::string& text, SliderKind kind, float& value, bool& moved) {
+    DecimalParts parts;
+    if (!splitDecimal(text, parts)) return DecimalNotADecimal;
+    const bool zero = parts.whole.empty() && parts.fraction.empty();
+    const bool beyondOne = !parts.whole.empty() && (parts.whole != "1" || !parts.fraction.empty());
+    if (beyondOne || (kind == ThresholdSlider && parts.negative && !zero)) return DecimalOutOfRange;
+    bool exact = true;
+    const int steps = parts.whole == "1" ? 256 : stepsOfFraction(parts.fraction, exact);
+    moved = !exact;
+    if (kind == BalanceSlider) {
+        value = balanceFromPosition(256 + (parts.negative ? -steps : steps));
+    } else if (parts.whole.empty() && (parts.fraction == "2" || parts.fraction == "8")) {
+        value = parts.fraction == "2" ? kDefaultLowsBelow : kDefaultHeightsAbove;
+        moved = false;
+    } else {
+        value = thresholdFromPosition(steps);
+    }
+    return DecimalOnStep;
+}
+
+const char* sliderRangeText(SliderKind kind) { return kind == BalanceSlider ? "-1 to 1" : "0 to 1"; }
+
+std::string sliderStepText(float value) {
+    if (value == kDefaultLowsBelow) return "0.2";
+    if (value == kDefaultHeightsAbove) return "0.8";
+    // A step is a whole number of 1/256, and 1/256 is 0.00390625: eight
+    // decimals, each step 390625 of the eighth place.
+    const long steps = std::lround(double(value) * 256);
+    const long size = steps < 0 ? -steps : steps;
+    std::string text = (steps < 0 ? "-" : "") + std::to_string(size / 256);
+    const long eighths = size % 256 * 390625;
+    if (eighths == 0) return text;
+    std::string fraction = std::to_string(eighths);
+    fraction.insert(0, 8 - fraction.size(), '0');
+    return text + "." + fraction.substr(0, fraction.find_last_not_of('0') + 1);
 }
 
 std::string formatSettingsText(const BalanceSettings& settings, const char* lineEnd) {

@@ -49,6 +49,29 @@ float balanceOnSliderStep(float value);
 // holding 51/256 or 204/256, are kept as they are.
 float thresholdOnSliderStep(float value);
 
+// The two kinds of slider a value in a settings file or on palette-balance's
+// command line belongs to.
+enum SliderKind { BalanceSlider, ThresholdSlider };
+
+enum DecimalReading { DecimalOnStep, DecimalNotADecimal, DecimalOutOfRange };
+
+// Reads `text`, an optional sign and digits with at most one decimal point
+// (no blanks or exponent), as the exact decimal it is, never through a float
+// and whatever the process's locale. Refused when it lies outside its
+// slider's range as written (-1 to 1, or 0 to 1). Otherwise `value` is where
+// a slider placed at it stands, as balanceOnSliderStep and
+// thresholdOnSliderStep say, and `moved` tells whether that differs from
+// the decimal.
+DecimalReading sliderStepFromDecimal(const std::string& text, SliderKind kind, float& value,
+                                     bool& moved);
+
+// "-1 to 1" or "0 to 1", for reasons that name a slider's range.
+const char* sliderRangeText(SliderKind kind);
+
+// A value on a slider's step as the exact decimal it is ("0.296875", "-1",
+// "0"), or "0.2" and "0.8" for the reset thresholds; made without the locale.
+std::string sliderStepText(float value);
+
 // The text of a settings file for `settings`, every value rounded to its
 // slider's step, each line ended by `lineEnd`.
 std::string formatSettingsText(const BalanceSettings& settings, const char* lineEnd = kSettingsLineEnd);

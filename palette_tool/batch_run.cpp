@@ -1,7 +1,5 @@
 #include "batch_run.h"
 
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -10,13 +8,12 @@
 #include <vector>
 
 #ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
 #include <io.h>
-#include <windows.h>
 #else
 #include <unistd.h>
 #endif
 
+#include "file_access.h"
 #include "file_job.h"
 #include "tool_messages.h"
 
@@ -25,37 +22,6 @@ namespace {
 // A progress line is shown for runs of more files than this, when stderr is
 // a terminal.
 constexpr size_t kProgressAfterFiles = 5;
-
-// An existing file as the file system knows it, so that two names of one
-// file (a link, "./a.png" and "a.png") are seen to be one.
-struct FileIdentity {
-    bool exists;
-    uint64_t device, index;
-};
-
-FileIdentity identityOf(const std::string& path) {
-    FileIdentity identity = {false, 0, 0};
-#ifdef _WIN32
-    HANDLE file =
-        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return identity;
-    BY_HANDLE_FILE_INFORMATION information;
-    if (GetFileInformationByHandle(file, &information))
-        identity = {true, information.dwVolumeSerialNumber,
-                    uint64_t(information.nFileIndexHigh) << 32 | information.nFileIndexLow};
-    CloseHandle(file);
-#else
-    struct stat status;
-    if (stat(path.c_str(), &status) == 0)
-        identity = {true, uint64_t(status.st_dev), uint64_t(status.st_ino)};
-#endif
-    return identity;
-}
-
-bool sameFile(const FileIdentity& a, const FileIdentity& b) {
-    return a.exists && b.exists && a.device == b.device && a.index == b.index;
-}
 
 // Names as the file system compares them: without regard to case on Windows.
 std::string nameKey(const std::string& name) {
@@ -112,9 +78,9 @@ std::string refusalFor(const BatchPlan& plan, size_t index, const std::string& o
     if (!previewName.empty() && plan.namesWritten.count(nameKey(previewName)))
         return printablePath(job.previewPath) +
                ": another input's output or preview is written there";
-    const FileIdentity output = identityOf(job.outputPath);
+    const FileIdentity output = fileIdentityOf(job.outputPath);
     const FileIdentity preview =
-        previewName.empty() ? FileIdentity{false, 0, 0} : identityOf(job.previewPath);
+        previewName.empty() ? FileIdentity{} : fileIdentityOf(job.previewPath);
     for (size_t other = 0; other < plan.inputs.size(); ++other) {
         if (sameFile(preview, plan.inputs[other]))
             return printablePath(job.previewPath) +
@@ -135,7 +101,9 @@ std::string refusalFor(const BatchPlan& plan, size_t index, const std::string& o
 // any file is written.
 std::vector<BatchFile> planBatch(const ToolOptions& options) {
     BatchPlan plan;
-    for (const std::string& input : options.inputPaths) plan.inputs.push_back(identityOf(input));
+    for (const std::string& input : options.inputPaths) plan.inputs.push_back(fileIdentityOf(input));
+    // The settings file is an input of the run too, though no output is its own.
+    if (!options.settingsPath.empty()) plan.inputs.push_back(fileIdentityOf(options.settingsPath));
     std::vector<BatchFile> files;
     for (size_t i = 0; i < options.inputPaths.size(); ++i) {
         const std::string& input = options.inputPaths[i];
@@ -198,29 +166,107 @@ void clearProgress(Progress& progress) {
     progress.width = 0;
 }
 
-// ---- One file ---------------------------------------------------------------
+// ---- Files in groups ------------------------------------------------------------
 
-// Balances one planned file and prints its line; true when it was written.
-bool runBatchFile(const ToolOptions& options, const BatchFile& file) {
-    const FileJob& job = file.job;
-    if (!file.refusal.empty()) {
-        printMessage(job.inputPath, file.refusal.c_str());
-        return false;
-    }
+// Outputs are written in groups of this many files at most, flushed to the
+// disk together and then renamed into place, so that a folder of small
+// files costs one flush of the disk per group instead of one per file.
+constexpr size_t kGroupFiles = 64;
+
+// A file of the group being written: its line, or its pending outputs.
+struct GroupFile {
+    const BatchFile* file;
+    std::string failure;   // the line's text after "INPUT: " when it failed
+    size_t firstPending;   // its outputs in the group's pending files
+    size_t pendingCount;
+};
+
+struct BatchCounts {
+    size_t done, failed;
+};
+
+// Balances one planned file into the group; its line waits for the group.
+void addToGroup(const ToolOptions& options, const BatchFile& file, std::vector<GroupFile>& group,
+                std::vector<PendingFile>& pending) {
+    GroupFile entry = {&file, file.refusal, pending.size(), 0};
     std::string failedPath, error;
-    if (balanceFile(options, job, failedPath, error) != JobDone) {
-        const std::string reason =
-            failedPath == job.inputPath ? error : printablePath(failedPath) + ": " + error;
-        printMessage(job.inputPath, reason.c_str());
-        return false;
+    if (entry.failure.empty() &&
+        balanceFile(options, file.job, failedPath, error, &pending) != JobDone)
+        entry.failure =
+            failedPath == file.job.inputPath ? error : printablePath(failedPath) + ": " + error;
+    entry.pendingCount = pending.size() - entry.firstPending;
+    group.push_back(entry);
+}
+
+// Renames one file's flushed outputs into place; false with the reason.
+bool commitGroupFile(const GroupFile& entry, const std::vector<PendingFile>& pending,
+                     std::string& failure) {
+    bool committed = true;
+    for (size_t i = 0; i < entry.pendingCount; ++i) {
+        const PendingFile& file = pending[entry.firstPending + i];
+        std::string error;
+        if (!committed) {
+            discardFile(file);
+        } else if (!commitFile(file, error, false)) {
+            failure = printablePath(file.path) + ": " + error;
+            committed = false;
+        }
     }
-    std::string done = "written to " + printablePath(job.outputPath);
-    if (!job.previewPath.empty()) done += " and " + printablePath(job.previewPath);
-    printMessage(job.inputPath, done.c_str());
-    return true;
+    return committed;
+}
+
+// Flushes the group's outputs, renames them into place, flushes DIR once and
+// prints each file's line in the order of the inputs.
+void finishGroup(const ToolOptions& options, std::vector<GroupFile>& group,
+                 std::vector<PendingFile>& pending, BatchCounts& counts, Progress& progress) {
+    std::string flushError;
+    const bool flushed = flushPendingFiles(pending, flushError);
+    for (GroupFile& entry : group) {
+        if (entry.failure.empty() && !flushed) {
+            entry.failure = printablePath(entry.file->job.outputPath) + ": " + flushError;
+            for (size_t i = 0; i < entry.pendingCount; ++i) discardFile(pending[entry.firstPending + i]);
+        } else if (entry.failure.empty()) {
+            commitGroupFile(entry, pending, entry.failure);
+        }
+    }
+    flushFolderOf(insideFolder(options.outputDir, "."));
+    for (const GroupFile& entry : group) {
+        const FileJob& job = entry.file->job;
+        clearProgress(progress);
+        std::string line = entry.failure;
+        if (line.empty()) {
+            line = "written to " + printablePath(job.outputPath);
+            if (!job.previewPath.empty()) line += " and " + printablePath(job.previewPath);
+        }
+        printMessage(job.inputPath, line.c_str());
+        ++(entry.failure.empty() ? counts.done : counts.failed);
+        showProgress(progress, counts.done + counts.failed, counts.failed);
+    }
+    group.clear();
+    pending.clear();
+}
+
+// "12 files: 9 written, 3 failed", the line a run over a folder ends with.
+void printSummary(const BatchCounts& counts) {
+    char line[96];
+    const unsigned long total = static_cast<unsigned long>(counts.done + counts.failed);
+    std::snprintf(line, sizeof line, "%lu %s: %lu written, %lu failed", total,
+                  total == 1 ? "file" : "files", static_cast<unsigned long>(counts.done),
+                  static_cast<unsigned long>(counts.failed));
+    printMessage("", line);
 }
 
 }  // namespace
+
+std::string batchOutputNamed(const ToolOptions& options, const std::string& path) {
+    const FileIdentity named = fileIdentityOf(path);
+    for (const BatchFile& file : planBatch(options)) {
+        if (!file.refusal.empty()) continue;
+        for (const std::string& written : {file.job.outputPath, file.job.previewPath})
+            if (!written.empty() && sameFile(named, fileIdentityOf(written))) return written;
+    }
+    return "";
+}
 
 int runBatch(const ToolOptions& options) {
     std::string error;
@@ -230,12 +276,15 @@ int runBatch(const ToolOptions& options) {
     }
     const std::vector<BatchFile> files = planBatch(options);
     Progress progress = startProgress(files.size());
-    size_t failed = 0;
-    for (size_t i = 0; i < files.size(); ++i) {
-        clearProgress(progress);
-        if (!runBatchFile(options, files[i])) ++failed;
-        showProgress(progress, i + 1, failed);
+    BatchCounts counts = {0, 0};
+    std::vector<GroupFile> group;
+    std::vector<PendingFile> pending;
+    for (const BatchFile& file : files) {
+        addToGroup(options, file, group, pending);
+        if (group.size() == kGroupFiles) finishGroup(options, group, pending, counts, progress);
     }
+    finishGroup(options, group, pending, counts, progress);
     clearProgress(progress);
-    return failed == 0 ? 0 : 1;
+    printSummary(counts);
+    return counts.failed == 0 ? 0 : 1;
 }

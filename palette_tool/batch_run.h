@@ -8,3 +8,7 @@
 // fails does not stop the others. Returns the exit status: 0 when every file
 // was written, 1 when any was not or DIR cannot be made.
 int runBatch(const ToolOptions& options);
+
+// The output or preview of this run's plan that `path` names (compared by
+// file identity), or "" when it names none of them.
+std::string batchOutputNamed(const ToolOptions& options, const std::string& path);

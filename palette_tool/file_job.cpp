@@ -27,26 +27,47 @@ bool chooseJobFormat(const ToolOptions& options, const FileJob& job, PaletteForm
 }
 
 // The output's bytes go to their temporary file while the input is still
-// open, since the kept pieces point into it; the input is closed before the
+// open, since the kept pieces point into it; an input another program
+// shortened meanwhile gives no output. The input is closed before the
 // rename, because Windows does not replace a file that is mapped.
 bool writeOutput(const FileJob& job, InputFile& input, const PaletteFile& palette,
-                 const PaletteOutput& output, std::string& error) {
-    PendingFile pending;
-    if (!writeTemporaryFile(job.outputPath, outputSpans(palette, output), pending, error))
+                 const PaletteOutput& output, PendingFile& pending, FlushTiming timing,
+                 std::string& failedPath, std::string& error) {
+    failedPath = job.outputPath;
+    const bool written =
+        writeTemporaryFile(job.outputPath, outputSpans(palette, output), pending, error, timing);
+    if (inputWasShortened(input)) {
+        if (written) discardFile(pending);
+        failedPath = job.inputPath;
+        error = kInputShortenedReason;
         return false;
+    }
     closeInputFile(input);
-    return commitFile(pending, error);
+    return written;
+}
+
+// The preview, written at once or left pending with the output.
+bool writePreview(const FileJob& job, const std::vector<uint8_t>& preview,
+                  std::vector<PendingFile>* deferred, std::string& error) {
+    if (!deferred) return writeFileReplacing(job.previewPath, preview, error);
+    PendingFile pending;
+    if (!writeTemporaryFile(job.previewPath, {viewOf(preview)}, pending, error, FlushLater))
+        return false;
+    deferred->push_back(pending);
+    return true;
 }
 
 }  // namespace
 
 JobOutcome balanceFile(const ToolOptions& options, const FileJob& job, std::string& failedPath,
-                       std::string& error) {
+                       std::string& error, std::vector<PendingFile>* deferred) {
     InputFile input;
     PaletteFile palette;
     failedPath = job.inputPath;
     if (!openInputFile(job.inputPath, input, error) ||
         !parsePaletteBytes(input.bytes, palette, error)) {
+        // Bytes read as zeros past a shortened input's end make it look malformed.
+        if (inputWasShortened(input)) error = kInputShortenedReason;
         closeInputFile(input);
         return JobFileProblem;
     }
@@ -66,15 +87,21 @@ JobOutcome balanceFile(const ToolOptions& options, const FileJob& job, std::stri
         return JobFileProblem;
     }
     PaletteOutput output;
+    PendingFile pending;
     failedPath = job.outputPath;
     const bool written =
         composePalette(palette, colours, format, paletteNameFromPath(job.outputPath), output,
                        error) &&
-        writeOutput(job, input, palette, output, error);
+        writeOutput(job, input, palette, output, pending, deferred ? FlushLater : FlushNow,
+                    failedPath, error) &&
+        (deferred || commitFile(pending, error));
     closeInputFile(input);
     if (!written) return JobFileProblem;
     failedPath = job.previewPath;
-    if (!job.previewPath.empty() && !writeFileReplacing(job.previewPath, preview, error))
+    if (!job.previewPath.empty() && !writePreview(job, preview, deferred, error)) {
+        if (deferred) discardFile(pending);
         return JobFileProblem;
+    }
+    if (deferred) deferred->insert(deferred->end() - (job.previewPath.empty() ? 0 : 1), pending);
     return JobDone;
 }

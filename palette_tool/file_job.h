@@ -3,7 +3,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "file_access.h"
 #include "palette_files.h"
 #include "tool_options.h"
 
@@ -24,5 +26,8 @@ enum JobOutcome { JobDone, JobFileProblem, JobBadOptions };
 // into place. The preview is drawn before anything is written, so an input
 // picture that cannot be decoded leaves nothing behind. On failure returns
 // the outcome with the file it concerns in `failedPath` and a one-line reason.
+// With `deferred`, the output and the preview are left as pending files
+// (FlushLater) appended to it, for the caller to flush and rename with
+// others; on failure nothing of the job is pending.
 JobOutcome balanceFile(const ToolOptions& options, const FileJob& job, std::string& failedPath,
-                       std::string& error);
+                       std::string& error, std::vector<PendingFile>* deferred = nullptr);

@@ -76,6 +76,16 @@ int balanceOneFile(const ToolOptions& options) {
     return fail(kExitFileProblem, failedPath, error);
 }
 
+// --save-settings must not replace an output or preview that --out-dir
+// writes; the run's other files were compared when the options were read.
+int checkSavedSettingsApart(const ToolOptions& options) {
+    if (options.saveSettingsPath.empty() || options.outputDir.empty()) return kExitDone;
+    const std::string output = batchOutputNamed(options, options.saveSettingsPath);
+    if (output.empty()) return kExitDone;
+    return fail(kExitBadOptions, "",
+                "--save-settings and the output " + printablePath(output) + " name the same file");
+}
+
 int runTool(const ToolOptions& options) {
     if (options.showRanges) return showRanges(options);
     if (!options.outputDir.empty()) return runBatch(options);
@@ -109,7 +119,8 @@ int saveToolSettings(const ToolOptions& options) {
 
 int main(int argc, char** argv) {
     failWritesPastFileSizeLimit();
-    reportShortenedInputsOnBusError();
+    readShortenedInputsAsFailures();
+    removeTemporaryFilesOnInterrupt();
     ToolOptions options;
     // Allocation failures are the one exception the tool meets; the output
     // file and its temporary file are then as the atomic write leaves them
@@ -123,7 +134,9 @@ int main(int argc, char** argv) {
             std::fputs(toolHelpText().c_str(), stdout);
             return kExitDone;
         }
-        int code = takeToolSettingsFile(options);
+        for (const MovedValue& moved : options.movedValues) printMessage("", moved.line.c_str());
+        int code = checkSavedSettingsApart(options);
+        if (code == kExitDone) code = takeToolSettingsFile(options);
         const bool filesNamed = !options.inputPath.empty() || !options.inputPaths.empty();
         if (code == kExitDone && filesNamed) code = runTool(options);
         return code == kExitDone ? saveToolSettings(options) : code;

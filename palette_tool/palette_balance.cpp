@@ -4,6 +4,7 @@
 
 #include "palette_image.h"
 #include "palette_transform.h"
+#include "settings_file.h"
 
 std::vector<PaletteColour> rebalanceColours(const std::vector<PaletteColour>& colours,
                                             const SliderState& state, bool preserveBrightness) {
@@ -31,8 +32,9 @@ std::vector<PaletteColour> rebalanceColours(const std::vector<PaletteColour>& co
 std::string rangesTable(const std::vector<PaletteColour>& colours, const SliderState& state,
                         bool preserveBrightness) {
     char line[160];
-    std::snprintf(line, sizeof line, "Lows below %g, Heights above %g, %s luminance\n",
-                  double(state.lowsBelow), double(state.heightsAbove),
+    std::snprintf(line, sizeof line, "Lows below %s, Heights above %s, %s luminance\n",
+                  sliderStepText(state.lowsBelow).c_str(),
+                  sliderStepText(state.heightsAbove).c_str(),
                   preserveBrightness ? "brightness-preserving" : "plain");
     std::string table = line;
     table += "Entry  Red  Green  Blue  Luminance  Range\n";

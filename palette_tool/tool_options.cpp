@@ -1,8 +1,11 @@
 #include "tool_options.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+
+#include "file_access.h"
 
 const ToolOption kToolOptions[] = {
     {"--lows", "CR,MG,YB", BalanceOption, Lows,
@@ -38,8 +41,10 @@ const ToolOption kToolOptions[] = {
      "palette-balance --settings=looks.balance --state=B dawn.gpl dusk.gpl"},
     {"--save-settings", "FILE", SaveSettingsOption, 0,
      "Write the settings of this command line to FILE as a settings file, for the plugin's "
-     "\"Load Settings...\": they become state A, and state B keeps its defaults. Values are "
-     "rounded to the plugin's slider steps (multiples of 1/256) as the file holds them. Needs no "
+     "\"Load Settings...\": they become state A, and state B keeps its defaults. With "
+     "--settings, FILE gets that file's record with only what the options change: the "
+     "other state, the state and range shown and the brightness mode stay as they were. "
+     "Values are rounded to the plugin's slider steps (multiples of 1/256) as the file holds them. Needs no "
      "INPUT; with INPUT, FILE is written once the run has succeeded.",
      "palette-balance --save-settings=night.balance --lows=-0.25,0,0.5 --all=0,0,0.25"},
     {"--format", "F", FormatOption, 0,
@@ -55,7 +60,8 @@ const ToolOption kToolOptions[] = {
      "Also draw a PNG picture of the change: the input colours in one row and the output "
      "colours below, each framed in its tone range's colour, and for an indexed picture as "
      "INPUT the picture before and after. Works with --ranges too. With --out-dir it is given "
-     "without a file name and draws each file's preview to DIR as NAME-preview.png.",
+     "without a file name (last, or before another option) and draws each file's preview to "
+     "DIR as NAME-preview.png.",
      "palette-balance --preview=night-preview.png --lows=0,0,0.5 town.png town-night.png"},
     {"--out-dir", "DIR", OutputDirOption, 0,
      "Balance every INPUT into the folder DIR, made if missing, under its own name (with "
@@ -100,31 +106,61 @@ const size_t kToolFormatCount = sizeof kToolFormats / sizeof kToolFormats[0];
 
 namespace {
 
-// A decimal number and nothing else (no blanks, no hex, no nan or inf),
-// read as a float and within [low, high].
-bool parseSetting(const std::string& text, float low, float high, float& value,
-                  std::string& error) {
-    const bool decimal = !text.empty() &&
-                         text.find_first_not_of("0123456789.eE+-") == std::string::npos &&
-                         text.find_first_of("0123456789") != std::string::npos;
-    char* end = nullptr;
-    const float parsed = decimal ? std::strtof(text.c_str(), &end) : 0.0f;
-    if (!decimal || end != text.c_str() + text.size() || !std::isfinite(parsed)) {
-        error = "'" + text + "' is not a number";
-        return false;
+// Exponents larger than this are held at it: the value's range and slider
+// step stay what they were, and the digits written out stay few.
+constexpr long kLargestExponent = 4096;
+
+// A decimal with an optional exponent ("2.5e-1") written without it
+// ("0.25"), as the slider-step reading takes it. False when `text` is not
+// such a number; what is left without an exponent is checked by the reading.
+bool withoutExponent(const std::string& text, std::string& plain) {
+    const size_t e = text.find_first_of("eE");
+    if (e == std::string::npos) {
+        plain = text;
+        return true;
     }
-    if (parsed < low || parsed > high) {
-        char range[32];
-        std::snprintf(range, sizeof range, "%g to %g", double(low), double(high));
-        error = text + " is outside " + range;
+    std::string mantissa = text.substr(0, e), exponentText = text.substr(e + 1);
+    const std::string sign = !mantissa.empty() && (mantissa[0] == '-' || mantissa[0] == '+')
+                                 ? mantissa.substr(0, 1) : "";
+    mantissa.erase(0, sign.size());
+    const bool exponentNegative = !exponentText.empty() && exponentText[0] == '-';
+    if (!exponentText.empty() && (exponentText[0] == '-' || exponentText[0] == '+')) exponentText.erase(0, 1);
+    const size_t point = mantissa.find('.');
+    const std::string whole = mantissa.substr(0, point);
+    const std::string fraction = point == std::string::npos ? "" : mantissa.substr(point + 1);
+    const std::string digits = whole + fraction;
+    if (digits.empty() || exponentText.empty() ||
+        digits.find_first_not_of("0123456789") != std::string::npos ||
+        exponentText.find_first_not_of("0123456789") != std::string::npos)
         return false;
-    }
-    value = parsed;
+    long exponent = 0;
+    for (char digit : exponentText) exponent = std::min(exponent * 10 + (digit - '0'), kLargestExponent);
+    const long at = long(whole.size()) + (exponentNegative ? -exponent : exponent);
+    if (at <= 0)
+        plain = sign + "0." + std::string(size_t(-at), '0') + digits;
+    else if (size_t(at) >= digits.size())
+        plain = sign + digits + std::string(size_t(at) - digits.size(), '0');
+    else
+        plain = sign + digits.substr(0, size_t(at)) + "." + digits.substr(size_t(at));
     return true;
 }
 
+// A decimal number and nothing else (no blanks, no hex, no nan or inf),
+// within its slider's range as written, read onto the slider's step as a
+// settings file is read; `moved` tells whether the step differs from it.
+bool parseSetting(const std::string& text, SliderKind kind, float& value, bool& moved,
+                  std::string& error) {
+    std::string plain;
+    const DecimalReading reading = withoutExponent(text, plain)
+                                       ? sliderStepFromDecimal(plain, kind, value, moved)
+                                       : DecimalNotADecimal;
+    if (reading == DecimalNotADecimal) error = "'" + text + "' is not a number";
+    if (reading == DecimalOutOfRange) error = text + " is outside " + sliderRangeText(kind);
+    return reading == DecimalOnStep;
+}
+
 // "CR,MG,YB": three balance values, each in [-1, 1].
-bool parseBalanceTriple(const std::string& text, float triple[kBalanceAxisCount],
+bool parseBalanceTriple(const std::string& text, float triple[kBalanceAxisCount], bool& moved,
                         std::string& error) {
     std::vector<std::string> parts;
     size_t begin = 0;
@@ -140,10 +176,34 @@ bool parseBalanceTriple(const std::string& text, float triple[kBalanceAxisCount]
         return false;
     }
     float parsed[kBalanceAxisCount];
-    for (int axis = 0; axis < kBalanceAxisCount; ++axis)
-        if (!parseSetting(parts[axis], -1.0f, 1.0f, parsed[axis], error)) return false;
+    moved = false;
+    for (int axis = 0; axis < kBalanceAxisCount; ++axis) {
+        bool axisMoved = false;
+        if (!parseSetting(parts[axis], BalanceSlider, parsed[axis], axisMoved, error)) return false;
+        moved = moved || axisMoved;
+    }
     for (int axis = 0; axis < kBalanceAxisCount; ++axis) triple[axis] = parsed[axis];
     return true;
+}
+
+// Notes, for the line on stderr, that the option's value was moved onto the
+// sliders' steps; a later use of the same option replaces the note.
+void noteMovedValue(const ToolOption& option, const std::string& value, bool moved,
+                    ToolOptions& options) {
+    std::vector<MovedValue>& notes = options.movedValues;
+    for (size_t i = 0; i < notes.size(); ++i)
+        if (notes[i].option == option.name) notes.erase(notes.begin() + long(i));
+    if (!moved) return;
+    std::string used;
+    if (option.kind == BalanceOption)
+        for (int axis = 0; axis < kBalanceAxisCount; ++axis)
+            used += (axis ? "," : "") + sliderStepText(options.state.balance[option.target][axis]);
+    else
+        used = sliderStepText(option.target == 0 ? options.state.lowsBelow : options.state.heightsAbove);
+    const char* how = option.kind == BalanceOption ? "the nearest slider steps towards 0"
+                                                   : "the nearest slider step below";
+    notes.push_back({option.name, std::string(option.name) + "=" + value + " is used as " + used +
+                                      " (" + how + ")"});
 }
 
 // "gpl, jasc, ... or act"
@@ -172,8 +232,7 @@ bool applyBatchOption(const ToolOption& option, const std::string& value, ToolOp
     return true;
 }
 
-// With --out-dir anywhere on the command line, a bare --preview asks for a
-// preview of each file; a file name for it comes only after '='.
+// Whether --out-dir is anywhere on the command line.
 bool outputDirRequested(const std::vector<std::string>& arguments) {
     const std::string name = "--out-dir";
     for (const std::string& argument : arguments) {
@@ -185,8 +244,15 @@ bool outputDirRequested(const std::vector<std::string>& arguments) {
     return false;
 }
 
-bool isPreviewForEachFile(const ToolOption& option, size_t equals, bool batch) {
-    return batch && option.kind == PreviewOption && equals == std::string::npos;
+// A bare --preview that no file name follows (it comes last, or an option
+// comes next) asks for a preview of each file of a run with --out-dir. A
+// name after it is its value, as in every other run, so that it never
+// becomes an INPUT; --out-dir then refuses it.
+bool isPreviewForEachFile(const ToolOption& option, size_t equals, bool batch,
+                          const std::vector<std::string>& arguments, size_t at) {
+    const bool nameFollows = at + 1 < arguments.size() && (arguments[at + 1].size() < 2 ||
+                                                           arguments[at + 1][0] != '-');
+    return batch && option.kind == PreviewOption && equals == std::string::npos && !nameFollows;
 }
 
 // The files of a run with --out-dir: every one an INPUT.
@@ -248,27 +314,55 @@ void noteGivenSetting(const ToolOption& option, ToolOptions& options) {
     if (option.kind == BrightnessOption) options.givenSettings |= kGivenBrightness;
 }
 
-// --state needs a file to choose from, and --save-settings must not replace
-// any other file of the run.
-bool settingsOptionsFit(const ToolOptions& options, const std::vector<std::string>& files,
-                        std::string& error) {
+// --state needs a file to choose from.
+bool settingsOptionsFit(const ToolOptions& options, std::string& error) {
     if (options.settingsState >= 0 && options.settingsPath.empty()) {
         error = "--state needs --settings";
         return false;
     }
-    const std::string& save = options.saveSettingsPath;
-    const bool batch = !options.outputDir.empty();  // every file named is an INPUT
-    for (size_t i = 0; i < files.size() && !save.empty(); ++i)
-        if (save == files[i]) {
-            error = std::string("--save-settings and ") + (i == 0 || batch ? "INPUT" : "OUTPUT") +
-                    " name the same file";
+    return true;
+}
+
+// One file a run names, by the option or place that names it.
+struct NamedFile {
+    const char* role;  // "INPUT", "--preview", ...
+    std::string path;  // empty: not named
+    bool written;
+};
+
+// Two names the run may give one file: OUTPUT may be INPUT, and
+// --save-settings the file --settings read.
+bool mayShareAFile(const NamedFile& a, const NamedFile& b) {
+    const std::string roles = std::string(a.role) + " " + b.role;
+    return roles == "INPUT OUTPUT" || roles == "--save-settings --settings";
+}
+
+// No file the run writes may be another file of the run, compared by what
+// the file system holds, not by how the names are spelt.
+bool namedFilesStayApart(const std::vector<NamedFile>& files, std::string& error) {
+    std::vector<FileIdentity> identities;
+    for (const NamedFile& file : files) identities.push_back(fileIdentityOf(file.path));
+    for (size_t i = 0; i < files.size(); ++i)
+        for (size_t j = i + 1; j < files.size(); ++j) {
+            const NamedFile &a = files[i], &b = files[j];
+            if (a.path.empty() || b.path.empty() || !(a.written || b.written)) continue;
+            if (mayShareAFile(a, b) || !sameFile(identities[i], identities[j])) continue;
+            error = std::string(a.role) + " and " + b.role + " name the same file";
             return false;
         }
-    if (!save.empty() && save == options.previewPath) {
-        error = "--save-settings and --preview name the same file";
-        return false;
-    }
     return true;
+}
+
+// The files of a run on one INPUT (with OUTPUT, or --ranges), or of each
+// INPUT of a run with --out-dir, whose outputs are checked as they are planned.
+bool runFilesStayApart(const ToolOptions& options, const std::vector<std::string>& inputs,
+                       std::string& error) {
+    std::vector<NamedFile> files = {{"--save-settings", options.saveSettingsPath, true},
+                                    {"--preview", options.previewPath, true}};
+    for (const std::string& input : inputs) files.push_back({"INPUT", input, false});
+    files.push_back({"OUTPUT", options.outputPath, true});
+    files.push_back({"--settings", options.settingsPath, false});
+    return namedFilesStayApart(files, error);
 }
 
 // --save-settings alone: no INPUT, nothing to read or draw.
@@ -281,15 +375,21 @@ bool savesSettingsOnly(const ToolOptions& options, const std::vector<std::string
 bool applyOption(const ToolOption& option, const std::string& value, ToolOptions& options,
                  std::string& error) {
     std::string reason;
+    bool moved = false;
     switch (option.kind) {
         case BalanceOption:
-            if (parseBalanceTriple(value, options.state.balance[option.target], reason))
+            if (parseBalanceTriple(value, options.state.balance[option.target], moved, reason)) {
+                noteMovedValue(option, value, moved, options);
                 return true;
+            }
             break;
         case ThresholdOption: {
             float& threshold =
                 option.target == 0 ? options.state.lowsBelow : options.state.heightsAbove;
-            if (parseSetting(value, 0.0f, 1.0f, threshold, reason)) return true;
+            if (parseSetting(value, ThresholdSlider, threshold, moved, reason)) {
+                noteMovedValue(option, value, moved, options);
+                return true;
+            }
             break;
         }
         case FormatOption:
@@ -323,17 +423,6 @@ bool applyOption(const ToolOption& option, const std::string& value, ToolOptions
     }
     error = std::string(option.name) + "=" + value + ": " + reason;
     return false;
-}
-
-// The preview picture must not replace INPUT or OUTPUT.
-bool previewNamesNoOtherFile(const ToolOptions& options, std::string& error) {
-    const std::string& preview = options.previewPath;
-    if (!preview.empty() && (preview == options.inputPath || preview == options.outputPath)) {
-        error = std::string("--preview and ") +
-                (preview == options.inputPath ? "INPUT" : "OUTPUT") + " name the same file";
-        return false;
-    }
-    return true;
 }
 
 bool isHelpArgument(const std::string& argument) {
@@ -392,6 +481,8 @@ ToolOptions defaultToolOptions() {
     options.outputFormat = GimpPalette;
     options.settingsState = -1;
     options.givenSettings = 0;
+    options.settingsFileTaken = false;
+    options.settingsFile = kDefaultBalanceSettings;
     return options;
 }
 
@@ -425,7 +516,7 @@ bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& op
             error = "unknown option '" + name + "'";
             return false;
         }
-        if (isPreviewForEachFile(*option, equals, batch)) {
+        if (isPreviewForEachFile(*option, equals, batch, arguments, i)) {
             options.previewEach = true;
             continue;
         }
@@ -446,9 +537,10 @@ bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& op
         if (!applyOption(*option, value, options, error)) return false;
         noteGivenSetting(*option, options);
     }
-    if (!settingsOptionsFit(options, files, error)) return false;
-    if (savesSettingsOnly(options, files)) return true;
-    if (batch || options.inPlace) return takeBatchFiles(files, options, error);
+    if (!settingsOptionsFit(options, error)) return false;
+    if (savesSettingsOnly(options, files)) return runFilesStayApart(options, files, error);
+    if (batch || options.inPlace)
+        return takeBatchFiles(files, options, error) && runFilesStayApart(options, files, error);
     if (options.showRanges) {
         if (files.size() != 1) {
             error = files.empty() ? "--ranges needs an INPUT file"
@@ -457,7 +549,7 @@ bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& op
             return false;
         }
         options.inputPath = files[0];
-        return previewNamesNoOtherFile(options, error);
+        return runFilesStayApart(options, files, error);
     }
     if (files.size() != 2) {
         error = files.size() < 2 ? "expected INPUT and OUTPUT files"
@@ -466,7 +558,7 @@ bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& op
     }
     options.inputPath = files[0];
     options.outputPath = files[1];
-    return previewNamesNoOtherFile(options, error);
+    return runFilesStayApart(options, {files[0]}, error);
 }
 
 std::string toolHelpText() {
@@ -490,7 +582,10 @@ std::string toolHelpText() {
                   "each from -1 (towards cyan, magenta, yellow) to 1 (towards red, green, blue). "
                   "Each colour gets the values of its range (Lows, Mediums or Heights, by its "
                   "luminance), then those of All. Values are refused, not clamped, when they lie "
-                  "outside their range.",
+                  "outside their range as written. Each value is used where the plugin's slider "
+                  "placed at it stands, as a settings file's is: a balance value towards 0 and a "
+                  "threshold down to a multiple of 1/256 (0.2 and 0.8 stay as they are); one line "
+                  "on standard error says when an option was moved.",
                   0);
     text += "\n";
     appendWrapped(text,
@@ -525,8 +620,19 @@ std::string toolHelpText() {
     return text;
 }
 
+namespace {
+
+// The state of a settings file that the run takes: --state's, or the one shown.
+int takenState(const BalanceSettings& fromFile, const ToolOptions& options) {
+    return options.settingsState >= 0 ? options.settingsState : fromFile.currentState;
+}
+
+}  // namespace
+
 void takeSettingsFile(const BalanceSettings& fromFile, ToolOptions& options) {
-    const int state = options.settingsState >= 0 ? options.settingsState : fromFile.currentState;
+    options.settingsFileTaken = true;
+    options.settingsFile = fromFile;
+    const int state = takenState(fromFile, options);
     const SliderState& taken = fromFile.states[state];
     for (int range = 0; range < kToneRangeCount; ++range)
         if (!(options.givenSettings & (1u << range)))
@@ -540,9 +646,16 @@ void takeSettingsFile(const BalanceSettings& fromFile, ToolOptions& options) {
 }
 
 BalanceSettings settingsToSave(const ToolOptions& options) {
-    BalanceSettings settings = kDefaultBalanceSettings;
-    settings.states[0] = options.state;
-    settings.preserveBrightness = options.preserveBrightness;
+    if (!options.settingsFileTaken) {
+        BalanceSettings settings = kDefaultBalanceSettings;
+        settings.states[0] = options.state;
+        settings.preserveBrightness = options.preserveBrightness;
+        return settings;
+    }
+    BalanceSettings settings = options.settingsFile;
+    settings.states[takenState(settings, options)] = options.state;
+    if (options.givenSettings & kGivenBrightness)
+        settings.preserveBrightness = options.preserveBrightness;
     return settings;
 }
 

@@ -10,6 +10,13 @@
 #include "settings_file.h"
 #include "slider_state.h"
 
+// A balance or threshold option whose value was moved onto the sliders'
+// steps, and the line that says so.
+struct MovedValue {
+    std::string option;  // "--lows-below"
+    std::string line;    // "--lows-below=0.3 is used as 0.296875 (the nearest slider step below)"
+};
+
 struct ToolOptions {
     SliderState state;        // thresholds 0.2 and 0.8, every balance value 0
     bool preserveBrightness;  // on unless --plain, as in the plugin
@@ -29,6 +36,9 @@ struct ToolOptions {
     int settingsState;             // --state: 0 (A) or 1 (B), or -1 for the state the file shows
     std::string saveSettingsPath;  // --save-settings: where this run's settings go, or empty
     unsigned givenSettings;        // the settings the options gave (kGiven... bits), over the file's
+    std::vector<MovedValue> movedValues;  // one for each option moved onto the sliders' steps
+    bool settingsFileTaken;        // --settings was read into `settingsFile`
+    BalanceSettings settingsFile;  // the whole record --settings held
 };
 
 // Bits of ToolOptions::givenSettings: a balance option sets bit 1 << its
@@ -81,8 +91,11 @@ extern const size_t kToolFormatCount;
 // The settings of a fresh run: the plugin's defaults.
 ToolOptions defaultToolOptions();
 
-// Parses the arguments after the program name. Values are single-precision
-// floats as the plugin stores them; a value outside its range or not wholly a
+// Parses the arguments after the program name. Balance values and thresholds
+// are read as exact decimals (an exponent allowed) onto the plugin's slider
+// steps, as a settings file is read, so that the command line, a settings
+// file and the plugin give one palette; each option so moved is noted in
+// `movedValues`. A value outside its range as written or not wholly a
 // decimal number is refused, never clamped. Returns false with a one-line
 // reason in `error`. --help anywhere wins over everything else.
 bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& options,
@@ -93,8 +106,13 @@ bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& op
 // that the options gave, which keep their values.
 void takeSettingsFile(const BalanceSettings& fromFile, ToolOptions& options);
 
-// What --save-settings writes: this run's settings as state A, state B at
-// its defaults, state A and the range All shown.
+// What --save-settings writes. After --settings: the file's record with
+// only what the options changed, the state taken (the one shown or --state's)
+// holding this run's values and the brightness mode --plain or
+// --preserve-brightness gave; the other state, the state and range shown and
+// an untouched brightness mode stay the file's. Without --settings: this
+// run's settings as state A, state B at its defaults, state A and the range
+// All shown.
 BalanceSettings settingsToSave(const ToolOptions& options);
 
 // The --help text.

@@ -2,7 +2,8 @@
 # Times palette-balance on indexed PNGs:
 # - 1,000 pictures of 256x256 balanced in one run with --out-dir, in a shell
 #   loop that starts the tool once per file, and copied with cp (one cp of
-#   them all, and one cp per file in a loop), each per file;
+#   them all, and one cp per file in a loop), each per file; then the run
+#   with --out-dir against cp -r of the folder, medians of 5 (at most 3 times);
 # - one 4096x4096 picture against a plain cp of the same file and against cp
 #   followed by a flush to the disk (the tool flushes each output before
 #   renaming it), medians of 5 runs, with the peak resident memory of each.
@@ -12,7 +13,7 @@
 set -euo pipefail
 tool=$(realpath "$1")
 work=${2:-$(mktemp -d)}
-rm -rf "$work/small" "$work/out-loop" "$work/out-dir" "$work/out-cp" "$work/out-cp-loop" "$work"/*.us
+rm -rf "$work/small" "$work/out-loop" "$work/out-dir" "$work/out-cp" "$work/out-cp-loop" "$work/out-cp-r" "$work"/*.us
 mkdir -p "$work/small" "$work/out-loop" "$work/out-cp" "$work/out-cp-loop"
 
 # An indexed PNG of W x H with 256 colours: the small one with pixels that
@@ -72,11 +73,30 @@ for f in "$work"/small/*.png; do cp "$f" "$work/out-cp-loop/${f##*/}"; done
 cp_loop_ns=$(( $(now_ns) - start ))
 cmp -s "$work/out-loop/0001.png" "$work/out-dir/0001.png" || { echo "the two runs differ" >&2; exit 1; }
 
+# The run with --out-dir against cp -r of the folder, medians of 5 rounds
+# taken in turn, since a shared disk's speed drifts: the outputs are flushed
+# in groups, which should keep the run within 3 times the copy.
+rm -f "$work/dir.us" "$work/cp-r.us"
+for _ in 1 2 3 4 5; do
+  rm -rf "$work/out-dir" "$work/out-cp-r"; sync
+  start=$(now_ns)
+  "$tool" "${settings[@]}" --out-dir="$work/out-dir" "$work"/small/*.png 2>/dev/null
+  echo $(( ($(now_ns) - start) / 1000 )) >>"$work/dir.us"
+  sync
+  start=$(now_ns); cp -r "$work/small" "$work/out-cp-r"; echo $(( ($(now_ns) - start) / 1000 )) >>"$work/cp-r.us"
+  sync
+done
+dir_us=$(median <"$work/dir.us")
+cp_r_us=$(median <"$work/cp-r.us")
+
 echo "256x256 indexed PNG ($(stat -c %s "$work/one.png") bytes), 1000 files:" \
      "one run with --out-dir $(per_file_ms $dir_ns) ms per file," \
      "1000 files in one loop: $(per_file_ms $loop_ns) ms per file," \
      "cp of them all $(per_file_ms $cp_ns) ms per file," \
      "cp in a loop $(per_file_ms $cp_loop_ns) ms per file"
+echo "1000 files, medians of 5: one run with --out-dir $(awk -v us="$dir_us" 'BEGIN { printf "%.0f", us / 1000 }') ms," \
+     "cp -r of the folder $(awk -v us="$cp_r_us" 'BEGIN { printf "%.0f", us / 1000 }') ms," \
+     "ratio to cp -r $(awk -v t="$dir_us" -v c="$cp_r_us" 'BEGIN { printf "%.2f", t / c }')"
 
 make_png 4096 4096 "$work/large.png"
 # One untimed round first, so that every timed run replaces an output of the

@@ -72,6 +72,8 @@ row("palette-balance, 256x256 PNG, 1000 in one run (--out-dir)",
 row("palette-balance, 256x256 PNG, 1000 in a loop", find("palette-tool.txt", r"1000 files in one loop: ([\d.]+) ms per file"),
     "ms/file")
 row("one cp of the same files", find("palette-tool.txt", r"cp of them all ([\d.]+) ms per file"), "ms/file")
+row("palette-balance, 1000 256x256 PNGs with --out-dir / cp -r of the folder",
+    find("palette-tool.txt", r"ratio to cp -r ([\d.]+)"), "ratio", "<= 3")
 row("cp of the same files in a loop", find("palette-tool.txt", r"cp in a loop ([\d.]+) ms per file"), "ms/file")
 row("palette-balance, 4096x4096 PNG / cp", find("palette-tool.txt", r"ratio ([\d.]+) \(median"), "ratio", "< 2")
 row("palette-balance, 4096x4096 PNG / cp with a flush", find("palette-tool.txt", r"ratio to it ([\d.]+)"), "ratio")

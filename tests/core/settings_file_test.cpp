@@ -4,8 +4,10 @@
 // is written back and read again bit for bit.)
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "settings_file.h"
@@ -54,6 +56,27 @@ bool sameRecord(const BalanceSettings& a, const BalanceSettings& b) {
            a.currentRange == b.currentRange && a.preserveBrightness == b.preserveBrightness;
 }
 
+// Puts the process in a locale whose decimal point is a comma, as a program
+// sharing this code might. A Debian machine without the German locale built
+// gets it from the locale sources into a folder of the test's own.
+bool useCommaLocale() {
+#ifdef _WIN32
+    const char* const names[] = {"German_Germany.1252", "de-DE"};
+#else
+    const char* const names[] = {"de_DE.UTF-8", "de_DE.utf8"};
+    if (!std::setlocale(LC_ALL, names[0])) {
+        const std::string folder = std::filesystem::temp_directory_path().string() + "/settings-file-locales";
+        const std::string command = "localedef -i de_DE -f UTF-8 " + folder + "/de_DE.UTF-8 2>/dev/null";
+        std::filesystem::create_directories(folder);
+        if (std::system(command.c_str()) == 0 || std::filesystem::exists(folder + "/de_DE.UTF-8"))
+            setenv("LOCPATH", folder.c_str(), 1);
+    }
+#endif
+    for (const char* name : names)
+        if (std::setlocale(LC_ALL, name) && std::strtof("0,5", nullptr) == 0.5f) return true;
+    return false;
+}
+
 }  // namespace
 
 TEST(SettingsFile, KnownRecordIsWrittenAsExactDecimalsWithTheProgramsLineEnd) {
@@ -84,12 +107,19 @@ TEST(SettingsFile, ReadingAcceptsEitherLineEndAndRefusesWithOneLineNamingTheLine
         {"B.All.YellowBlue=0\n", "B.All.YellowBlue=0\r", ""},  // a CR and no LF at the end
         {"shown-state=B\n", "", "no shown-state line"},
         {"version 1", "version 2", "line 1: unknown version 2 (this program reads version 1)"},
+        {"version 1", "version 10", "line 1: unknown version 10 (this program reads version 1)"},
         {"Kavrin Color Balance settings", "GIMP Palette",
          "line 1: not a settings file (expected 'Kavrin Color Balance settings, version 1')"},
         {"=-0.25", "=1.5", "line 7: A.Lows.CyanRed: 1.5 is outside -1 to 1"},
         {"A.lows-below=0.2", "A.lows-below=-0.1", "line 5: A.lows-below: -0.1 is outside 0 to 1"},
         {"=0.375", "=3.75e-1", "line 18: A.All.YellowBlue: '3.75e-1' is not a decimal number"},
         {"=0.375", "=nan", "line 18: A.All.YellowBlue: 'nan' is not a decimal number"},
+        {"=0.375", "=0.5.5", "line 18: A.All.YellowBlue: '0.5.5' is not a decimal number"},
+        {"=0.375", "=1.00000001", "line 18: A.All.YellowBlue: 1.00000001 is outside -1 to 1"},
+        {"=0.375", "=-1.00000000000000000001", "line 18: A.All.YellowBlue: -1.00000000000000000001 is outside -1 to 1"},
+        {"B.lows-below=0", "B.lows-below=-0.00000001", "line 19: B.lows-below: -0.00000001 is outside 0 to 1"},
+        {"B.lows-below=0\n", "B.lows-below=-0.000\n", ""},
+        {"=0.375", "=.", "line 18: A.All.YellowBlue: '.' is not a decimal number"},
         {"=0.375", "=" + std::string(60, '9'),
          "line 18: A.All.YellowBlue: " + std::string(40, '9') + "... is outside -1 to 1"},
         {"shown-state=B", "shown-state=C", "line 2: shown-state: 'C' is not A or B"},
@@ -98,6 +128,7 @@ TEST(SettingsFile, ReadingAcceptsEitherLineEndAndRefusesWithOneLineNamingTheLine
         {"B.lows-below=0\n", "B.lows-below=0\nA.Lows.CyanRed=0\n", "line 20: A.Lows.CyanRed repeats line 7"},
         {"A.lows-below", "lows\tbelow\nA.lows-below", "line 5: expected key=value, found 'lows\\tbelow'"},
         {"B.lows-below=0", "B.lows-below=0\r5", "line 19: byte 0x0D is not text"},
+        {"=off\n", "=off\r\r\n", "line 4: byte 0x0D is not text"},
         {"\nA.heights", "\n# r\xC3\xA9glage\nA.heights", "line 6: byte 0xC3 is not text"},
         {"\nA.heights", std::string("\n\0A.heights", 11), "line 6: byte 0x00 is not text"},
         {kKnownText, "", "empty file"},
@@ -115,22 +146,35 @@ TEST(SettingsFile, ReadingAcceptsEitherLineEndAndRefusesWithOneLineNamingTheLine
     }
 }
 
-// A value is stored where a slider placed at it stands: a balance value
-// towards zero to a multiple of 1/256, a threshold down to one, and the reset
-// thresholds 0.2 and 0.8 as they are; a record holding the unrounded value
-// is written as the reader rounds it.
+// A value is stored where a slider placed at it stands: the exact decimal,
+// not the float nearest to it, a balance value towards zero to a multiple of
+// 1/256, a threshold down to one, and the reset thresholds 0.2 and 0.8 as
+// they are; a record holding an unrounded value is written as the reader
+// rounds it.
 TEST(SettingsFile, ValuesAreRoundedToTheSlidersSteps) {
-    // key | value in the file | value stored | value written
+    // key | value in the file | value stored | a value a record may hold | how that is written
     const struct {
         const char* key;
         const char* text;
-        float stored;
+        float stored, held;
         const char* written;
     } samples[] = {
-        {"A.Lows.CyanRed", "0.3", 76.0f / 256, "0.296875"},  {"A.Lows.CyanRed", "-0.3", -76.0f / 256, "-0.296875"},
-        {"A.Lows.CyanRed", "-0.0039", 0.0f, "0"},           {"A.Lows.CyanRed", "0.2", 51.0f / 256, "0.19921875"},
-        {"A.lows-below", "0.2", 0.2f, "0.2"},                {"A.lows-below", "0.8", 0.8f, "0.8"},
-        {"A.lows-below", "0.3", 76.0f / 256, "0.296875"},    {"A.lows-below", "0.19921875", 51.0f / 256, "0.19921875"},
+        {"A.Lows.CyanRed", "0.3", 76.0f / 256, 0.3f, "0.296875"},
+        {"A.Lows.CyanRed", "-0.3", -76.0f / 256, -0.3f, "-0.296875"},
+        {"A.Lows.CyanRed", "-0.0039", 0.0f, -0.0039f, "0"},
+        {"A.Lows.CyanRed", "0.2", 51.0f / 256, 0.2f, "0.19921875"},
+        {"A.lows-below", "0.2", 0.2f, 0.2f, "0.2"},
+        {"A.lows-below", "0.8", 0.8f, 0.8f, "0.8"},
+        {"A.lows-below", "0.3", 76.0f / 256, 0.3f, "0.296875"},
+        {"A.lows-below", "0.19921875", 51.0f / 256, 51.0f / 256, "0.19921875"},
+        // the float nearest to each of these is 1, 0.8 or 0.2
+        {"A.Lows.CyanRed", "0.99999999", 255.0f / 256, 255.0f / 256, "0.99609375"},
+        {"A.Lows.CyanRed", "-0.99999999999999999999", -255.0f / 256, -0.999f, "-0.99609375"},
+        {"A.Lows.CyanRed", "1.000", 1.0f, 1.0f, "1"},
+        {"A.lows-below", "0.79999999", 204.0f / 256, 204.0f / 256, "0.796875"},
+        {"A.lows-below", "0.20000000001", 51.0f / 256, 0.2001f, "0.19921875"},
+        {"A.lows-below", "0.200", 0.2f, 0.2f, "0.2"},
+        {"A.lows-below", "1", 1.0f, 1.0f, "1"},
     };
     for (const auto& sample : samples) {
         const std::string line = std::string("\n") + sample.key + "=";
@@ -142,8 +186,29 @@ TEST(SettingsFile, ValuesAreRoundedToTheSlidersSteps) {
         ASSERT_TRUE(parseSettingsText(text, read, error)) << error;
         float& value = sample.key[2] == 'L' ? read.states[0].balance[Lows][CyanRed] : read.states[0].lowsBelow;
         EXPECT_EQ(std::memcmp(&value, &sample.stored, sizeof value), 0) << sample.key << "=" << sample.text;
-        value = std::strtof(sample.text, nullptr);
+        value = sample.held;
         EXPECT_NE(formatSettingsText(read, "\n").find(line + sample.written + "\n"), std::string::npos)
             << sample.key << "=" << sample.text;
     }
+}
+
+// Numbers are read and written without the locale: under one whose decimal
+// point is a comma the known text still reads as the known record and the
+// record is written as the known text.
+TEST(SettingsFile, CommaLocaleChangesNeitherTheTextNorTheRecord) {
+#ifdef _WIN32
+    ASSERT_TRUE(useCommaLocale()) << "no locale with a decimal comma could be set";
+#else
+    // Without Debian's locale sources (package locales) no German locale can
+    // be built; the Windows build's run under Wine still makes this check.
+    if (!useCommaLocale()) GTEST_SKIP() << "no locale with a decimal comma: install the package locales";
+#endif
+    BalanceSettings read = kDefaultBalanceSettings;
+    std::string error;
+    const bool accepted = parseSettingsText(kKnownText, read, error);
+    const std::string written = formatSettingsText(knownRecord(), "\n");
+    std::setlocale(LC_ALL, "C");
+    ASSERT_TRUE(accepted) << error;
+    EXPECT_TRUE(sameRecord(read, knownRecord()));
+    EXPECT_EQ(kKnownText, written);
 }

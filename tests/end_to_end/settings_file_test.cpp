@@ -45,15 +45,15 @@ std::string bitmapOfTable(const std::vector<uint8_t>& table) {
     return std::string(file.begin(), file.end());
 }
 
-// Runs palette-balance.exe; its exit code.
-DWORD runPaletteTool(const std::vector<std::string>& arguments) {
+// Runs palette-balance.exe, which must say `said` and nothing else; its exit code.
+DWORD runPaletteTool(const std::vector<std::string>& arguments, const std::string& said = "") {
     std::string commandLine = std::string("\"Z:") + PALETTE_TOOL_EXE_UNIX_PATH + "\"";
     std::replace(commandLine.begin(), commandLine.end(), '/', '\\');
     for (const std::string& argument : arguments) commandLine += " \"" + argument + "\"";
     DWORD exitCode = 0xDEADBEEF;
     std::string output;
     EXPECT_TRUE(runProcess(commandLine, 30000, exitCode, output)) << commandLine;
-    EXPECT_EQ(output, "") << commandLine;
+    EXPECT_EQ(output, said) << commandLine;
     return exitCode;
 }
 
@@ -150,7 +150,10 @@ TEST_F(PluginSettingsFiles, LookSavedThroughTheMenuGivesPaletteBalanceTheHostsPa
 TEST_F(PluginSettingsFiles, LookSavedByPaletteBalanceLoadsThroughTheMenu) {
     const std::string path = freshTemporaryFile("settings-e2e-tool.balance");
     ASSERT_EQ(runPaletteTool({"--save-settings=" + path, "--plain", "--lows=-0.25,0,0.5", "--mediums=0.3,0,0",
-                              "--lows-below=0.3", "--all=0,-0.25,0.25"}),
+                              "--lows-below=0.3", "--all=0,-0.25,0.25"},
+                             "palette-balance: --mediums=0.3,0,0 is used as 0.296875,0,0 (the nearest "
+                             "slider steps towards 0)\r\npalette-balance: --lows-below=0.3 is used as "
+                             "0.296875 (the nearest slider step below)\r\n"),
               0u);
     startSession("", PluginBuild::Probed);
     ASSERT_FALSE(HasFatalFailure());

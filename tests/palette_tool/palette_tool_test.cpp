@@ -17,6 +17,8 @@
 
 #include "start_process.h"
 #else
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -366,12 +368,13 @@ TEST_F(PaletteToolTest, KnownPaletteMatchesThePluginTransformInEveryOutputFormat
           "--all=0.1,0.2,-0.3", "--lows-below=0.3", "--heights-above=0.6"},
          [](SliderState& s) {
              const float values[4][3] = {
-                 {0.25f, -0.5f, 0.75f}, {-0.125f, 0.5f, 0}, {0, -0.25f, 1}, {0.1f, 0.2f, -0.3f}};
+                 {0.25f, -0.5f, 0.75f}, {-0.125f, 0.5f, 0}, {0, -0.25f, 1},
+                 {25.0f / 256, 51.0f / 256, -76.0f / 256}};  // 0.1, 0.2, -0.3 on the sliders' steps
              for (int range = 0; range < kToneRangeCount; ++range)
                  for (int axis = 0; axis < kBalanceAxisCount; ++axis)
                      s.balance[range][axis] = values[range][axis];
-             s.lowsBelow = 0.3f;
-             s.heightsAbove = 0.6f;
+             s.lowsBelow = 76.0f / 256;
+             s.heightsAbove = 153.0f / 256;
          },
          true},
         {{"--plain", "--lows=-1,1,-0.5", "--heights=0.75,0,-1", "--all=-0.2,0,0.4"},
@@ -381,14 +384,14 @@ TEST_F(PaletteToolTest, KnownPaletteMatchesThePluginTransformInEveryOutputFormat
              s.balance[Lows][YellowBlue] = -0.5f;
              s.balance[Heights][CyanRed] = 0.75f;
              s.balance[Heights][YellowBlue] = -1.0f;
-             s.balance[All][CyanRed] = -0.2f;
-             s.balance[All][YellowBlue] = 0.4f;
+             s.balance[All][CyanRed] = -51.0f / 256;
+             s.balance[All][YellowBlue] = 102.0f / 256;
          },
          false},
         {{"--lows-below=0.9", "--heights-above=0.1", "--lows=1,0,0", "--heights=0,0,1"},
          [](SliderState& s) {
-             s.lowsBelow = 0.9f;
-             s.heightsAbove = 0.1f;
+             s.lowsBelow = 230.0f / 256;
+             s.heightsAbove = 25.0f / 256;
              s.balance[Lows][CyanRed] = 1.0f;
              s.balance[Heights][YellowBlue] = 1.0f;
          },
@@ -684,6 +687,12 @@ TEST_F(PaletteToolTest, MalformedBadOptionsGiveOneLineAndLeaveNoOutput) {
         {{"--format=tga"}, "out.gpl", "--format=tga: unknown format 'tga'"},
         {{"--brightness"}, "out.gpl", "unknown option '--brightness' (see --help)"},
         {{}, "out.txt", "OUTPUT: cannot tell the output format from the file name"},
+        {{"--save-settings=" + work(".") + "/out.gpl"}, "out.gpl",
+         "--save-settings and OUTPUT name the same file"},
+        {{"--out-dir=" + work("o"), "--save-settings=" + work("o/dusk.gpl")}, "dusk.hex",
+         "--save-settings and the output " + work("o") + "/dusk.gpl name the same file"},
+        {{"--out-dir=" + work("o"), "--preview", work("p.png")}, "dusk.hex",
+         "with --out-dir, --preview takes no file name"},
     };
     for (const auto& sample : samples) {
         std::vector<std::string> arguments = sample.arguments;
@@ -691,7 +700,7 @@ TEST_F(PaletteToolTest, MalformedBadOptionsGiveOneLineAndLeaveNoOutput) {
         arguments.push_back(work(sample.output));
         const ToolRun result = run(arguments);
         std::string expected = "palette-balance: " + sample.message;
-        const size_t placeholder = expected.find("OUTPUT");
+        const size_t placeholder = expected.find("OUTPUT:");
         if (placeholder != std::string::npos) expected.replace(placeholder, 6, work(sample.output));
         EXPECT_EQ(2, result.exitCode) << joined(arguments);
         EXPECT_TRUE(isOneLine(result.err)) << joined(arguments) << ": " << result.err;
@@ -708,6 +717,19 @@ TEST_F(PaletteToolTest, OutputExistingFileIsReplaced) {
     const PaletteFile palette = readPalette(work("out.gpl"));
     ASSERT_EQ(duskColours().size(), palette.colours.size());
     EXPECT_TRUE(sameColours({{164, 115, 115}}, {palette.colours[kDuskGrey128]}));
+    EXPECT_EQ(std::set<std::string>{"out.gpl"}, workFiles());
+
+    // A read-only output is refused in words and left as it was (Wine,
+    // unlike Windows, would replace it: the refusal is the tool's own).
+    const std::vector<uint8_t> kept = readFileBytes(work("out.gpl"));
+    fs::permissions(work("out.gpl"), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    const ToolRun refused = run({"--mediums=-1,0,0", kDuskGpl, work("out.gpl")});
+    fs::permissions(work("out.gpl"), fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(1, refused.exitCode);
+    EXPECT_EQ("palette-balance: " + work("out.gpl") + ": is read-only; the finished file was not put in its place\n",
+              refused.err);
+    EXPECT_EQ(kept, readFileBytes(work("out.gpl")));
     EXPECT_EQ(std::set<std::string>{"out.gpl"}, workFiles());
 }
 
@@ -755,6 +777,18 @@ TEST_F(PaletteToolTest, OutputThatCannotBeWrittenIsReportedWithItsName) {
             << result.err;
     }
     EXPECT_EQ((std::set<std::string>{"folder.gpl", "many.gpl"}), workFiles());
+}
+
+// The lines of stderr, without their line ends.
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    for (size_t begin = 0; begin < text.size();) {
+        const size_t end = text.find('\n', begin);
+        lines.push_back(text.substr(begin, end - begin));
+        if (end == std::string::npos) break;
+        begin = end + 1;
+    }
+    return lines;
 }
 
 #ifndef _WIN32
@@ -817,7 +851,7 @@ TEST_F(PaletteToolTest, SafeWriteTwentyRunsAtOnceLeaveOneRunsResult) {
     std::vector<std::vector<uint8_t>> results;
     std::string together;
     for (int i = 0; i < kRuns; ++i) {
-        const std::string setting = "--all=0,0," + std::to_string(i / 20.0);
+        const std::string setting = "--all=0,0," + std::to_string(i / 32.0);
         const std::string alone = work("alone-" + std::to_string(i) + ".png");
         ASSERT_EQ(0, run({setting, work("in.png"), alone}).exitCode) << setting;
         results.push_back(readFileBytes(alone));
@@ -901,7 +935,8 @@ TEST_F(PaletteToolTest, SafeWriteFullDiskLeavesOutputAsItWas) {
         writeFileBytes(output, old);
         const ToolRun result = run(arguments, 0, 16384);
         EXPECT_EQ(1, result.exitCode) << joined(arguments);
-        EXPECT_TRUE(isOneLine(result.err)) << result.err;
+        const bool batch = output != work("out.png");
+        EXPECT_EQ(batch ? 2u : 1u, linesOf(result.err).size()) << result.err;
         EXPECT_NE(std::string::npos, result.err.find(output + ": cannot write the file: File too large"))
             << result.err;
         EXPECT_EQ(old, readFileBytes(output)) << joined(arguments);
@@ -910,18 +945,6 @@ TEST_F(PaletteToolTest, SafeWriteFullDiskLeavesOutputAsItWas) {
     }
 }
 #endif
-
-// The lines of stderr, without their line ends.
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    for (size_t begin = 0; begin < text.size();) {
-        const size_t end = text.find('\n', begin);
-        lines.push_back(text.substr(begin, end - begin));
-        if (end == std::string::npos) break;
-        begin = end + 1;
-    }
-    return lines;
-}
 
 // Each input goes to DIR (made with its parents) under its own name, in its
 // own format, byte for byte as a run on that file alone writes it; each gets
@@ -947,8 +970,10 @@ TEST_F(PaletteToolTest, BatchWritesEachInputIntoTheFolderWithOneLineEach) {
         "cannot open: ",
         "written to " + night + "/image.gif",
     };
+    // one line per input, in their order, and the summary, which stays
     const std::vector<std::string> lines = linesOf(result.err);
-    ASSERT_EQ(inputs.size(), lines.size()) << result.err;
+    ASSERT_EQ(inputs.size() + 1, lines.size()) << result.err;
+    EXPECT_EQ("palette-balance: 5 files: 3 written, 2 failed", lines.back());
     for (size_t i = 0; i < inputs.size(); ++i)
         EXPECT_EQ(0u, lines[i].rfind("palette-balance: " + inputs[i] + ": " + expected[i], 0))
             << lines[i];
@@ -973,7 +998,8 @@ TEST_F(PaletteToolTest, BatchWritesEachInputIntoTheFolderWithOneLineEach) {
 
     result = run({"--out-dir=" + night, work("dusk.gpl"), work("image.gif")});
     EXPECT_EQ(0, result.exitCode) << result.err;
-    EXPECT_EQ(2u, linesOf(result.err).size()) << result.err;
+    EXPECT_EQ(3u, linesOf(result.err).size()) << result.err;
+    EXPECT_EQ("palette-balance: 2 files: 2 written, 0 failed", linesOf(result.err).back());
 }
 
 // An output that would replace an input of the run is refused, its own input
@@ -986,7 +1012,7 @@ TEST_F(PaletteToolTest, BatchRefusesOutputsThatWouldReplaceInputs) {
     ToolRun result = run({"--mediums=1,0,0", "--out-dir=" + folder + "/work/", work("a.gpl"),
                           work("b.gpl")});
     EXPECT_EQ(1, result.exitCode);
-    EXPECT_EQ(2u, linesOf(result.err).size()) << result.err;
+    EXPECT_EQ(3u, linesOf(result.err).size()) << result.err;
     EXPECT_NE(std::string::npos,
               result.err.find("the output would replace its input (give --in-place to allow it)"))
         << result.err;
@@ -997,13 +1023,29 @@ TEST_F(PaletteToolTest, BatchRefusesOutputsThatWouldReplaceInputs) {
     result = run({"--mediums=1,0,0", "--in-place", "--out-dir=" + work(""), work("a.gpl"),
                   work("b.gpl"), work("a.gpl")});
     EXPECT_EQ(1, result.exitCode);
-    EXPECT_EQ(3u, linesOf(result.err).size()) << result.err;
+    EXPECT_EQ(4u, linesOf(result.err).size()) << result.err;
     EXPECT_NE(std::string::npos, result.err.find("another input of this run is written there"));
     for (const char* name : {"a.gpl", "b.gpl"}) {
         const PaletteFile palette = readPalette(work(name));
         ASSERT_EQ(duskColours().size(), palette.colours.size()) << name;
         EXPECT_TRUE(sameColours({{164, 115, 115}}, {palette.colours[kDuskGrey128]})) << name;
     }
+
+    // With --in-place only its own input may be replaced: b/x.gpl's output
+    // would replace a/x.gpl, the other input.
+    for (const char* name : {"a/x.gpl", "b/x.gpl"}) {
+        fs::create_directories(fs::path(work(name)).parent_path());
+        writeFileBytes(work(name), dusk);
+    }
+    result = run({"--mediums=1,0,0", "--in-place", "--out-dir=" + work("a"), work("b/x.gpl"),
+                  work("a/x.gpl")});
+    EXPECT_EQ(1, result.exitCode);
+    EXPECT_NE(std::string::npos,
+              result.err.find(work("b/x.gpl") + ": " + work("a") +
+                              "/x.gpl: the output would replace another input of this run"))
+        << result.err;
+    EXPECT_EQ(dusk, readFileBytes(work("b/x.gpl")));
+    EXPECT_TRUE(sameColours({{164, 115, 115}}, {readPalette(work("a/x.gpl")).colours[kDuskGrey128]}));
 
     // sub/a-preview.png would come out where a.gpl's preview goes.
     fs::create_directories(work("sub"));
@@ -1054,6 +1096,111 @@ TEST_F(PaletteToolTest, BatchPreviewWritesOnePreviewPerFile) {
 }
 
 #ifndef _WIN32
+// Starts the tool with stderr going to `errPath`; returns its process id.
+pid_t startTool(const std::vector<std::string>& arguments, const std::string& errPath) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(err, STDERR_FILENO);
+        std::vector<char*> argv = {const_cast<char*>(kToolPath.c_str())};
+        for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+bool folderHolds(const std::string& folder, bool temporary) {
+    std::error_code ignored;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, ignored))
+        if ((entry.path().filename().string().find(kTemporaryInfix) != std::string::npos) == temporary)
+            return true;
+    return false;
+}
+
+// An interrupt in the middle of a large run removes every temporary file
+// and ends the tool as the signal does; every output it finished is whole.
+TEST_F(PaletteToolTest, BatchInterruptedLeavesNoTemporaryFileAndWholeOutputs) {
+    std::vector<uint8_t> png = samplePng(duskColours(), 8, 40, 30);
+    const std::vector<uint8_t> end(png.end() - 12, png.end());
+    png.resize(png.size() - 12);
+    appendPngChunk(png, "prVt", std::vector<uint8_t>(size_t(512) << 10, 0x5A));
+    png.insert(png.end(), end.begin(), end.end());
+    std::vector<std::string> arguments = {"--all=0,0,0.5", "--out-dir=" + work("night")};
+    for (int i = 0; i < 100; ++i) {
+        arguments.push_back(work("in-" + std::to_string(i) + ".png"));
+        writeFileBytes(arguments.back(), png);
+    }
+    ASSERT_EQ(0, run({"--all=0,0,0.5", work("in-0.png"), work("alone.png")}).exitCode);
+    const std::vector<uint8_t> whole = readFileBytes(work("alone.png"));
+    for (const int signalNumber : {SIGINT, SIGTERM}) {
+        fs::remove_all(work("night"));
+        const pid_t tool = startTool(arguments, folder + "/stderr.txt");
+        // once the first group is in place and the next one is being written
+        bool caught = false;
+        for (int wait = 0; wait < 20000 && !caught; ++wait) {
+            caught = folderHolds(work("night"), false) && folderHolds(work("night"), true);
+            if (!caught) usleep(500);
+        }
+        kill(tool, signalNumber);
+        int status = 0;
+        ASSERT_EQ(tool, waitpid(tool, &status, 0));
+        EXPECT_TRUE(caught) << "no moment with finished and pending outputs was seen";
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signalNumber) << status;
+        EXPECT_FALSE(folderHolds(work("night"), true)) << "a temporary file was left";
+        size_t finished = 0;
+        for (const fs::directory_entry& entry : fs::directory_iterator(work("night"))) {
+            EXPECT_EQ(whole, readFileBytes(entry.path().string())) << entry.path();
+            ++finished;
+        }
+        EXPECT_GT(finished, 0u);
+        EXPECT_LT(finished, 100u);
+    }
+}
+
+// An input that another program shortens while the tool reads it fails
+// alone: the run goes on with the next inputs and ends with its summary.
+TEST_F(PaletteToolTest, BatchShortenedInputFailsAloneAndTheRunGoesOn) {
+    // the dusk palette and 60 MiB of blank lines, which take a while to read
+    std::string large = withoutCarriageReturns(readFileBytes(kDuskGpl));
+    std::string blankLine(64, ' ');
+    blankLine.back() = '\n';
+    for (size_t i = 0; i < (size_t(60) << 20) / 64; ++i) large += blankLine;
+    for (const char* name : {"a.gpl", "c.gpl"}) writeFileBytes(work(name), readFileBytes(kDuskGpl));
+    // The tool may finish reading before the file is shortened; then it tries again.
+    std::string err;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        writeFileBytes(work("large.gpl"), textBytes(large));
+        fs::remove_all(work("out"));
+        const pid_t tool = startTool({"--out-dir=" + work("out"), work("a.gpl"), work("large.gpl"),
+                                      work("c.gpl")},
+                                     folder + "/stderr.txt");
+        const std::string maps = "/proc/" + std::to_string(tool) + "/maps";
+        for (int wait = 0; wait < 200000; ++wait) {
+            const std::vector<uint8_t> mapped = readFileBytes(maps);
+            if (std::string(mapped.begin(), mapped.end()).find("large.gpl") != std::string::npos) {
+                EXPECT_EQ(0, truncate(work("large.gpl").c_str(), 0));
+                break;
+            }
+            if (mapped.empty()) break;  // the tool has ended
+        }
+        int status = 0;
+        ASSERT_EQ(tool, waitpid(tool, &status, 0));
+        err = withoutCarriageReturns(readFileBytes(folder + "/stderr.txt"));
+        if (fs::exists(work("out/large.gpl"))) continue;  // read before it was shortened
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+        break;
+    }
+    const std::vector<std::string> lines = linesOf(err);
+    ASSERT_EQ(4u, lines.size()) << err;
+    EXPECT_EQ("palette-balance: " + work("large.gpl") + ": the file was shortened while it was being read",
+              lines[1]);
+    EXPECT_EQ("palette-balance: " + work("c.gpl") + ": written to " + work("out") + "/c.gpl", lines[2]);
+    EXPECT_EQ("palette-balance: 3 files: 2 written, 1 failed", lines[3]);
+    EXPECT_FALSE(folderHolds(work("out"), true));
+}
+
 // The progress line shows only on a terminal (here a pseudo-terminal made by
 // script(1)), and only for more than a few files.
 TEST_F(PaletteToolTest, ProgressLineOnlyOnATerminalAndForMoreThanAFewFiles) {
@@ -1081,7 +1228,9 @@ TEST_F(PaletteToolTest, ProgressLineOnlyOnATerminalAndForMoreThanAFewFiles) {
     const ToolRun piped = run(arguments);
     EXPECT_EQ(0, piped.exitCode);
     EXPECT_EQ(std::string::npos, piped.err.find(" files, ")) << piped.err;
-    EXPECT_EQ(6u, linesOf(piped.err).size());
+    EXPECT_EQ(7u, linesOf(piped.err).size());
+    // the summary stays on the terminal after the progress line is gone
+    EXPECT_NE(std::string::npos, many.find("\rpalette-balance: 6 files: 6 written, 0 failed\r\n")) << many;
 }
 #endif
 
@@ -1100,10 +1249,14 @@ TEST_F(PaletteToolTest, RangesTableShowsWhereTheRangesFall) {
                             "    7  205    205   205   0.803922  Heights\n"})
         EXPECT_NE(std::string::npos, result.out.find(row)) << row;
 
+    // The table shows the thresholds it uses, on the sliders' steps.
     result = run({"--ranges", "--plain", "--lows-below=0.5", "--heights-above=0.55", kDuskJasc});
     ASSERT_EQ(0, result.exitCode) << result.err;
-    EXPECT_EQ(0u, result.out.find("Lows below 0.5, Heights above 0.55, plain luminance\n"))
+    EXPECT_EQ(0u, result.out.find("Lows below 0.5, Heights above 0.546875, plain luminance\n"))
         << result.out;
+    EXPECT_EQ("palette-balance: --heights-above=0.55 is used as 0.546875 (the nearest slider step "
+              "below)\n",
+              result.err);
     EXPECT_NE(std::string::npos, result.out.find("    5  128    128   128   0.501961  Mediums\n"))
         << result.out;
     EXPECT_NE(std::string::npos, result.out.find("    4  100    100   100   0.392157  Lows\n"))
@@ -1149,10 +1302,42 @@ TEST_F(PaletteToolTest, SettingsSavedAndReadGiveThePluginColours) {
     }
     result = run({"--ranges", "--settings=" + work("night.balance"), kDuskGpl});
     EXPECT_EQ(0u, result.out.find("Lows below 0.296875, Heights above 0.8, plain luminance\n")) << result.out;
+    // The read-me's pair: the look typed on the command line and the same
+    // look saved and read back give the same bytes, as the plugin would;
+    // grey 4c4c4c lies between 0.296875 and 0.3.
+    writeFileBytes(work("grey.hex"), textBytes("4c4c4c\n808080\n"));
+    const std::vector<std::string> look = {"--lows-below=0.3", "--lows=-0.25,0,0.5", "--all=0,0,0.25"};
+    std::vector<std::string> typed = look, saving = look;
+    typed.insert(typed.end(), {work("grey.hex"), work("typed.hex")});
+    saving.push_back("--save-settings=" + work("look.balance"));
+    ASSERT_EQ(0, run(saving).exitCode);
+    result = run(typed);
+    ASSERT_EQ(0, result.exitCode) << result.err;
+    EXPECT_EQ("palette-balance: --lows-below=0.3 is used as 0.296875 (the nearest slider step below)\n",
+              result.err);
+    ASSERT_EQ(0, run({"--settings=" + work("look.balance"), work("grey.hex"), work("read.hex")}).exitCode);
+    EXPECT_EQ(readFileBytes(work("typed.hex")), readFileBytes(work("read.hex")));
+    for (const char* name : {"grey.hex", "typed.hex", "read.hex", "look.balance"}) fs::remove(work(name));
+
     result = run({"--settings=" + work("night.balance"), "--preview=" + work("p.png"),
                   "--save-settings=" + work("copy.balance"), kDuskGpl, work("out.gpl")});
     ASSERT_EQ(0, result.exitCode) << result.err;
     EXPECT_EQ(saved, readFileBytes(work("copy.balance")));
+
+    // Tweaking a plugin's file changes only what the options change: state
+    // B, the state and range shown and the brightness mode stay the file's.
+    BalanceSettings plugin = {{night, warmer}, 1, Mediums, false};
+    const std::string pluginText = formatSettingsText(plugin);
+    writeFileBytes(work("ab.balance"), std::vector<uint8_t>(pluginText.begin(), pluginText.end()));
+    result = run({"--settings=" + work("ab.balance"), "--state=A", "--heights=0.1,0,0",
+                  "--save-settings=" + work("ab.balance")});
+    ASSERT_EQ(0, result.exitCode) << result.err;
+    plugin.states[0].balance[Heights][CyanRed] = 25.0f / 256;
+    BalanceSettings tweaked;
+    std::string error;
+    ASSERT_TRUE(readSettingsFile(work("ab.balance"), tweaked, error)) << error;
+    EXPECT_EQ(formatSettingsText(plugin), formatSettingsText(tweaked));
+    fs::remove(work("ab.balance"));
     EXPECT_EQ((std::set<std::string>{"copy.balance", "night.balance", "out.gpl", "p.png"}), workFiles());
 }
 

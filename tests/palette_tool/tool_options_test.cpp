@@ -43,7 +43,9 @@ TEST(ToolOptions, DefaultsAreThePluginsStartUpSettings) {
     EXPECT_EQ("out.gpl", options.outputPath);
 }
 
-TEST(ToolOptions, SettingsAreStoredAsTheirSinglePrecisionValues) {
+// Values are read as exact decimals onto the sliders' steps, as a settings
+// file reads them; each option whose value moved gets one line saying so.
+TEST(ToolOptions, SettingsAreStoredOnTheSlidersSteps) {
     ToolOptions options;
     std::string error;
     ASSERT_TRUE(
@@ -52,14 +54,25 @@ TEST(ToolOptions, SettingsAreStoredAsTheirSinglePrecisionValues) {
                           "--plain", "--format=riff", "in.gpl", "out.pal"},
                          options, error))
         << error;
-    const float expected[kToneRangeCount][kBalanceAxisCount] = {
-        {0.25f, -0.5f, 1.0f}, {-1.0f, 0.1f, 0.1f}, {0.3f, 0.0f, 0.5f}, {-1.0f / 256, 0.0f, 0.0f}};
+    const float expected[kToneRangeCount][kBalanceAxisCount] = {{0.25f, -0.5f, 1.0f},
+                                                                {-1.0f, 25.0f / 256, 25.0f / 256},
+                                                                {76.0f / 256, 0.0f, 0.5f},
+                                                                {-1.0f / 256, 0.0f, 0.0f}};
     for (int range = 0; range < kToneRangeCount; ++range)
         for (int axis = 0; axis < kBalanceAxisCount; ++axis)
             EXPECT_EQ(expected[range][axis], options.state.balance[range][axis])
                 << rangeDisplayName(range) << " " << axisDisplayName(axis);
     EXPECT_EQ(0.0f, options.state.lowsBelow);
-    EXPECT_EQ(0.7f, options.state.heightsAbove);
+    EXPECT_EQ(179.0f / 256, options.state.heightsAbove);
+    std::vector<std::string> lines;
+    for (const MovedValue& moved : options.movedValues) lines.push_back(moved.line);
+    EXPECT_EQ((std::vector<std::string>{
+                  "--mediums=-1,0.1,1e-1 is used as -1,0.09765625,0.09765625 (the nearest slider "
+                  "steps towards 0)",
+                  "--heights=+0.3,-0,.5 is used as 0.296875,0,0.5 (the nearest slider steps "
+                  "towards 0)",
+                  "--heights-above=0.7 is used as 0.69921875 (the nearest slider step below)"}),
+              lines);
     EXPECT_FALSE(options.preserveBrightness);
     EXPECT_TRUE(options.formatGiven);
     EXPECT_EQ(RiffPalette, options.outputFormat);
@@ -75,6 +88,24 @@ TEST(ToolOptions, SettingsAreStoredAsTheirSinglePrecisionValues) {
     EXPECT_TRUE(options.preserveBrightness);
     EXPECT_EQ("-in.gpl", options.inputPath);
     EXPECT_EQ("--plain", options.outputPath);
+    EXPECT_TRUE(options.movedValues.empty());
+
+    // The exact decimal is rounded, not the float nearest to it; an exponent
+    // moves the point; the note of an option given again is that of its last use.
+    ASSERT_TRUE(parseToolOptions({"--lows-below=0.3", "--lows-below=0.79999999",
+                                  "--heights-above=0.8", "--all=0.99999999,25e-3,-7.8125E-3",
+                                  "a", "b"},
+                                 options, error))
+        << error;
+    EXPECT_EQ(204.0f / 256, options.state.lowsBelow);
+    EXPECT_EQ(0.8f, options.state.heightsAbove);
+    EXPECT_EQ(255.0f / 256, options.state.balance[All][CyanRed]);
+    EXPECT_EQ(6.0f / 256, options.state.balance[All][MagentaGreen]);
+    EXPECT_EQ(-2.0f / 256, options.state.balance[All][YellowBlue]);
+    ASSERT_EQ(2u, options.movedValues.size());
+    EXPECT_EQ("--lows-below=0.79999999 is used as 0.796875 (the nearest slider step below)",
+              options.movedValues[0].line);
+    EXPECT_EQ("--all", options.movedValues[1].option);
 }
 
 TEST(ToolOptions, BadOptionsAreRefusedWithTheirReason) {
@@ -90,7 +121,11 @@ TEST(ToolOptions, BadOptionsAreRefusedWithTheirReason) {
         {{"--all=0,0,0,0", "a", "b"}, "--all=0,0,0,0: expected three values CR,MG,YB"},
         {{"--all=nan,0,0", "a", "b"}, "--all=nan,0,0: 'nan' is not a number"},
         {{"--all=0,inf,0", "a", "b"}, "--all=0,inf,0: 'inf' is not a number"},
-        {{"--all=0,0,1e40", "a", "b"}, "--all=0,0,1e40: '1e40' is not a number"},
+        {{"--all=0,0,1e40", "a", "b"}, "--all=0,0,1e40: 1e40 is outside -1 to 1"},
+        {{"--all=0,0,1.00000001", "a", "b"}, "--all=0,0,1.00000001: 1.00000001 is outside -1 to 1"},
+        {{"--all=0,0,1e", "a", "b"}, "--all=0,0,1e: '1e' is not a number"},
+        {{"--all=0,0,e1", "a", "b"}, "--all=0,0,e1: 'e1' is not a number"},
+        {{"--lows-below=-1e-9", "a", "b"}, "--lows-below=-1e-9: -1e-9 is outside 0 to 1"},
         {{"--lows=0.5x,0,0", "a", "b"}, "--lows=0.5x,0,0: '0.5x' is not a number"},
         {{"--lows= 0.5,0,0", "a", "b"}, "--lows= 0.5,0,0: ' 0.5' is not a number"},
         {{"--lows=,0,0", "a", "b"}, "--lows=,0,0: '' is not a number"},
@@ -112,6 +147,11 @@ TEST(ToolOptions, BadOptionsAreRefusedWithTheirReason) {
          "--ranges writes nothing; it does not go with --out-dir"},
         {{"--out-dir=night", "--preview=p.png", "a"},
          "with --out-dir, --preview takes no file name: each preview is NAME-preview.png in DIR"},
+        {{"--out-dir=night", "--preview", "p.png", "a"},
+         "with --out-dir, --preview takes no file name: each preview is NAME-preview.png in DIR"},
+        {{"--save-settings=./b", "a", "b"}, "--save-settings and OUTPUT name the same file"},
+        {{"--save-settings=a", "--out-dir=o", "b", "a"}, "--save-settings and INPUT name the same file"},
+        {{"--settings=s", "--preview=./s", "a", "b"}, "--preview and --settings name the same file"},
         {{"--in-place=yes", "--out-dir=.", "a"}, "--in-place takes no value"},
         {{"--plain=1", "a", "b"}, "--plain takes no value"},
         {{"a", "b", "--lows"}, "--lows needs a value: --lows=CR,MG,YB"},
@@ -270,12 +310,12 @@ TEST(ToolOptions, PaletteNameIsTheBareFileName) {
     EXPECT_EQ(".hidden", paletteNameFromPath("dir.d/.hidden"));
 }
 
-// With --out-dir every file is an INPUT, and a bare --preview asks for one
-// preview per file; without it --preview still takes the next argument.
+// With --out-dir every file is an INPUT, and a bare --preview that no name
+// follows asks for one preview per file; a name after it stays its value.
 TEST(ToolOptions, OutputDirTakesEveryFileAsAnInput) {
     ToolOptions options;
     std::string error;
-    ASSERT_TRUE(parseToolOptions({"--preview", "a.png", "--out-dir", "night", "b.gif", "--in-place",
+    ASSERT_TRUE(parseToolOptions({"--preview", "--out-dir", "night", "a.png", "b.gif", "--in-place",
                                   "--", "--c.gpl"},
                                  options, error))
         << error;
