@@ -78,7 +78,8 @@ const ToolFormat kToolFormats[] = {
      "palette-balance --mediums=0.25,0,0 dawn.pal warm.pal"},
     {"riff", RiffPalette, "Microsoft RIFF palette (.pal, RIFF PAL).",
      "palette-balance --heights=0,0,0.5 dawn-riff.pal cold-riff.pal"},
-    {"bmp", IndexedBitmap, "8-bit indexed BMP image: its colour table is rewritten.",
+    {"bmp", IndexedBitmap,
+     "Indexed BMP image (1, 4 or 8 bits per pixel): its colour table is rewritten.",
      "palette-balance --all=0,0,0.375 sprites.bmp sprites-night.bmp"},
     {"png", IndexedPng,
      "Indexed PNG image (bit depth 1 to 8): only the PLTE chunk's colours change; every other "

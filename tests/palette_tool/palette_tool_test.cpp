@@ -556,9 +556,11 @@ TEST_F(PaletteToolTest, MalformedEachBadFileGivesItsMessageAndExitCode) {
          "no 'data' chunk in the RIFF palette"},
         {"header-cut.bmp", cutTo(bitmap, 30), "truncated: the BMP header is cut short"},
         {"too-short.bmp", textBytes("BM\x10"), "truncated: too short for a BMP header"},
-        {"rgb.bmp", withU16(bitmap, 28, 24), "not an 8-bit indexed BMP: it has 24 bits per pixel"},
-        {"16-colour.bmp", withU16(bitmap, 28, 4),
-         "not an 8-bit indexed BMP: it has 4 bits per pixel"},
+        {"rgb.bmp", withU16(bitmap, 28, 24),
+         "not an indexed BMP of 1, 4 or 8 bits per pixel: it has 24"},
+        {"16-colour.bmp", withU16(bitmap, 28, 4), "colour count 32 is more than 16"},
+        {"run-length-4.bmp", withU32(withU32(withU16(bitmap, 28, 4), 46, 16), 30, 2),
+         "unsupported compression 2 for a 4-bit BMP"},
         {"core-header.bmp", withU32(bitmap, 14, 12), "unsupported BMP header size 12"},
         {"bit-fields.bmp", withU32(bitmap, 30, 3), "unsupported compression 3 for an 8-bit BMP"},
         {"many-colours.bmp", withU32(bitmap, 46, 300), "colour count 300 is more than 256"},
@@ -1205,6 +1207,10 @@ TEST_F(PaletteToolTest, KnownPictureComesOutWithThePluginColours) {
         {"depth-8-trns.png", samplePng(dusk, 8, 6, 6, true),
          samplePng(plugin(dusk), 8, 6, 6, true)},
         {"two-frames.gif", sampleGif(dusk, dusk16), sampleGif(plugin(dusk), plugin(dusk16))},
+        {"depth-4.bmp", sampleBitmap(dusk16, 7, 3, 40, false, 4),
+         sampleBitmap(plugin(dusk16), 7, 3, 40, false, 4)},
+        {"depth-1-top-down.bmp", sampleBitmap(two, 37, -2, 124, true, 1),
+         sampleBitmap(plugin(two), 37, -2, 124, true, 1)},
     };
     for (const auto& sample : samples) {
         writeFileBytes(work(sample.name), sample.input);
@@ -1284,6 +1290,8 @@ TEST_F(PaletteToolTest, OutsidePicturesFromImageMagickComeOutRight) {
         {"plasma.gif", "-seed 7 -size 48x32 plasma:fractal -colors 60", "", 48, 32},
         {"interlaced.gif",
          "-seed 7 -size 24x16 plasma:fractal plasma:fractal -colors 20 -interlace GIF", "", 24, 16},
+        {"depth-4.bmp", "-seed 7 -size 30x20 plasma:fractal -colors 9 -type Palette", "BMP3:", 30, 20},
+        {"depth-1.bmp", "-seed 7 -size 29x20 plasma:fractal -colors 2 -type Palette", "BMP3:", 29, 20},
     };
     SliderState state = defaultState();
     state.balance[Lows][YellowBlue] = 0.5f;
@@ -1305,6 +1313,8 @@ TEST_F(PaletteToolTest, OutsidePicturesFromImageMagickComeOutRight) {
         for (const RgbTableSpan& span : before.rgbTables)
             std::fill_n(table.begin() + span.offset,
                         3 * span.count + (before.format == IndexedPng ? 4 : 0), true);
+        if (before.format == IndexedBitmap)
+            std::fill_n(table.begin() + before.tableOffset, 4 * before.colours.size(), true);
         ASSERT_EQ(before.bytes.size(), after.bytes.size()) << sample.name;
         for (size_t i = 0; i < table.size(); ++i) {
             if (table[i]) continue;
