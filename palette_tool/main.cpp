@@ -119,8 +119,11 @@ int main(int argc, char** argv) {
         std::string error;
         if (!parseToolOptions(arguments, options, error))
             return fail(kExitBadOptions, "", error + " (see --help)");
-        if (options.showHelp) {
-            std::fputs(toolHelpText().c_str(), stdout);
+        if (options.showHelp || options.showVersion) {
+            const std::string text = options.showVersion ? toolVersionText()
+                                     : options.showAllHelp ? toolHelpText()
+                                                           : toolShortHelpText();
+            std::fputs(text.c_str(), stdout);
             return kExitDone;
         }
         int code = takeToolSettingsFile(options);

@@ -15,6 +15,8 @@ struct ToolOptions {
     bool preserveBrightness;  // on unless --plain, as in the plugin
     bool showRanges;
     bool showHelp;
+    bool showAllHelp;  // --help=all: every option and format in full
+    bool showVersion;
     bool formatGiven;
     PaletteFormat outputFormat;
     // --out-dir=DIR INPUT...: each input balanced into DIR under its own name.
@@ -49,7 +51,8 @@ enum OptionKind {
     SettingsOption,
     StateOption,
     SaveSettingsOption,
-    HelpOption
+    HelpOption,
+    VersionOption
 };
 
 // One option as --help documents it. Thresholds use target 0 for
@@ -84,7 +87,8 @@ ToolOptions defaultToolOptions();
 // Parses the arguments after the program name. Values are single-precision
 // floats as the plugin stores them; a value outside its range or not wholly a
 // decimal number is refused, never clamped. Returns false with a one-line
-// reason in `error`. --help anywhere wins over everything else.
+// reason in `error`. --help, --help=all or --version anywhere wins over
+// everything else.
 bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& options,
                       std::string& error);
 
@@ -97,8 +101,15 @@ void takeSettingsFile(const BalanceSettings& fromFile, ToolOptions& options);
 // its defaults, state A and the range All shown.
 BalanceSettings settingsToSave(const ToolOptions& options);
 
-// The --help text.
+// The --help text: the usage, the options' names and the formats, in 80
+// columns.
+std::string toolShortHelpText();
+
+// The --help=all text: every option and format with its example.
 std::string toolHelpText();
+
+// The --version line.
+std::string toolVersionText();
 
 // The output format: --format when given, else from the output file's
 // extension (.gpl, .bmp, .png, .gif, .hex, .act; .pal keeps a JASC or RIFF

@@ -1179,10 +1179,18 @@ TEST_F(PaletteToolTest, MalformedSettingsFileEndsTheRunWithOneLineAndNoOutput) {
 }
 
 TEST_F(PaletteToolTest, HelpPrintsTheHelpTextAndExitsCleanly) {
-    const ToolRun result = run({"--help"});
-    EXPECT_EQ(0, result.exitCode);
-    EXPECT_EQ(toolHelpText(), result.out);
-    EXPECT_EQ("", result.err);
+    const struct {
+        const char* argument;
+        std::string text;
+    } samples[] = {{"--help", toolShortHelpText()},
+                   {"--help=all", toolHelpText()},
+                   {"--version", toolVersionText()}};
+    for (const auto& sample : samples) {
+        const ToolRun result = run({sample.argument});
+        EXPECT_EQ(0, result.exitCode) << sample.argument;
+        EXPECT_EQ(sample.text, result.out) << sample.argument;
+        EXPECT_EQ("", result.err) << sample.argument;
+    }
 }
 
 // Indexed pictures come out with exactly the plugin's colours in their
