@@ -2,6 +2,7 @@
 // making palette variants in batches and from scripts.
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <new>
 #include <string>
 #include <vector>
@@ -17,6 +18,9 @@
 #include "tool_options.h"
 
 #ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
 // cmd.exe passes wildcards such as *.png on unexpanded; this asks MinGW-w64's
 // C runtime to expand them into file names before main, as a POSIX shell
 // does, so that --out-dir takes a folder's files on Windows too.
@@ -24,6 +28,21 @@ int _dowildcard = -1;
 #endif
 
 namespace {
+
+#ifdef _WIN32
+// The program's manifest makes UTF-8 its code page, so file names are
+// printed in UTF-8; a console shows them right only while its output code
+// page is UTF-8 too. The console outlives the run, so its page is put back.
+UINT consoleCodePageBefore = 0;
+
+void restoreConsoleCodePage() { SetConsoleOutputCP(consoleCodePageBefore); }
+
+void printInUtf8OnAConsole() {
+    consoleCodePageBefore = GetConsoleOutputCP();
+    if (consoleCodePageBefore == 0 || consoleCodePageBefore == CP_UTF8) return;
+    if (SetConsoleOutputCP(CP_UTF8)) std::atexit(restoreConsoleCodePage);
+}
+#endif
 
 constexpr int kExitDone = 0;
 constexpr int kExitFileProblem = 1;
@@ -46,6 +65,7 @@ int showRanges(const ToolOptions& options) {
     std::string error;
     InputFile input;
     PaletteFile palette;
+    if (!inputNamesAFile(options.inputPath, error)) return fail(kExitFileProblem, "", error);
     if (!openInputFile(options.inputPath, input, error) ||
         !parsePaletteBytes(input.bytes, palette, error))
         return fail(kExitFileProblem, options.inputPath, error);
@@ -110,6 +130,9 @@ int saveToolSettings(const ToolOptions& options) {
 int main(int argc, char** argv) {
     failWritesPastFileSizeLimit();
     reportShortenedInputsOnBusError();
+#ifdef _WIN32
+    printInUtf8OnAConsole();
+#endif
     ToolOptions options;
     // Allocation failures are the one exception the tool meets; the output
     // file and its temporary file are then as the atomic write leaves them
