@@ -286,24 +286,10 @@ bool renameOver(const char* from, const char* to, unsigned long& code) {
 #endif
 }
 
-#ifdef _WIN32
-// The system's words for a Windows error code, without the closing full stop
-// and line end; the number only when the system has no words for it.
-std::string windowsErrorWords(unsigned long code) {
-    char words[256] = "";
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                  DWORD(code), 0, words, sizeof words, nullptr);
-    while (length > 0 && (words[length - 1] == '\n' || words[length - 1] == '\r' ||
-                          words[length - 1] == '.' || words[length - 1] == ' '))
-        --length;
-    if (length == 0) return "Windows error " + std::to_string(code);
-    return std::string(words, length);
-}
-#endif
-
 std::string renameReason(unsigned long code) {
 #ifdef _WIN32
-    return "cannot rename the finished file into place: " + windowsErrorWords(code);
+    return "cannot rename the finished file into place (Windows error " + std::to_string(code) +
+           ")";
 #else
     return "cannot rename the finished file into place: " +
            systemReason(int(code), "unknown reason");

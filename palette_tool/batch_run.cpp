@@ -219,10 +219,6 @@ bool runBatchFile(const ToolOptions& options, const BatchFile& file) {
     }
     std::string failedPath, error;
     if (balanceFile(options, job, failedPath, error) != JobDone) {
-        if (failedPath.empty()) {  // the line names the input itself
-            printMessage("", error.c_str());
-            return false;
-        }
         const std::string reason =
             failedPath == job.inputPath ? error : printablePath(failedPath) + ": " + error;
         printMessage(job.inputPath, reason.c_str());

@@ -1,14 +1,11 @@
 #include "file_job.h"
 
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <vector>
 
 #include "file_access.h"
 #include "palette_balance.h"
 #include "palette_preview.h"
-#include "tool_messages.h"
 
 namespace {
 
@@ -43,28 +40,10 @@ bool writeOutput(const FileJob& job, InputFile& input, const PaletteFile& palett
 
 }  // namespace
 
-bool inputNamesAFile(const std::string& path, std::string& line) {
-#ifdef _WIN32
-    // '*' and '?' cannot be part of a Windows file name.
-    if (path.find_first_of("*?") != std::string::npos) {
-        line = "no file matches " + printablePath(path);
-        return false;
-    }
-#endif
-    struct stat status;
-    if (stat(path.c_str(), &status) == 0 && (status.st_mode & S_IFMT) == S_IFDIR) {
-        line = printablePath(path) + " is a folder; skipped";
-        return false;
-    }
-    return true;
-}
-
 JobOutcome balanceFile(const ToolOptions& options, const FileJob& job, std::string& failedPath,
                        std::string& error) {
     InputFile input;
     PaletteFile palette;
-    failedPath = "";
-    if (!inputNamesAFile(job.inputPath, error)) return JobFileProblem;
     failedPath = job.inputPath;
     if (!openInputFile(job.inputPath, input, error) ||
         !parsePaletteBytes(input.bytes, palette, error)) {

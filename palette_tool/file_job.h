@@ -19,16 +19,10 @@ struct FileJob {
 
 enum JobOutcome { JobDone, JobFileProblem, JobBadOptions };
 
-// False, with a line that names `path` itself, when it names no file to read:
-// a folder ("sub is a folder; skipped"), or on Windows a wildcard that the
-// C runtime left as it was because no file matched ("no file matches *.xyz").
-bool inputNamesAFile(const std::string& path, std::string& line);
-
 // Reads the input, rebalances its colours with the run's settings, and
 // writes the output and the preview, each through a temporary file renamed
 // into place. The preview is drawn before anything is written, so an input
 // picture that cannot be decoded leaves nothing behind. On failure returns
-// the outcome with the file it concerns in `failedPath` and a one-line reason;
-// `failedPath` is empty when the reason names the input itself.
+// the outcome with the file it concerns in `failedPath` and a one-line reason.
 JobOutcome balanceFile(const ToolOptions& options, const FileJob& job, std::string& failedPath,
                        std::string& error);

@@ -1,5 +1,7 @@
 // palette-balance: applies the plugin's colour balance to palette files, for
 // making palette variants in batches and from scripts.
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -59,6 +61,42 @@ int fail(int exitCode, const std::string& path, const std::string& reason) {
     return fail(exitCode, path, reason.c_str());
 }
 
+// False, with a line that names `path` itself, when it names no file to read:
+// a folder ("sub is a folder; skipped"), or on Windows a wildcard that the
+// C runtime left as it was because no file matched ("no file matches *.xyz").
+bool inputNamesAFile(const std::string& path, std::string& line) {
+#ifdef _WIN32
+    // '*' and '?' cannot be part of a Windows file name.
+    if (path.find_first_of("*?") != std::string::npos) {
+        line = "no file matches " + printablePath(path);
+        return false;
+    }
+#endif
+    struct stat status;
+    if (stat(path.c_str(), &status) == 0 && (status.st_mode & S_IFMT) == S_IFDIR) {
+        line = printablePath(path) + " is a folder; skipped";
+        return false;
+    }
+    return true;
+}
+
+// --out-dir: the inputs that name no file are said in words and left out,
+// and the run then ends with exit code 1 however the others went.
+int runBatchOfFiles(ToolOptions options) {
+    std::vector<std::string> files;
+    for (const std::string& input : options.inputPaths) {
+        std::string line;
+        if (inputNamesAFile(input, line))
+            files.push_back(input);
+        else
+            printMessage("", line.c_str());
+    }
+    const bool leftOut = files.size() < options.inputPaths.size();
+    options.inputPaths = files;
+    const int code = runBatch(options);
+    return leftOut ? kExitFileProblem : code;
+}
+
 // --ranges: the table of INPUT's tone ranges on stdout, and the preview when
 // asked for; nothing else is written.
 int showRanges(const ToolOptions& options) {
@@ -86,6 +124,8 @@ int showRanges(const ToolOptions& options) {
 
 // INPUT OUTPUT: one file balanced, OUTPUT's format from --format or its name.
 int balanceOneFile(const ToolOptions& options) {
+    std::string line;
+    if (!inputNamesAFile(options.inputPath, line)) return fail(kExitFileProblem, "", line);
     const FileJob job = {options.inputPath, options.outputPath, options.previewPath, true};
     std::string failedPath, error;
     switch (balanceFile(options, job, failedPath, error)) {
@@ -98,7 +138,7 @@ int balanceOneFile(const ToolOptions& options) {
 
 int runTool(const ToolOptions& options) {
     if (options.showRanges) return showRanges(options);
-    if (!options.outputDir.empty()) return runBatch(options);
+    if (!options.outputDir.empty()) return runBatchOfFiles(options);
     return balanceOneFile(options);
 }
 
@@ -130,15 +170,15 @@ int saveToolSettings(const ToolOptions& options) {
 int main(int argc, char** argv) {
     failWritesPastFileSizeLimit();
     reportShortenedInputsOnBusError();
-#ifdef _WIN32
-    printInUtf8OnAConsole();
-#endif
     ToolOptions options;
     // Allocation failures are the one exception the tool meets; the output
     // file and its temporary file are then as the atomic write leaves them
     // (see writeTemporaryFile).
     try {
         const std::vector<std::string> arguments(argv + 1, argv + argc);
+#ifdef _WIN32
+        printInUtf8OnAConsole();
+#endif
         std::string error;
         if (!parseToolOptions(arguments, options, error))
             return fail(kExitBadOptions, "", error + " (see --help)");

@@ -349,12 +349,8 @@ bool previewNamesNoOtherFile(const ToolOptions& options, std::string& error) {
     return true;
 }
 
-// --help, -h, --help=all and --version: what they show, in `options`.
-bool takeHelpArgument(const std::string& argument, ToolOptions& options) {
-    options.showVersion = argument == "--version";
-    options.showAllHelp = argument == "--help=all";
-    options.showHelp = argument == "--help" || argument == "-h" || options.showAllHelp;
-    return options.showHelp || options.showVersion;
+bool isHelpArgument(const std::string& argument) {
+    return argument == "--help" || argument == "-h";
 }
 
 std::string fileName(const std::string& path) {
@@ -407,11 +403,54 @@ void appendExample(std::string& out, const std::string& example) {
     appendHanging(out, "      Example: ", example, 17);
 }
 
-const char kExitStatusText[] =
-    "Exit status: 0 when done, 1 when a file cannot be read, understood or written (with "
-    "--out-dir: when any file was not written), 2 for bad options.";
+// --help, -h, --help=all and --version: what they show, in `options`.
+bool takeHelpArgument(const std::string& argument, ToolOptions& options) {
+    options.showVersion = argument == "--version";
+    options.showAllHelp = argument == "--help=all";
+    options.showHelp = isHelpArgument(argument) || options.showAllHelp;
+    return options.showHelp || options.showVersion;
+}
 
 }  // namespace
+
+std::string toolShortHelpText() {
+    std::string text =
+        "Usage: palette-balance [OPTIONS] INPUT OUTPUT\n"
+        "       palette-balance [OPTIONS] --out-dir=DIR INPUT...\n"
+        "       palette-balance --ranges [OPTIONS] INPUT\n"
+        "       palette-balance --save-settings=FILE [OPTIONS]\n"
+        "\n";
+    appendWrapped(text,
+                  "Rebalances the colours of a palette file or an indexed picture exactly as the "
+                  "Kavrin Color Balance Plugin does with the same settings, and writes OUTPUT. "
+                  "Balance values CR,MG,YB (CyanRed, MagentaGreen, YellowBlue) are each from -1 "
+                  "to 1, thresholds X from 0 to 1.",
+                  0);
+    std::string names;
+    for (size_t i = 0; i < kToolOptionCount; ++i) {
+        const ToolOption& option = kToolOptions[i];
+        names += (i ? " " : "") + std::string(option.name);
+        if (option.valueHint) names += "=" + std::string(option.valueHint);
+    }
+    text += "\nOptions:\n";
+    appendWrapped(text, names, 2);
+    std::string formats;
+    for (size_t i = 0; i < kToolFormatCount; ++i)
+        formats += (i ? " " : "") + std::string(kToolFormats[i].name);
+    text += "\n";
+    appendHanging(text, "Formats: ", formats, 2);
+    appendHanging(text, "Example: ", kToolOptions[0].example, 2);
+    text += "\n";
+    appendWrapped(text,
+                  "palette-balance --help=all describes every option and format, with an "
+                  "example of each, and the exit status.",
+                  0);
+    return text;
+}
+
+std::string toolVersionText() {
+    return std::string("palette-balance ") + PALETTE_BALANCE_VERSION + "\n";
+}
 
 ToolOptions defaultToolOptions() {
     ToolOptions options;
@@ -551,48 +590,11 @@ std::string toolHelpText() {
         appendExample(text, format.example);
     }
     text += "\n";
-    appendWrapped(text, kExitStatusText, 0);
-    return text;
-}
-
-std::string toolShortHelpText() {
-    std::string text =
-        "Usage: palette-balance [OPTIONS] INPUT OUTPUT\n"
-        "       palette-balance [OPTIONS] --out-dir=DIR INPUT...\n"
-        "       palette-balance --ranges [OPTIONS] INPUT\n"
-        "       palette-balance --save-settings=FILE [OPTIONS]\n"
-        "\n";
     appendWrapped(text,
-                  "Rebalances the colours of a palette file or an indexed picture exactly as the "
-                  "Kavrin Color Balance Plugin does with the same settings, and writes OUTPUT. "
-                  "Balance values CR,MG,YB (CyanRed, MagentaGreen, YellowBlue) are each from -1 "
-                  "to 1, thresholds X from 0 to 1.",
+                  "Exit status: 0 when done, 1 when a file cannot be read, understood or "
+                  "written (with --out-dir: when any file was not written), 2 for bad options.",
                   0);
-    std::string names;
-    for (size_t i = 0; i < kToolOptionCount; ++i) {
-        const ToolOption& option = kToolOptions[i];
-        names += (i ? " " : "") + std::string(option.name);
-        if (option.valueHint) names += "=" + std::string(option.valueHint);
-    }
-    text += "\nOptions:\n";
-    appendWrapped(text, names, 2);
-    std::string formats;
-    for (size_t i = 0; i < kToolFormatCount; ++i)
-        formats += (i ? " " : "") + std::string(kToolFormats[i].name);
-    text += "\n";
-    appendHanging(text, "Formats: ", formats, 2);
-    appendHanging(text, "Example: ", kToolOptions[0].example, 2);
-    text += "\n";
-    appendWrapped(text,
-                  "palette-balance --help=all describes every option and format, with an "
-                  "example of each.",
-                  0);
-    appendWrapped(text, kExitStatusText, 0);
     return text;
-}
-
-std::string toolVersionText() {
-    return std::string("palette-balance ") + PALETTE_BALANCE_VERSION + "\n";
 }
 
 void takeSettingsFile(const BalanceSettings& fromFile, ToolOptions& options) {
