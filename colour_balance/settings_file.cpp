@@ -223,6 +223,32 @@ int stepsOfFraction(const std::string& digits, bool& exact) {
 
 std::string systemReason(int code) { return code != 0 ? std::strerror(code) : "unknown reason"; }
 
+// A key of no setting, kept to explain a missing key.
+struct UnknownKey {
+    std::string name;
+    size_t line;
+};
+
+std::string lowerCaseAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return text;
+}
+
+// Why a file without a `missing` line is refused: every key is needed, and
+// the key that was not understood in its place is named, with a hint when
+// it differs from the missing one only in letter case.
+std::string missingKeyReason(const std::string& missing, const std::vector<UnknownKey>& unknownKeys) {
+    std::string reason = "no " + missing + " line (a settings file needs every key)";
+    for (const UnknownKey& unknown : unknownKeys)
+        if (lowerCaseAscii(unknown.name) == lowerCaseAscii(missing))
+            return reason + "; " + lineLabel(unknown.line) + shown(unknown.name) +
+                   " differs from it only in letter case";
+    if (!unknownKeys.empty())
+        return reason + "; " + lineLabel(unknownKeys[0].line) + shown(unknownKeys[0].name) + " is no key";
+    return reason;
+}
+
 }  // namespace
 
 float balanceOnSliderStep(float value) { return balanceFromPosition(balanceToPosition(value)); }
@@ -284,13 +310,16 @@ bool parseSettingsText(const std::string& text, BalanceSettings& settings, std::
         error = "empty file";
         return false;
     }
-    const std::vector<std::string> lines = splitLines(text);
+    // Notepad's "UTF-8 with BOM" begins the file with these three bytes.
+    const bool byteOrderMark = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
+    const std::vector<std::string> lines = splitLines(byteOrderMark ? text.substr(3) : text);
     for (size_t i = 0; i < lines.size(); ++i)
         if (!lineIsText(lines[i], i + 1, error)) return false;
     if (!headerIsKnown(lines[0], error)) return false;
 
     BalanceSettings read = kDefaultBalanceSettings;
     std::vector<size_t> lineOfKey(settingsKeys().size(), 0);
+    std::vector<UnknownKey> unknownKeys;
     for (size_t i = 1; i < lines.size(); ++i) {
         const std::string line = withoutBlanks(lines[i]);
         if (line.empty() || line[0] == '#') continue;
@@ -301,7 +330,10 @@ bool parseSettingsText(const std::string& text, BalanceSettings& settings, std::
         }
         const std::string name = withoutBlanks(line.substr(0, equals));
         const SettingsKey* key = findKey(name);
-        if (!key) continue;  // a setting of a later version
+        if (!key) {  // a setting of a later version, or a slip of the pen
+            unknownKeys.push_back({name, i + 1});
+            continue;
+        }
         size_t& seen = lineOfKey[size_t(key - settingsKeys().data())];
         if (seen) {
             error = lineLabel(i + 1) + name + " repeats line " + std::to_string(seen);
@@ -316,7 +348,7 @@ bool parseSettingsText(const std::string& text, BalanceSettings& settings, std::
     }
     for (size_t k = 0; k < lineOfKey.size(); ++k)
         if (!lineOfKey[k]) {
-            error = "no " + settingsKeys()[k].name + " line";
+            error = missingKeyReason(settingsKeys()[k].name, unknownKeys);
             return false;
         }
     settings = read;

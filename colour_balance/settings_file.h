@@ -29,6 +29,9 @@
 // The name the file dialogs and palette-balance's help suggest for these files.
 constexpr char kSettingsFileExtension[] = "balance";
 
+// The name the plugin's Save dialog suggests for a new settings file.
+constexpr char kSuggestedSettingsFileName[] = "look.balance";
+
 // A settings file is a few hundred bytes; a larger one is refused unread.
 constexpr size_t kMaxSettingsFileBytes = 64 * 1024;
 

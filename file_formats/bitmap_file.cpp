@@ -41,23 +41,25 @@ bool readBitmapFile(const uint8_t* bytes, size_t size, BitmapFile& bitmap, std::
     const uint32_t compression = readU32LE(bytes + 30);
     const uint32_t imageBytes = readU32LE(bytes + 34);
     const uint32_t claimedColours = readU32LE(bytes + 46);
-    if (bitCount != 8) {
-        error = "not an 8-bit indexed BMP: it has " + number(bitCount) + " bits per pixel";
+    if (bitCount != 1 && bitCount != 4 && bitCount != 8) {
+        error = "not an indexed BMP of 1, 4 or 8 bits per pixel: it has " + number(bitCount);
         return false;
     }
-    if (compression != kBitmapRgb && compression != kBitmapRle8) {
-        error = "unsupported compression " + number(compression) + " for an 8-bit BMP";
+    if (compression != kBitmapRgb && !(compression == kBitmapRle8 && bitCount == 8)) {
+        error = "unsupported compression " + number(compression) + (bitCount == 8 ? " for an " : " for a ") +
+                number(bitCount) + "-bit BMP";
         return false;
     }
-    if (claimedColours > kBitmapMaxColours) {
-        error = "colour count " + number(claimedColours) + " is more than " + number(kBitmapMaxColours);
+    const uint32_t mostColours = uint32_t(1) << bitCount;
+    if (claimedColours > mostColours) {
+        error = "colour count " + number(claimedColours) + " is more than " + number(mostColours);
         return false;
     }
     if (width <= 0 || width > kBitmapMaxSide || height == 0 || height < -kBitmapMaxSide || height > kBitmapMaxSide) {
         error = "bad image size " + std::to_string(width) + " x " + std::to_string(height);
         return false;
     }
-    const uint64_t count = claimedColours == 0 ? kBitmapMaxColours : claimedColours;
+    const uint64_t count = claimedColours == 0 ? mostColours : claimedColours;
     const uint64_t tableOffset = kFileHeaderBytes + headerSize;
     const uint64_t tableEnd = tableOffset + 4 * count;
     if (tableEnd > size) {
@@ -71,7 +73,7 @@ bool readBitmapFile(const uint8_t* bytes, size_t size, BitmapFile& bitmap, std::
         return false;
     }
     const uint64_t rows = height < 0 ? uint64_t(-int64_t(height)) : uint64_t(height);
-    const uint64_t rowBytes = (uint64_t(width) + 3) / 4 * 4;
+    const uint64_t rowBytes = (uint64_t(width) * bitCount + 31) / 32 * 4;
     const uint64_t pixelBytes = compression == kBitmapRgb ? rowBytes * rows : imageBytes;
     if (pixelOffset + pixelBytes > size) {
         error = "truncated: the pixel data needs " + number(pixelBytes) + " bytes from byte " + number(pixelOffset) +
@@ -80,6 +82,7 @@ bool readBitmapFile(const uint8_t* bytes, size_t size, BitmapFile& bitmap, std::
     }
     bitmap.width = width;
     bitmap.height = height;
+    bitmap.bitsPerPixel = bitCount;
     bitmap.compression = compression;
     bitmap.tableOffset = size_t(tableOffset);
     bitmap.colourCount = size_t(count);

@@ -32,9 +32,17 @@ std::string nameKey(const std::string& name) {
 #endif
 }
 
+// DIR's own separator joins it to the name, so that a path is printed with
+// one kind: '\\' on Windows unless DIR was typed with '/' only.
 std::string insideFolder(const std::string& folder, const std::string& name) {
     const char last = folder.back();
-    return last == '/' || last == '\\' ? folder + name : folder + "/" + name;
+#ifdef _WIN32
+    const bool slashes = folder.find('/') != std::string::npos && folder.find('\\') == std::string::npos;
+    const char* separator = slashes ? "/" : "\\";
+#else
+    const char* separator = "/";
+#endif
+    return last == '/' || last == '\\' ? folder + name : folder + separator + name;
 }
 
 // The input's own name, or with --format its name with that format's
@@ -125,8 +133,10 @@ std::vector<BatchFile> planBatch(const ToolOptions& options) {
 
 bool makeFolder(const std::string& folder, std::string& error) {
     std::error_code code;
-    std::filesystem::create_directories(folder, code);
-    if (std::filesystem::is_directory(folder)) return true;
+    // u8path: the C++ library reads a plain string in its own code page, not
+    // the process's, which is UTF-8 on Windows (the program's manifest).
+    std::filesystem::create_directories(std::filesystem::u8path(folder), code);
+    if (std::filesystem::is_directory(std::filesystem::u8path(folder))) return true;
     error = code ? "cannot make the folder: " + code.message() : "not a folder";
     return false;
 }

@@ -1,7 +1,10 @@
 // palette-balance: applies the plugin's colour balance to palette files, for
 // making palette variants in batches and from scripts.
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <new>
 #include <string>
 #include <vector>
@@ -17,6 +20,9 @@
 #include "tool_options.h"
 
 #ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
 // cmd.exe passes wildcards such as *.png on unexpanded; this asks MinGW-w64's
 // C runtime to expand them into file names before main, as a POSIX shell
 // does, so that --out-dir takes a folder's files on Windows too.
@@ -24,6 +30,21 @@ int _dowildcard = -1;
 #endif
 
 namespace {
+
+#ifdef _WIN32
+// The program's manifest makes UTF-8 its code page, so file names are
+// printed in UTF-8; a console shows them right only while its output code
+// page is UTF-8 too. The console outlives the run, so its page is put back.
+UINT consoleCodePageBefore = 0;
+
+void restoreConsoleCodePage() { SetConsoleOutputCP(consoleCodePageBefore); }
+
+void printInUtf8OnAConsole() {
+    consoleCodePageBefore = GetConsoleOutputCP();
+    if (consoleCodePageBefore == 0 || consoleCodePageBefore == CP_UTF8) return;
+    if (SetConsoleOutputCP(CP_UTF8)) std::atexit(restoreConsoleCodePage);
+}
+#endif
 
 constexpr int kExitDone = 0;
 constexpr int kExitFileProblem = 1;
@@ -40,12 +61,49 @@ int fail(int exitCode, const std::string& path, const std::string& reason) {
     return fail(exitCode, path, reason.c_str());
 }
 
+// False, with a line that names `path` itself, when it names no file to read:
+// a folder ("sub is a folder; skipped"), or on Windows a wildcard that the
+// C runtime left as it was because no file matched ("no file matches *.xyz").
+bool inputNamesAFile(const std::string& path, std::string& line) {
+#ifdef _WIN32
+    // '*' and '?' cannot be part of a Windows file name.
+    if (path.find_first_of("*?") != std::string::npos) {
+        line = "no file matches " + printablePath(path);
+        return false;
+    }
+#endif
+    struct stat status;
+    if (stat(path.c_str(), &status) == 0 && (status.st_mode & S_IFMT) == S_IFDIR) {
+        line = printablePath(path) + " is a folder; skipped";
+        return false;
+    }
+    return true;
+}
+
+// --out-dir: the inputs that name no file are said in words and left out,
+// and the run then ends with exit code 1 however the others went.
+int runBatchOfFiles(ToolOptions options) {
+    std::vector<std::string> files;
+    for (const std::string& input : options.inputPaths) {
+        std::string line;
+        if (inputNamesAFile(input, line))
+            files.push_back(input);
+        else
+            printMessage("", line.c_str());
+    }
+    const bool leftOut = files.size() < options.inputPaths.size();
+    options.inputPaths = files;
+    const int code = runBatch(options);
+    return leftOut ? kExitFileProblem : code;
+}
+
 // --ranges: the table of INPUT's tone ranges on stdout, and the preview when
 // asked for; nothing else is written.
 int showRanges(const ToolOptions& options) {
     std::string error;
     InputFile input;
     PaletteFile palette;
+    if (!inputNamesAFile(options.inputPath, error)) return fail(kExitFileProblem, "", error);
     if (!openInputFile(options.inputPath, input, error) ||
         !parsePaletteBytes(input.bytes, palette, error))
         return fail(kExitFileProblem, options.inputPath, error);
@@ -66,6 +124,8 @@ int showRanges(const ToolOptions& options) {
 
 // INPUT OUTPUT: one file balanced, OUTPUT's format from --format or its name.
 int balanceOneFile(const ToolOptions& options) {
+    std::string line;
+    if (!inputNamesAFile(options.inputPath, line)) return fail(kExitFileProblem, "", line);
     const FileJob job = {options.inputPath, options.outputPath, options.previewPath, true};
     std::string failedPath, error;
     switch (balanceFile(options, job, failedPath, error)) {
@@ -88,7 +148,7 @@ int checkSavedSettingsApart(const ToolOptions& options) {
 
 int runTool(const ToolOptions& options) {
     if (options.showRanges) return showRanges(options);
-    if (!options.outputDir.empty()) return runBatch(options);
+    if (!options.outputDir.empty()) return runBatchOfFiles(options);
     return balanceOneFile(options);
 }
 
@@ -127,11 +187,17 @@ int main(int argc, char** argv) {
     // (see writeTemporaryFile).
     try {
         const std::vector<std::string> arguments(argv + 1, argv + argc);
+#ifdef _WIN32
+        printInUtf8OnAConsole();
+#endif
         std::string error;
         if (!parseToolOptions(arguments, options, error))
             return fail(kExitBadOptions, "", error + " (see --help)");
-        if (options.showHelp) {
-            std::fputs(toolHelpText().c_str(), stdout);
+        if (options.showHelp || options.showVersion) {
+            const std::string text = options.showVersion ? toolVersionText()
+                                     : options.showAllHelp ? toolHelpText()
+                                                           : toolShortHelpText();
+            std::fputs(text.c_str(), stdout);
             return kExitDone;
         }
         for (const MovedValue& moved : options.movedValues) printMessage("", moved.line.c_str());

@@ -406,7 +406,7 @@ std::vector<uint8_t> freshRiff(const std::vector<PaletteColour>& colours) {
 constexpr size_t kFileHeaderBytes = 14;   // BITMAPFILEHEADER
 constexpr size_t kInfoHeaderBytes = 40;   // BITMAPINFOHEADER
 
-// An 8-bit indexed BMP, read through readBitmapFile: its colour table is the
+// An indexed BMP of 1, 4 or 8 bits, read through readBitmapFile: its colour table is the
 // palette.
 bool parseBitmap(ByteView bytes, PaletteFile& palette, std::string& error) {
     BitmapFile bitmap;
@@ -457,7 +457,7 @@ const char* formatDisplayName(PaletteFormat format) {
         case GimpPalette: return "GIMP palette";
         case JascPalette: return "JASC palette";
         case RiffPalette: return "RIFF palette";
-        case IndexedBitmap: return "8-bit BMP image";
+        case IndexedBitmap: return "indexed BMP image";
         case IndexedPng: return "indexed PNG image";
         case IndexedGif: return "GIF image";
         case HexPalette: return "hex colour list";

@@ -168,11 +168,17 @@ bool decodeBitmapPixels(const PaletteFile& palette, PicturePixels& picture) {
     picture.width = uint32_t(bitmap.width);
     picture.height = uint32_t(bitmap.rows);
     picture.values.resize(size_t(bitmap.width) * bitmap.rows);
+    const unsigned bits = bitmap.bitsPerPixel, mask = (1u << bits) - 1;
     for (size_t y = 0; y < bitmap.rows; ++y) {
         // Rows run bottom-up unless the height is negative.
         const size_t sourceRow = bitmap.height < 0 ? y : bitmap.rows - 1 - y;
-        std::copy_n(&bytes[bitmap.pixelOffset + sourceRow * bitmap.rowBytes], size_t(bitmap.width),
-                    &picture.values[y * size_t(bitmap.width)]);
+        const uint8_t* row = &bytes[bitmap.pixelOffset + sourceRow * bitmap.rowBytes];
+        // A byte holds 8 / bits pixels, the leftmost in its top bits.
+        for (size_t x = 0; x < size_t(bitmap.width); ++x) {
+            const size_t bit = x * bits;
+            picture.values[y * size_t(bitmap.width) + x] =
+                uint8_t(row[bit / 8] >> (8 - bits - bit % 8) & mask);
+        }
     }
     return true;
 }

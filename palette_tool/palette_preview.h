@@ -33,7 +33,7 @@ void previewSwatchPlace(size_t index, bool output, int& x, int& y);
 void previewPicturePlace(size_t colourCount, uint32_t width, uint32_t height, bool after, int& x,
                          int& y, int& scale, int& step);
 
-// The palette index of every pixel of an uncompressed 8-bit BMP read by
+// The palette index of every pixel of an uncompressed 1-, 4- or 8-bit BMP read by
 // parsePalette; other BMPs give an empty picture.
 bool decodeBitmapPixels(const PaletteFile& palette, PicturePixels& picture);
 

@@ -73,7 +73,11 @@ const ToolOption kToolOptions[] = {
     {"--in-place", nullptr, InPlaceOption, 0,
      "With --out-dir: let each output replace its own input when DIR is that input's folder.",
      "palette-balance --in-place --out-dir=. --all=0,0,0.25 tiles.png walk.gif"},
-    {"--help", nullptr, HelpOption, 0, "Show this help and exit.", "palette-balance --help"},
+    {"--help", "all", HelpOption, 0,
+     "Show this full text and exit; --help alone shows the options in short.",
+     "palette-balance --help=all"},
+    {"--version", nullptr, VersionOption, 0, "Show the version and exit.",
+     "palette-balance --version"},
 };
 const size_t kToolOptionCount = sizeof kToolOptions / sizeof kToolOptions[0];
 
@@ -84,7 +88,8 @@ const ToolFormat kToolFormats[] = {
      "palette-balance --mediums=0.25,0,0 dawn.pal warm.pal"},
     {"riff", RiffPalette, "Microsoft RIFF palette (.pal, RIFF PAL).",
      "palette-balance --heights=0,0,0.5 dawn-riff.pal cold-riff.pal"},
-    {"bmp", IndexedBitmap, "8-bit indexed BMP image: its colour table is rewritten.",
+    {"bmp", IndexedBitmap,
+     "Indexed BMP image (1, 4 or 8 bits per pixel): its colour table is rewritten.",
      "palette-balance --all=0,0,0.375 sprites.bmp sprites-night.bmp"},
     {"png", IndexedPng,
      "Indexed PNG image (bit depth 1 to 8): only the PLTE chunk's colours change; every other "
@@ -415,7 +420,15 @@ bool applyOption(const ToolOption& option, const std::string& value, ToolOptions
             break;
         case BrightnessOption: options.preserveBrightness = option.target == 1; return true;
         case RangesOption: options.showRanges = true; return true;
-        case HelpOption: options.showHelp = true; return true;
+        case HelpOption:
+            if (value.empty() || value == "all") {
+                options.showHelp = true;
+                options.showAllHelp = !value.empty();
+                return true;
+            }
+            reason = "expected --help or --help=all";
+            break;
+        case VersionOption: options.showVersion = true; return true;
         case OutputDirOption:
         case InPlaceOption:
             if (applyBatchOption(option, value, options, reason)) return true;
@@ -440,10 +453,12 @@ std::string extensionOf(const std::string& path) {
     return dot == std::string::npos ? std::string() : lowerCase(name.substr(dot));
 }
 
-// Appends `text` indented by `indent`, broken into lines of at most 79 columns.
-void appendWrapped(std::string& out, const std::string& text, size_t indent) {
-    out += std::string(indent, ' ');
-    size_t column = indent;
+// Appends `lead`, then `text` broken into lines of at most 79 columns, every
+// line after the first indented by `indent`.
+void appendHanging(std::string& out, const std::string& lead, const std::string& text,
+                   size_t indent) {
+    out += lead;
+    size_t column = lead.size();
     size_t begin = 0;
     bool lineEmpty = true;
     while (begin < text.size()) {
@@ -467,7 +482,64 @@ void appendWrapped(std::string& out, const std::string& text, size_t indent) {
     out += "\n";
 }
 
+// Appends `text` indented by `indent`, broken into lines of at most 79 columns.
+void appendWrapped(std::string& out, const std::string& text, size_t indent) {
+    appendHanging(out, std::string(indent, ' '), text, indent);
+}
+
+// An example command, its continuation lines under its first word.
+void appendExample(std::string& out, const std::string& example) {
+    appendHanging(out, "      Example: ", example, 17);
+}
+
+// --help, -h, --help=all and --version: what they show, in `options`.
+bool takeHelpArgument(const std::string& argument, ToolOptions& options) {
+    options.showVersion = argument == "--version";
+    options.showAllHelp = argument == "--help=all";
+    options.showHelp = isHelpArgument(argument) || options.showAllHelp;
+    return options.showHelp || options.showVersion;
+}
+
 }  // namespace
+
+std::string toolShortHelpText() {
+    std::string text =
+        "Usage: palette-balance [OPTIONS] INPUT OUTPUT\n"
+        "       palette-balance [OPTIONS] --out-dir=DIR INPUT...\n"
+        "       palette-balance --ranges [OPTIONS] INPUT\n"
+        "       palette-balance --save-settings=FILE [OPTIONS]\n"
+        "\n";
+    appendWrapped(text,
+                  "Rebalances the colours of a palette file or an indexed picture exactly as the "
+                  "Kavrin Color Balance Plugin does with the same settings, and writes OUTPUT. "
+                  "Balance values CR,MG,YB (CyanRed, MagentaGreen, YellowBlue) are each from -1 "
+                  "to 1, thresholds X from 0 to 1.",
+                  0);
+    std::string names;
+    for (size_t i = 0; i < kToolOptionCount; ++i) {
+        const ToolOption& option = kToolOptions[i];
+        names += (i ? " " : "") + std::string(option.name);
+        if (option.valueHint) names += "=" + std::string(option.valueHint);
+    }
+    text += "\nOptions:\n";
+    appendWrapped(text, names, 2);
+    std::string formats;
+    for (size_t i = 0; i < kToolFormatCount; ++i)
+        formats += (i ? " " : "") + std::string(kToolFormats[i].name);
+    text += "\n";
+    appendHanging(text, "Formats: ", formats, 2);
+    appendHanging(text, "Example: ", kToolOptions[0].example, 2);
+    text += "\n";
+    appendWrapped(text,
+                  "palette-balance --help=all describes every option and format, with an "
+                  "example of each, and the exit status.",
+                  0);
+    return text;
+}
+
+std::string toolVersionText() {
+    return std::string("palette-balance ") + PALETTE_BALANCE_VERSION + "\n";
+}
 
 ToolOptions defaultToolOptions() {
     ToolOptions options;
@@ -477,6 +549,8 @@ ToolOptions defaultToolOptions() {
     options.previewEach = false;
     options.showRanges = false;
     options.showHelp = false;
+    options.showAllHelp = false;
+    options.showVersion = false;
     options.formatGiven = false;
     options.outputFormat = GimpPalette;
     options.settingsState = -1;
@@ -491,10 +565,7 @@ bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& op
     options = defaultToolOptions();
     for (const std::string& argument : arguments) {
         if (argument == "--") break;
-        if (isHelpArgument(argument)) {
-            options.showHelp = true;
-            return true;
-        }
+        if (takeHelpArgument(argument, options)) return true;
     }
     const bool batch = outputDirRequested(arguments);
     std::vector<std::string> files;
@@ -564,7 +635,8 @@ bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& op
 std::string toolHelpText() {
     std::string text =
         "Usage: palette-balance [OPTIONS] [--preview=FILE.png] INPUT OUTPUT\n"
-        "       palette-balance [OPTIONS] [--preview] [--in-place] --out-dir=DIR INPUT...\n"
+        "       palette-balance [OPTIONS] [--preview] [--in-place] --out-dir=DIR\n"
+        "                       INPUT...\n"
         "       palette-balance --ranges [--lows-below=X] [--heights-above=X] [--plain]\n"
         "                       [--preview=FILE.png] INPUT\n"
         "       palette-balance --save-settings=FILE [OPTIONS]\n"
@@ -603,14 +675,14 @@ std::string toolHelpText() {
         if (option.valueHint) text += "=" + std::string(option.valueHint);
         text += "\n";
         appendWrapped(text, option.description, 6);
-        text += "      Example: " + std::string(option.example) + "\n";
+        appendExample(text, option.example);
     }
     text += "\nFormats:\n";
     for (size_t i = 0; i < kToolFormatCount; ++i) {
         const ToolFormat& format = kToolFormats[i];
         text += "  " + std::string(format.name) + "\n";
         appendWrapped(text, format.description, 6);
-        text += "      Example: " + std::string(format.example) + "\n";
+        appendExample(text, format.example);
     }
     text += "\n";
     appendWrapped(text,

@@ -22,6 +22,8 @@ struct ToolOptions {
     bool preserveBrightness;  // on unless --plain, as in the plugin
     bool showRanges;
     bool showHelp;
+    bool showAllHelp;  // --help=all: every option and format in full
+    bool showVersion;
     bool formatGiven;
     PaletteFormat outputFormat;
     // --out-dir=DIR INPUT...: each input balanced into DIR under its own name.
@@ -59,7 +61,8 @@ enum OptionKind {
     SettingsOption,
     StateOption,
     SaveSettingsOption,
-    HelpOption
+    HelpOption,
+    VersionOption
 };
 
 // One option as --help documents it. Thresholds use target 0 for
@@ -97,7 +100,8 @@ ToolOptions defaultToolOptions();
 // file and the plugin give one palette; each option so moved is noted in
 // `movedValues`. A value outside its range as written or not wholly a
 // decimal number is refused, never clamped. Returns false with a one-line
-// reason in `error`. --help anywhere wins over everything else.
+// reason in `error`. --help, --help=all or --version anywhere wins over
+// everything else.
 bool parseToolOptions(const std::vector<std::string>& arguments, ToolOptions& options,
                       std::string& error);
 
@@ -115,8 +119,15 @@ void takeSettingsFile(const BalanceSettings& fromFile, ToolOptions& options);
 // All shown.
 BalanceSettings settingsToSave(const ToolOptions& options);
 
-// The --help text.
+// The --help text: the usage, the options' names and the formats, in 80
+// columns.
+std::string toolShortHelpText();
+
+// The --help=all text: every option and format with its example.
 std::string toolHelpText();
+
+// The --version line.
+std::string toolVersionText();
 
 // The output format: --format when given, else from the output file's
 // extension (.gpl, .bmp, .png, .gif, .hex, .act; .pal keeps a JASC or RIFF

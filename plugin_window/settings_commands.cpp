@@ -1,7 +1,9 @@
 #include "settings_commands.h"
 
 #include <commdlg.h>
+#include <shlobj.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,30 @@ namespace {
 
 const char kSettingsFilter[] = "Color balance settings (*.balance)\0*.balance\0All files (*.*)\0*.*\0";
 
+// The folder of the settings file last saved or loaded, where the Save
+// dialog opens next; empty until the first one.
+char lastSettingsFolder[MAX_PATH] = "";
+
+void rememberSettingsFolder(const char* path) {
+    const char* slash = std::strrchr(path, '\\');
+    const char* other = std::strrchr(path, '/');
+    if (other > slash) slash = other;
+    const size_t length = slash ? size_t(slash - path) : 0;
+    if (length == 0 || length >= sizeof lastSettingsFolder) return;
+    std::memcpy(lastSettingsFolder, path, length);
+    lastSettingsFolder[length] = '\0';
+}
+
+// Where the Save dialog opens: the last settings file's folder, else the
+// user's Documents folder (not the program's working folder, which is its
+// own folder or a source checkout). Null when neither is known.
+const char* saveDialogFolder(char (&documents)[MAX_PATH]) {
+    if (lastSettingsFolder[0]) return lastSettingsFolder;
+    if (SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents) == S_OK)
+        return documents;
+    return nullptr;
+}
+
 // The box of a settings file that could not be saved or loaded: what failed,
 // the file, and why. Owed work for the host waits while it is open.
 void showSettingsFileProblem(const char* what, const char* path, const std::string& reason) {
@@ -30,10 +56,15 @@ void showSettingsFileProblem(const char* what, const char* path, const std::stri
 // owned windows stay above their owner, which is on top, and the owner gets
 // the focus back when the dialog closes. Owed work for the host waits while
 // it is open, so that its keys work. True with the chosen name in `path`;
-// false when the user cancelled (or the dialog could not open).
+// false when the user cancelled (or the dialog could not open). Save
+// suggests look.balance in saveDialogFolder; Open keeps the dialog's own
+// memory of its folder.
 bool askForSettingsFile(HWND window, bool saving, char (&path)[MAX_PATH]) {
     path[0] = '\0';
+    char documents[MAX_PATH] = "";
+    if (saving) std::strcpy(path, kSuggestedSettingsFileName);
     OPENFILENAMEA dialog = {};
+    dialog.lpstrInitialDir = saving ? saveDialogFolder(documents) : nullptr;
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = window;
     dialog.lpstrFilter = kSettingsFilter;
@@ -47,6 +78,7 @@ bool askForSettingsFile(HWND window, bool saving, char (&path)[MAX_PATH]) {
     beginModalLoop();
     const bool chosen = (saving ? GetSaveFileNameA(&dialog) : GetOpenFileNameA(&dialog)) != FALSE;
     endModalLoop(window);
+    if (chosen) rememberSettingsFolder(path);
     return chosen;
 }
 

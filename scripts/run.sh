@@ -43,8 +43,10 @@ host_pid=$!
 
 if [ -n "$interactive" ]; then
   wait_for_window 'Kavrin (stand-in)'
-  echo "== Starting the plugin: move its sliders; \"E&xit Plugin\" in its Command menu ends the run"
-  wine "$plugin_exe" </dev/null || true
+  echo "== Starting the plugin: move its sliders; \"Exit Plugin\" in its Command menu ends the run"
+  # Wine's file dialogs print "Read access denied for device" for each
+  # drive they cannot ask for its label, whatever WINEDEBUG says.
+  wine "$plugin_exe" </dev/null 2> >(grep -v --line-buffered 'Read access denied for device' >&2) || true
   kill "$host_pid" 2>/dev/null || true
   exit 0
 fi

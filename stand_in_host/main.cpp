@@ -41,9 +41,10 @@ static bool openPicture() {
     return false;
 }
 
-static void showHelp() {
-    if (!writeStandardOutput(hostHelpText()))
-        MessageBoxA(nullptr, hostHelpText(), "StandInKavrin", MB_OK);
+// Writes `text` to standard output; a program started from Explorer or a
+// shortcut has none, so it then shows the text in a message box instead.
+static void tellUser(const std::string& text, UINT icon) {
+    if (!writeStandardOutput(text)) MessageBoxA(nullptr, text.c_str(), "StandInKavrin", MB_OK | icon);
 }
 
 static int runMessageLoop() {
@@ -59,11 +60,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
     const std::vector<std::string> args(__argv + 1, __argv + __argc);
     std::string problem;
     if (!parseHostOptions(args, host.options, problem)) {
-        writeStandardOutput("StandInKavrin: " + problem + "\nTry StandInKavrin --help.\n");
+        tellUser("StandInKavrin: " + problem + "\nTry StandInKavrin --help.\n", MB_ICONERROR);
         return kExitBadCommandLine;
     }
     if (host.options.help) {
-        showHelp();
+        tellUser(hostHelpText(), 0);
         return kExitNormal;
     }
     if (!openEventLog(host.options.logPath)) return kExitBadCommandLine;

@@ -168,7 +168,7 @@ bool readBmpPicture(const uint8_t* bytes, size_t size, Picture& picture, std::st
     BitmapFile bitmap;
     if (!readBitmapFile(bytes, size, bitmap, problem)) return false;
     // The host shows the pixels, so it takes them only as plain rows.
-    if (bitmap.compression != kBitmapRgb) {
+    if (bitmap.compression != kBitmapRgb || bitmap.bitsPerPixel != 8) {
         problem = "only uncompressed 8-bit BMP pictures can be opened";
         return false;
     }

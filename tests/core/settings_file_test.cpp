@@ -105,7 +105,7 @@ TEST(SettingsFile, ReadingAcceptsEitherLineEndAndRefusesWithOneLineNamingTheLine
         {"A.Lows.CyanRed=-0.25\n", " A.Lows.CyanRed = -0.250\t\n", ""},
         {"A.Lows.YellowBlue=0.5", "A.Lows.YellowBlue=+.5", ""},
         {"B.All.YellowBlue=0\n", "B.All.YellowBlue=0\r", ""},  // a CR and no LF at the end
-        {"shown-state=B\n", "", "no shown-state line"},
+        {"shown-state=B\n", "", "no shown-state line (a settings file needs every key)"},
         {"version 1", "version 2", "line 1: unknown version 2 (this program reads version 1)"},
         {"version 1", "version 10", "line 1: unknown version 10 (this program reads version 1)"},
         {"Kavrin Color Balance settings", "GIMP Palette",
@@ -134,6 +134,16 @@ TEST(SettingsFile, ReadingAcceptsEitherLineEndAndRefusesWithOneLineNamingTheLine
         {kKnownText, "", "empty file"},
         {kKnownText, tooLarge, "larger than 64 KiB, the limit for a settings file"},
         {kKnownText, largest, ""},
+        // Notepad's UTF-8 with a byte order mark
+        {"Kavrin Color", "\xEF\xBB\xBFKavrin Color", ""},
+        {"\nA.heights", "\n\xEF\xBB\xBF\nA.heights", "line 6: byte 0xEF is not text"},
+        {"A.Lows.CyanRed=", "a.lows.cyanred=",
+         "no A.Lows.CyanRed line (a settings file needs every key); line 7: a.lows.cyanred differs from "
+         "it only in letter case"},
+        {"A.Lows.CyanRed=", "A.Lows.CyanRd=",
+         "no A.Lows.CyanRed line (a settings file needs every key); line 7: A.Lows.CyanRd is no key"},
+        {std::string(kKnownText).substr(std::string(kKnownText).find("B.lows-below")), "",
+         "no B.lows-below line (a settings file needs every key)"},
     };
     for (const auto& sample : samples) {
         const BalanceSettings untouched = kDefaultBalanceSettings;

@@ -1,6 +1,7 @@
 // Settings files between the plugin and palette-balance.exe, against the
 // stand-in host, through the menu's real Save and Open dialogs.
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cstring>
 #include <fstream>
@@ -179,6 +180,58 @@ TEST_F(PluginSettingsFiles, LookSavedByPaletteBalanceLoadsThroughTheMenu) {
     EXPECT_TRUE(table == hostTable) << describeTableDifference(hostTable, table);
 }
 
+// The text of a file dialog's name box (cmb13, or edt1 in the older dialog).
+std::string fileDialogName(HWND dialog) {
+    HWND name = GetDlgItem(dialog, 0x47C);
+    if (!name) name = GetDlgItem(dialog, 0x480);
+    char text[MAX_PATH] = "";
+    DWORD_PTR length = 0;
+    if (!name || !SendMessageTimeoutA(name, WM_GETTEXT, sizeof text, LPARAM(text), SMTO_NORMAL, 5000, &length))
+        return "(no name box)";
+    return text;
+}
+
+// The Save dialog opens with look.balance in the Documents folder, later in
+// the folder of the settings file last used; names in other scripts and with
+// blanks save and load through both dialogs.
+TEST_F(PluginSettingsFiles, SaveDialogSuggestsLookInDocumentsThenTheLastFolderUsed) {
+    char documents[MAX_PATH] = "";
+    ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents), S_OK);
+    const std::string suggested = std::string(documents) + "\\" + kSuggestedSettingsFileName;
+    DeleteFileA(suggested.c_str());
+    // Japanese and Greek, with a blank; the file's name Cyrillic.
+    const std::string folder = freshTemporaryFile("\xE8\xA8\xAD\xE5\xAE\x9A \xCE\xB1\xCE\xB2\xCE\xB3");
+    const std::string named = folder + "\\\xD0\xB2\xD0\xB8\xD0\xB4 1.balance";
+    const std::string second = folder + "\\second.balance";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    DeleteFileA(named.c_str());
+    DeleteFileA(second.c_str());
+    startSession("", PluginBuild::Probed);
+    ASSERT_FALSE(HasFatalFailure());
+    moveSlider(CyanRed, 300);
+
+    ASSERT_TRUE(PostMessageA(run.window, WM_COMMAND, WPARAM(IDM_SAVE_SETTINGS), 0));
+    HWND dialog = waitForFileDialog(run, SAVE_SETTINGS_DIALOG_TITLE);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(fileDialogName(dialog), kSuggestedSettingsFileName);
+    ASSERT_TRUE(chooseFileInDialog(dialog, kSuggestedSettingsFileName));  // OK, as suggested
+    ASSERT_TRUE(sendToPlugin(run.window, WM_NULL, 0, 0));
+    EXPECT_EQ(fileText(suggested), formatSettingsText(expected, "\r\n")) << suggested;
+    DeleteFileA(suggested.c_str());
+
+    useDialog(IDM_SAVE_SETTINGS, SAVE_SETTINGS_DIALOG_TITLE, named);
+    EXPECT_EQ(fileText(named), formatSettingsText(expected, "\r\n")) << named;
+    useDialog(IDM_SAVE_SETTINGS, SAVE_SETTINGS_DIALOG_TITLE, "second.balance");
+    EXPECT_EQ(fileText(second), formatSettingsText(expected, "\r\n")) << "second.balance in the last folder";
+
+    const BalanceSettings saved = expected;
+    moveSlider(MagentaGreen, 100);
+    useDialog(IDM_LOAD_SETTINGS, LOAD_SETTINGS_DIALOG_TITLE, named);
+    static_cast<BalanceSettings&>(expected) = saved;
+    checkEverything("loaded from " + named, 0, 1);
+    EXPECT_TRUE(pluginBoxes().empty()) << "a message box was shown";
+}
+
 // Each refused file chosen in the Open dialog shows one box that names the
 // file and the reason; the settings, the window and the host stay as they were.
 TEST_F(PluginSettingsFiles, RefusedFilesShowOneBoxAndChangeNothing) {
@@ -199,7 +252,11 @@ TEST_F(PluginSettingsFiles, RefusedFilesShowOneBoxAndChangeNothing) {
         {"range.balance", changed("B.Lows.CyanRed=0", "B.Lows.CyanRed=1.5"),
          "line 21: B.Lows.CyanRed: 1.5 is outside -1 to 1"},
         {"repeat.balance", good + "shown-state=B\r\n", "line 33: shown-state repeats line 2"},
-        {"missing.balance", changed("A.All.CyanRed=0\r\n", ""), "no A.All.CyanRed line"},
+        {"missing.balance", changed("A.All.CyanRed=0\r\n", ""),
+         "no A.All.CyanRed line (a settings file needs every key)"},
+        {"case.balance", changed("A.All.CyanRed", "A.all.cyanRed"),
+         "no A.All.CyanRed line (a settings file needs every key); line 16: A.all.cyanRed differs from it "
+         "only in letter case"},
         {"version.balance", changed("version 1", "version 2"),
          "line 1: unknown version 2 (this program reads version 1)"},
         {"binary.balance", changed("shown-range", "\x89PNG\r\nshown-range"), "line 3: byte 0x89 is not text"},

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -36,7 +37,8 @@ std::string fileText(const std::string& path) {
 }
 
 TEST(WindowsPackage, HoldsTheProgramsAndAReadMeWithWindowsLineEnds) {
-    for (const char* name : {"ColorBalancePlugin.exe", "palette-balance.exe", "StandInKavrin.exe", "ReadMe.txt"})
+    for (const char* name : {"ColorBalancePlugin.exe", "palette-balance.exe", "StandInKavrin.exe", "ReadMe.txt",
+                             "samples\\dawn.gpl", "samples\\sprites.bmp", "samples\\dusk.balance"})
         EXPECT_NE(GetFileAttributesA(packaged(name).c_str()), INVALID_FILE_ATTRIBUTES) << name;
 
     const std::string readMe = fileText(packaged("ReadMe.txt"));
@@ -51,6 +53,40 @@ TEST(WindowsPackage, HoldsTheProgramsAndAReadMeWithWindowsLineEnds) {
     ASSERT_TRUE(runProcess("\"" + packaged("palette-balance.exe") + "\" --help", 10000, exitCode, output));
     EXPECT_EQ(exitCode, 0u);
     EXPECT_EQ(output.rfind("Usage: palette-balance", 0), 0u) << output;
+}
+
+// The read-me's palette-balance examples: every line that begins with
+// palette-balance.exe (cmd) or .\palette-balance.exe (PowerShell; cmd takes
+// it too) and an option, in the read-me's order.
+std::vector<std::string> readMeExamples(const std::string& readMe) {
+    std::vector<std::string> examples;
+    for (size_t begin = 0, end; begin < readMe.size(); begin = end + 1) {
+        end = std::min(readMe.find('\n', begin), readMe.size());
+        std::string line = readMe.substr(begin, end - begin);
+        line.erase(0, line.find_first_not_of(' '));
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind("palette-balance.exe --", 0) == 0 || line.rfind(".\\palette-balance.exe --", 0) == 0)
+            examples.push_back(line);
+    }
+    return examples;
+}
+
+// Each example runs as written through cmd in the unpacked folder, on the
+// package's samples, and succeeds.
+TEST(WindowsPackage, ReadMeExamplesRunAsWrittenInTheUnpackedFolder) {
+    const std::vector<std::string> examples = readMeExamples(fileText(packaged("ReadMe.txt")));
+    EXPECT_GE(examples.size(), 8u) << "the read-me's examples were not found";
+    char before[MAX_PATH] = "";
+    GetCurrentDirectoryA(sizeof before, before);
+    ASSERT_TRUE(SetCurrentDirectoryA(packaged("").c_str()));
+    for (const std::string& example : examples) {
+        DWORD exitCode = 99;
+        std::string output;
+        ASSERT_TRUE(runProcess("cmd /c " + example, 30000, exitCode, output)) << example;
+        EXPECT_EQ(exitCode, 0u) << example << "\n" << output;
+        std::printf("ran: %s\n", example.c_str());
+    }
+    SetCurrentDirectoryA(before);
 }
 
 TEST(WindowsPackage, PluginFromItOpensItsWindowAgainstTheStandInHostFromItAndExitsWithZero) {

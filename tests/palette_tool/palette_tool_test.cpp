@@ -3,6 +3,7 @@
 // Windows build this runs under Wine and starts the Windows tool.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -49,8 +50,11 @@ struct ToolRun {
 };
 
 #ifdef _WIN32
-// Quotes one argument by the rules of the C runtime's command-line parser.
+// Quotes one argument by the rules of the C runtime's command-line parser;
+// one without blanks or quotes stays bare, so that the tool's C runtime
+// expands a wildcard in it as it does for cmd.exe.
 std::string quotedArgument(const std::string& argument) {
+    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
     std::string quoted = "\"";
     size_t backslashes = 0;
     for (char c : argument) {
@@ -559,9 +563,11 @@ TEST_F(PaletteToolTest, MalformedEachBadFileGivesItsMessageAndExitCode) {
          "no 'data' chunk in the RIFF palette"},
         {"header-cut.bmp", cutTo(bitmap, 30), "truncated: the BMP header is cut short"},
         {"too-short.bmp", textBytes("BM\x10"), "truncated: too short for a BMP header"},
-        {"rgb.bmp", withU16(bitmap, 28, 24), "not an 8-bit indexed BMP: it has 24 bits per pixel"},
-        {"16-colour.bmp", withU16(bitmap, 28, 4),
-         "not an 8-bit indexed BMP: it has 4 bits per pixel"},
+        {"rgb.bmp", withU16(bitmap, 28, 24),
+         "not an indexed BMP of 1, 4 or 8 bits per pixel: it has 24"},
+        {"16-colour.bmp", withU16(bitmap, 28, 4), "colour count 32 is more than 16"},
+        {"run-length-4.bmp", withU32(withU32(withU16(bitmap, 28, 4), 46, 16), 30, 2),
+         "unsupported compression 2 for a 4-bit BMP"},
         {"core-header.bmp", withU32(bitmap, 14, 12), "unsupported BMP header size 12"},
         {"bit-fields.bmp", withU32(bitmap, 30, 3), "unsupported compression 3 for an 8-bit BMP"},
         {"many-colours.bmp", withU32(bitmap, 46, 300), "colour count 300 is more than 256"},
@@ -663,14 +669,24 @@ TEST_F(PaletteToolTest, MalformedEachBadFileGivesItsMessageAndExitCode) {
     }
 }
 
+// A folder as INPUT, or on Windows a wildcard that matched no file, is said
+// in words on one line that names it, and nothing is written.
 TEST_F(PaletteToolTest, MalformedFolderAsInputGivesOneLineAndLeavesNoOutput) {
     fs::create_directory(work("folder.gpl"));
-    const ToolRun result = run({work("folder.gpl"), work("out.gpl")});
-    EXPECT_EQ(1, result.exitCode);
-    EXPECT_TRUE(isOneLine(result.err)) << result.err;
-    EXPECT_EQ(0u, result.err.rfind("palette-balance: " + work("folder.gpl") + ": cannot ", 0))
-        << result.err;
-    EXPECT_EQ(std::set<std::string>{"folder.gpl"}, workFiles());
+    // arguments | the line after "palette-balance: "
+    std::vector<std::pair<std::vector<std::string>, std::string>> samples = {
+        {{work("folder.gpl"), work("out.gpl")}, work("folder.gpl") + " is a folder; skipped"},
+        {{"--ranges", work("folder.gpl")}, work("folder.gpl") + " is a folder; skipped"},
+    };
+#ifdef _WIN32
+    samples.push_back({{work("*.xyz"), work("out.gpl")}, "no file matches " + work("*.xyz")});
+#endif
+    for (const auto& sample : samples) {
+        const ToolRun result = run(sample.first);
+        EXPECT_EQ(1, result.exitCode) << joined(sample.first);
+        EXPECT_EQ("palette-balance: " + sample.second + "\n", result.err);
+        EXPECT_EQ(std::set<std::string>{"folder.gpl"}, workFiles());
+    }
 }
 
 // Refused settings give one line and exit code 2 before any file is written.
@@ -1000,6 +1016,64 @@ TEST_F(PaletteToolTest, BatchWritesEachInputIntoTheFolderWithOneLineEach) {
     EXPECT_EQ(0, result.exitCode) << result.err;
     EXPECT_EQ(3u, linesOf(result.err).size()) << result.err;
     EXPECT_EQ("palette-balance: 2 files: 2 written, 0 failed", linesOf(result.err).back());
+}
+
+// Names in several scripts and with blanks pass through a run over a
+// folder, its wildcards on Windows, --preview and the settings files; each
+// output is printed with DIR's own separator, a folder among the inputs and
+// a wildcard that matched nothing are named in words.
+TEST_F(PaletteToolTest, BatchTakesNamesInAnyScriptAndSaysWhatItSkips) {
+    const std::vector<std::string> names = {"\xE6\x97\xA5\xE6\x9C\xAC dawn.gpl",  // Japanese
+                                            "\xCE\x95\xCE\xBB\xCE\xBB\xCE\xB7\xCE\xBD.gpl",  // Greek
+                                            "caf\xC3\xA9 noir.pal"};
+    writeFileBytes(work(names[0]), readFileBytes(kDuskGpl));
+    writeFileBytes(work(names[1]), readFileBytes(kDuskGpl));
+    writeFileBytes(work(names[2]), readFileBytes(kDuskJasc));
+    const std::string sub = work("\xD0\xBF\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0");  // Russian
+    fs::create_directory(fs::u8path(sub));
+#ifdef _WIN32
+    // Typed as in cmd: backslashes, and wildcards the tool expands itself.
+    auto typed = [](std::string path) {
+        std::replace(path.begin(), path.end(), '/', '\\');
+        return path;
+    };
+    const std::vector<std::string> inputs = {typed(work("*.gpl")), typed(work(names[2])),
+                                             typed(sub), typed(work("*.xyz"))};
+    const std::string separator = "\\";
+#else
+    auto typed = [](const std::string& path) { return path; };
+    const std::vector<std::string> inputs = {work(names[0]), work(names[1]), work(names[2]), sub};
+    const std::string separator = "/";
+#endif
+    const std::string out = typed(work("\xD0\xB2\xD1\x8B\xD1\x85\xD0\xBE\xD0\xB4 \xE5\x87\xBA"));
+    std::vector<std::string> arguments = {"--mediums=1,0,0", "--preview", "--out-dir=" + out};
+    arguments.insert(arguments.end(), inputs.begin(), inputs.end());
+    const ToolRun result = run(arguments);
+    EXPECT_EQ(1, result.exitCode) << result.err;
+    std::set<std::string> expected = {"palette-balance: " + typed(sub) + " is a folder; skipped"};
+#ifdef _WIN32
+    expected.insert("palette-balance: no file matches " + typed(work("*.xyz")));
+#endif
+    for (const std::string& name : names) {
+        const std::string output = out + separator + name;
+        const std::string preview = out + separator + paletteNameFromPath(name) + "-preview.png";
+        expected.insert("palette-balance: " + typed(work(name)) + ": written to " + output + " and " + preview);
+        EXPECT_EQ(duskColours().size(), readPalette(output).colours.size()) << name;
+        EXPECT_FALSE(readFileBytes(preview).empty()) << name;
+    }
+    // Each of these lines, in any order; a closing line about the run may follow.
+    const std::vector<std::string> lines = linesOf(result.err);
+    const std::set<std::string> printed(lines.begin(), lines.end());
+    for (const std::string& line : expected) EXPECT_EQ(1u, printed.count(line)) << line << "\n" << result.err;
+
+    // One file with a preview and both settings options.
+    const std::string look = work("\xE8\xA8\xAD\xE5\xAE\x9A look.balance");
+    ASSERT_EQ(0, run({"--save-settings=" + look, "--lows=0,0,0.5"}).exitCode);
+    const ToolRun single = run({"--settings=" + look, "--preview=" + work(names[1] + ".png"),
+                                work(names[0]), work("\xC3\xBC " + names[1])});
+    EXPECT_EQ(0, single.exitCode) << single.err;
+    EXPECT_EQ(duskColours().size(), readPalette(work("\xC3\xBC " + names[1])).colours.size());
+    EXPECT_FALSE(readFileBytes(work(names[1] + ".png")).empty());
 }
 
 // An output that would replace an input of the run is refused, its own input
@@ -1362,10 +1436,18 @@ TEST_F(PaletteToolTest, MalformedSettingsFileEndsTheRunWithOneLineAndNoOutput) {
 }
 
 TEST_F(PaletteToolTest, HelpPrintsTheHelpTextAndExitsCleanly) {
-    const ToolRun result = run({"--help"});
-    EXPECT_EQ(0, result.exitCode);
-    EXPECT_EQ(toolHelpText(), result.out);
-    EXPECT_EQ("", result.err);
+    const struct {
+        const char* argument;
+        std::string text;
+    } samples[] = {{"--help", toolShortHelpText()},
+                   {"--help=all", toolHelpText()},
+                   {"--version", toolVersionText()}};
+    for (const auto& sample : samples) {
+        const ToolRun result = run({sample.argument});
+        EXPECT_EQ(0, result.exitCode) << sample.argument;
+        EXPECT_EQ(sample.text, result.out) << sample.argument;
+        EXPECT_EQ("", result.err) << sample.argument;
+    }
 }
 
 // Indexed pictures come out with exactly the plugin's colours in their
@@ -1390,6 +1472,10 @@ TEST_F(PaletteToolTest, KnownPictureComesOutWithThePluginColours) {
         {"depth-8-trns.png", samplePng(dusk, 8, 6, 6, true),
          samplePng(plugin(dusk), 8, 6, 6, true)},
         {"two-frames.gif", sampleGif(dusk, dusk16), sampleGif(plugin(dusk), plugin(dusk16))},
+        {"depth-4.bmp", sampleBitmap(dusk16, 7, 3, 40, false, 4),
+         sampleBitmap(plugin(dusk16), 7, 3, 40, false, 4)},
+        {"depth-1-top-down.bmp", sampleBitmap(two, 37, -2, 124, true, 1),
+         sampleBitmap(plugin(two), 37, -2, 124, true, 1)},
     };
     for (const auto& sample : samples) {
         writeFileBytes(work(sample.name), sample.input);
@@ -1469,6 +1555,8 @@ TEST_F(PaletteToolTest, OutsidePicturesFromImageMagickComeOutRight) {
         {"plasma.gif", "-seed 7 -size 48x32 plasma:fractal -colors 60", "", 48, 32},
         {"interlaced.gif",
          "-seed 7 -size 24x16 plasma:fractal plasma:fractal -colors 20 -interlace GIF", "", 24, 16},
+        {"depth-4.bmp", "-seed 7 -size 30x20 plasma:fractal -colors 9 -type Palette", "BMP3:", 30, 20},
+        {"depth-1.bmp", "-seed 7 -size 29x20 plasma:fractal -colors 2 -type Palette", "BMP3:", 29, 20},
     };
     SliderState state = defaultState();
     state.balance[Lows][YellowBlue] = 0.5f;
@@ -1490,6 +1578,8 @@ TEST_F(PaletteToolTest, OutsidePicturesFromImageMagickComeOutRight) {
         for (const RgbTableSpan& span : before.rgbTables)
             std::fill_n(table.begin() + span.offset,
                         3 * span.count + (before.format == IndexedPng ? 4 : 0), true);
+        if (before.format == IndexedBitmap)
+            std::fill_n(table.begin() + before.tableOffset, 4 * before.colours.size(), true);
         ASSERT_EQ(before.bytes.size(), after.bytes.size()) << sample.name;
         for (size_t i = 0; i < table.size(); ++i) {
             if (table[i]) continue;

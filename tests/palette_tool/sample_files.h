@@ -65,14 +65,15 @@ inline std::vector<uint8_t> textBytes(const std::string& text) {
 // Where the colour table of sampleBitmap's image begins.
 inline size_t sampleBitmapTableOffset(uint32_t headerSize = 40) { return 14 + headerSize; }
 
-// An 8-bit BMP of width x height (negative height: top-down) with the given
-// colour table; biClrUsed is the colour count, or 0 when `countAsZero` (then
-// the table must hold 256 colours). Reserved bytes are 0xA0 + index and the
-// pixels count through the palette, so that both show when moved.
+// A BMP of `bits` (1, 4 or 8) bits a pixel and width x height (negative
+// height: top-down) with the given colour table; biClrUsed is the colour
+// count, or 0 when `countAsZero` (then the table must hold 2^bits colours).
+// Reserved bytes are 0xA0 + index and the pixels count through the palette,
+// so that both show when moved.
 inline std::vector<uint8_t> sampleBitmap(const std::vector<PaletteColour>& colours, int32_t width,
                                          int32_t height, uint32_t headerSize = 40,
-                                         bool countAsZero = false) {
-    const size_t rowBytes = (size_t(width) + 3) / 4 * 4;
+                                         bool countAsZero = false, unsigned bits = 8) {
+    const size_t rowBytes = (size_t(width) * bits + 31) / 32 * 4;
     const size_t rows = size_t(height < 0 ? -height : height);
     const size_t pixelOffset = 14 + headerSize + 4 * colours.size();
     std::vector<uint8_t> bytes(pixelOffset + rowBytes * rows, 0);
@@ -84,7 +85,7 @@ inline std::vector<uint8_t> sampleBitmap(const std::vector<PaletteColour>& colou
     setU32(bytes, 18, uint32_t(width));
     setU32(bytes, 22, uint32_t(height));
     setU16(bytes, 26, 1);  // planes
-    setU16(bytes, 28, 8);  // bits per pixel
+    setU16(bytes, 28, bits);
     setU32(bytes, 34, uint32_t(rowBytes * rows));
     setU32(bytes, 46, countAsZero ? 0 : uint32_t(colours.size()));
     for (size_t i = 0; i < colours.size(); ++i) {
@@ -95,9 +96,9 @@ inline std::vector<uint8_t> sampleBitmap(const std::vector<PaletteColour>& colou
         entry[3] = uint8_t(0xA0 + i);
     }
     for (size_t row = 0; row < rows; ++row)
-        for (size_t x = 0; x < size_t(width); ++x)
-            bytes[pixelOffset + row * rowBytes + x] =
-                uint8_t((row * size_t(width) + x) % colours.size());
+        for (size_t x = 0; x < size_t(width); ++x)  // the leftmost pixel in the top bits
+            bytes[pixelOffset + row * rowBytes + x * bits / 8] |=
+                uint8_t((row * size_t(width) + x) % colours.size() << (8 - bits - x * bits % 8));
     return bytes;
 }
 

@@ -179,20 +179,59 @@ TEST(ToolOptions, BadOptionsAreRefusedWithTheirReason) {
 }
 
 TEST(ToolOptions, HelpWinsOverEverythingElse) {
-    ToolOptions options;
-    std::string error;
-    ASSERT_TRUE(parseToolOptions({"--lows=5,0,0", "-h"}, options, error)) << error;
-    EXPECT_TRUE(options.showHelp);
+    // arguments | help | all | version
+    static const struct {
+        std::vector<std::string> arguments;
+        bool help, all, version;
+    } samples[] = {
+        {{"--lows=5,0,0", "-h"}, true, false, false},
+        {{"--help=all", "--lows=5,0,0"}, true, true, false},
+        {{"nothing.gpl", "--version"}, false, false, true},
+    };
+    for (const auto& sample : samples) {
+        ToolOptions options;
+        std::string error;
+        ASSERT_TRUE(parseToolOptions(sample.arguments, options, error)) << joined(sample.arguments);
+        EXPECT_EQ(sample.help, options.showHelp) << joined(sample.arguments);
+        EXPECT_EQ(sample.all, options.showAllHelp) << joined(sample.arguments);
+        EXPECT_EQ(sample.version, options.showVersion) << joined(sample.arguments);
+    }
 }
 
-// --help shows every option with an example, and each example is a working
-// command line that uses its option.
+// Both help texts fit an 80-column console, the short one on a screen of
+// 25 rows with the prompt below it, and the short one names every option
+// and format.
+TEST(ToolOptions, HelpTextsFitEightyColumns) {
+    const std::string brief = toolShortHelpText();
+    for (const std::string& text : {brief, toolHelpText()}) {
+        size_t lines = 0;
+        for (size_t begin = 0, end; begin < text.size(); begin = end + 1, ++lines) {
+            end = text.find('\n', begin);
+            ASSERT_NE(std::string::npos, end) << "the text must end with a line end";
+            EXPECT_LE(end - begin, 79u) << text.substr(begin, end - begin);
+        }
+        EXPECT_LE(lines, text == brief ? 24u : 200u);
+    }
+    for (size_t i = 0; i < kToolOptionCount; ++i)
+        EXPECT_NE(std::string::npos, brief.find(kToolOptions[i].name)) << kToolOptions[i].name;
+    for (size_t i = 0; i < kToolFormatCount; ++i)
+        EXPECT_NE(std::string::npos, brief.find(kToolFormats[i].name)) << kToolFormats[i].name;
+}
+
+// --help=all shows every option with an example, and each example is a
+// working command line that uses its option.
 TEST(ToolOptions, HelpDocumentsEveryOptionWithAWorkingExample) {
     const std::string help = toolHelpText();
+    std::string flowing;  // the help with its lines joined, without their indents
+    for (char c : help)
+        if (c != ' ' && c != '\n')
+            flowing += c;
+        else if (!flowing.empty() && flowing.back() != ' ')
+            flowing += ' ';
     for (size_t i = 0; i < kToolOptionCount; ++i) {
         const ToolOption& option = kToolOptions[i];
         EXPECT_NE(std::string::npos, help.find("\n  " + std::string(option.name))) << option.name;
-        EXPECT_NE(std::string::npos, help.find("Example: " + std::string(option.example) + "\n"))
+        EXPECT_NE(std::string::npos, flowing.find("Example: " + std::string(option.example) + " "))
             << option.name;
 
         std::vector<std::string> arguments = words(option.example);
@@ -222,7 +261,8 @@ TEST(ToolOptions, HelpDocumentsEveryOptionWithAWorkingExample) {
             case SaveSettingsOption:
                 EXPECT_FALSE(options.saveSettingsPath.empty()) << option.example;
                 break;
-            case HelpOption: EXPECT_TRUE(options.showHelp) << option.example; break;
+            case HelpOption: EXPECT_TRUE(options.showAllHelp) << option.example; break;
+            case VersionOption: EXPECT_TRUE(options.showVersion) << option.example; break;
             case OutputDirOption:
                 EXPECT_FALSE(options.outputDir.empty()) << option.example;
                 EXPECT_FALSE(options.inputPaths.empty()) << option.example;
@@ -233,7 +273,7 @@ TEST(ToolOptions, HelpDocumentsEveryOptionWithAWorkingExample) {
     // Each format is listed with an example whose output name chooses it.
     for (size_t i = 0; i < kToolFormatCount; ++i) {
         const ToolFormat& format = kToolFormats[i];
-        EXPECT_NE(std::string::npos, help.find("Example: " + std::string(format.example) + "\n"))
+        EXPECT_NE(std::string::npos, flowing.find("Example: " + std::string(format.example) + " "))
             << format.name;
         std::vector<std::string> arguments = words(format.example);
         arguments.erase(arguments.begin());
@@ -245,12 +285,6 @@ TEST(ToolOptions, HelpDocumentsEveryOptionWithAWorkingExample) {
         EXPECT_EQ(format.format, chosen) << format.example;
     }
     // What happens to a link at OUTPUT, and the GIF colour limit, are told.
-    std::string flowing;  // the help with its lines joined, without their indents
-    for (char c : help)
-        if (c != ' ' && c != '\n')
-            flowing += c;
-        else if (!flowing.empty() && flowing.back() != ' ')
-            flowing += ' ';
     for (const char* line :
          {"Usage: palette-balance", "Exit status", "--out-dir=DIR INPUT...",
           "When OUTPUT is a symbolic link, the link itself is replaced by the new file and the "

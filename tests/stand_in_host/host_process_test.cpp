@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+#include "start_process.h"
+
 namespace {
 
 std::string quotedHostPath() { return "\"" + standInHostPath() + "\""; }
@@ -50,6 +52,28 @@ TEST(HostProgram, BadCommandLineEndsWithCodeTwo) {
         EXPECT_EQ(2u, exitCode) << args;
         EXPECT_NE(std::string::npos, output.find("--help")) << args << ": " << output;
     }
+}
+
+// Started without standard output, as from Explorer, the host shows the
+// refusal in a message box before it ends.
+TEST(HostProgram, BadCommandLineWithoutOutputIsShownInAMessageBox) {
+    ASSERT_TRUE(startMessageBoxWatcher(true));
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;  // and no handles: no standard output
+    std::string commandLine = quotedHostPath() + " --frobnicate";
+    PROCESS_INFORMATION started = {};
+    ASSERT_TRUE(startProcessRetrying(&commandLine[0], false, startup, started));
+    DWORD exitCode = 99;
+    EXPECT_TRUE(waitForProcessExit(started.hProcess, 10000, exitCode));
+    EXPECT_EQ(2u, exitCode);
+    const std::vector<SeenMessageBox> boxes = messageBoxesSeenFrom(started.dwProcessId);
+    stopMessageBoxWatcher();
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ("StandInKavrin", boxes[0].caption);
+    EXPECT_NE(std::string::npos, boxes[0].text.find("--frobnicate")) << boxes[0].text;
 }
 
 TEST(HostProgram, UnreadablePictureEndsWithCodeFour) {
