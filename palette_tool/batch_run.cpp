@@ -192,7 +192,7 @@ struct GroupFile {
 };
 
 struct BatchCounts {
-    size_t done, failed;
+    size_t done, failed, skipped;
 };
 
 // Balances one planned file into the group; its line waits for the group.
@@ -256,13 +256,17 @@ void finishGroup(const ToolOptions& options, std::vector<GroupFile>& group,
     pending.clear();
 }
 
-// "12 files: 9 written, 3 failed", the line a run over a folder ends with.
+// "12 files: 9 written, 3 failed", the line a run over a folder ends with;
+// ", 1 skipped" follows when inputs named no file.
 void printSummary(const BatchCounts& counts) {
-    char line[96];
-    const unsigned long total = static_cast<unsigned long>(counts.done + counts.failed);
-    std::snprintf(line, sizeof line, "%lu %s: %lu written, %lu failed", total,
-                  total == 1 ? "file" : "files", static_cast<unsigned long>(counts.done),
-                  static_cast<unsigned long>(counts.failed));
+    char line[128];
+    const unsigned long total = static_cast<unsigned long>(counts.done + counts.failed + counts.skipped);
+    int length = std::snprintf(line, sizeof line, "%lu %s: %lu written, %lu failed", total,
+                               total == 1 ? "file" : "files", static_cast<unsigned long>(counts.done),
+                               static_cast<unsigned long>(counts.failed));
+    if (counts.skipped > 0 && length > 0 && size_t(length) < sizeof line)
+        std::snprintf(line + length, sizeof line - size_t(length), ", %lu skipped",
+                      static_cast<unsigned long>(counts.skipped));
     printMessage("", line);
 }
 
@@ -278,7 +282,7 @@ std::string batchOutputNamed(const ToolOptions& options, const std::string& path
     return "";
 }
 
-int runBatch(const ToolOptions& options) {
+int runBatch(const ToolOptions& options, size_t skipped) {
     std::string error;
     if (!makeFolder(options.outputDir, error)) {
         printMessage(options.outputDir, error.c_str());
@@ -286,7 +290,7 @@ int runBatch(const ToolOptions& options) {
     }
     const std::vector<BatchFile> files = planBatch(options);
     Progress progress = startProgress(files.size());
-    BatchCounts counts = {0, 0};
+    BatchCounts counts = {0, 0, skipped};
     std::vector<GroupFile> group;
     std::vector<PendingFile> pending;
     for (const BatchFile& file : files) {
@@ -296,5 +300,5 @@ int runBatch(const ToolOptions& options) {
     finishGroup(options, group, pending, counts, progress);
     clearProgress(progress);
     printSummary(counts);
-    return counts.failed == 0 ? 0 : 1;
+    return counts.failed == 0 && counts.skipped == 0 ? 0 : 1;
 }

@@ -80,8 +80,9 @@ bool inputNamesAFile(const std::string& path, std::string& line) {
     return true;
 }
 
-// --out-dir: the inputs that name no file are said in words and left out,
-// and the run then ends with exit code 1 however the others went.
+// --out-dir: the inputs that name no file are said in words, left out and
+// counted as skipped in the summary line; the run then ends with exit code 1
+// however the others went.
 int runBatchOfFiles(ToolOptions options) {
     std::vector<std::string> files;
     for (const std::string& input : options.inputPaths) {
@@ -91,10 +92,10 @@ int runBatchOfFiles(ToolOptions options) {
         else
             printMessage("", line.c_str());
     }
-    const bool leftOut = files.size() < options.inputPaths.size();
+    const size_t skipped = options.inputPaths.size() - files.size();
     options.inputPaths = files;
-    const int code = runBatch(options);
-    return leftOut ? kExitFileProblem : code;
+    const int code = runBatch(options, skipped);
+    return skipped > 0 ? kExitFileProblem : code;
 }
 
 // --ranges: the table of INPUT's tone ranges on stdout, and the preview when
