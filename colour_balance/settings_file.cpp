@@ -306,13 +306,13 @@ bool parseSettingsText(const std::string& text, BalanceSettings& settings, std::
         error = "larger than 64 KiB, the limit for a settings file";
         return false;
     }
-    if (text.empty()) {
-        error = "empty file";
-        return false;
-    }
     // Notepad's "UTF-8 with BOM" begins the file with these three bytes.
     const bool byteOrderMark = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
     const std::vector<std::string> lines = splitLines(byteOrderMark ? text.substr(3) : text);
+    if (lines.empty()) {
+        error = "empty file";
+        return false;
+    }
     for (size_t i = 0; i < lines.size(); ++i)
         if (!lineIsText(lines[i], i + 1, error)) return false;
     if (!headerIsKnown(lines[0], error)) return false;

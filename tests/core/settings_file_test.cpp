@@ -136,6 +136,7 @@ TEST(SettingsFile, ReadingAcceptsEitherLineEndAndRefusesWithOneLineNamingTheLine
         {kKnownText, largest, ""},
         // Notepad's UTF-8 with a byte order mark
         {"Kavrin Color", "\xEF\xBB\xBFKavrin Color", ""},
+        {kKnownText, "\xEF\xBB\xBF", "empty file"},
         {"\nA.heights", "\n\xEF\xBB\xBF\nA.heights", "line 6: byte 0xEF is not text"},
         {"A.Lows.CyanRed=", "a.lows.cyanred=",
          "no A.Lows.CyanRed line (a settings file needs every key); line 7: a.lows.cyanred differs from "
