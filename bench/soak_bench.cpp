@@ -35,9 +35,26 @@ struct SoakFootprint {
     ProcessFootprint host;
 };
 
-void readFootprints(const PluginRun& run, const StandInHost& host, SoakFootprint& footprint) {
-    pluginFootprint(run, footprint.plugin);
-    readProcessFootprint(host.process, host.processId, footprint.host);
+// One program's footprint; false, with the reason on stderr, when its memory
+// counters or (under Wine) its movable handles could not be read, since a
+// figure left at 0 or -1 would read as a program that shrank.
+bool readOneFootprint(const char* name, const char* when, HANDLE process, DWORD processId,
+                      ProcessFootprint& footprint) {
+    const bool memoryRead = readProcessFootprint(process, processId, footprint);
+    const DWORD error = GetLastError();
+    if (!memoryRead)
+        fprintf(stderr, "%s %s: its memory counters could not be read (GetProcessMemoryInfo error %lu)\n", name, when,
+                error);
+    const bool handlesRead = footprint.movableHandles >= 0 || !runningUnderWine();
+    if (!handlesRead) fprintf(stderr, "%s %s: its movable handles could not be counted\n", name, when);
+    return memoryRead && handlesRead;
+}
+
+bool readFootprints(const PluginRun& run, const StandInHost& host, const char* when, SoakFootprint& footprint) {
+    const bool plugin = readOneFootprint("plugin", when, run.process.hProcess, run.process.dwProcessId,
+                                         footprint.plugin);
+    const bool standInHost = readOneFootprint("host", when, host.process, host.processId, footprint.host);
+    return plugin && standInHost;
 }
 
 void printFootprintLine(const char* label, const SoakFootprint& f) {
@@ -80,7 +97,7 @@ int main(int argc, char** argv) {
         fprintf(stderr, "the warm-up did not complete\n");
     } else {
         SoakFootprint before, after;
-        readFootprints(run, host, before);
+        int unreadFootprints = readFootprints(run, host, "before", before) ? 0 : 1;
         printf("Soak: %d applies after a warm-up of %d, against the stand-in host\n", applies, warmUp);
         printf("private bytes from %s; movable handles from %s (room for 65,536 a process); plugin GDI objects "
                "from %s, USER objects from %s\n",
@@ -102,15 +119,16 @@ int main(int argc, char** argv) {
             quiet = messageBoxesSeen().empty();
             if (++done % reportEvery == 0 || done == applies) {
                 SoakFootprint now;
-                readFootprints(run, host, now);
-                printFootprintLine(std::to_string(done).c_str(), now);
+                const std::string label = std::to_string(done);
+                if (!readFootprints(run, host, ("after " + label + " applies").c_str(), now)) ++unreadFootprints;
+                printFootprintLine(label.c_str(), now);
             }
         }
         const double seconds = secondsSince(start);
         if (!quiet) waitForMessageBoxes(2, 15000);  // the send's own box follows a status failure
         const size_t expected = size_t(warmUp + done);
         const bool allReceived = answered && quiet && waitForPalettesReceived(host, expected, 60000);
-        readFootprints(run, host, after);
+        if (!readFootprints(run, host, "after the run", after)) ++unreadFootprints;
         printFootprintLine("after", after);
 
         printf("\napplies                %d in %.1f s: %.1f applies/s (%d asked)\n", done, seconds, done / seconds,
@@ -130,8 +148,10 @@ int main(int argc, char** argv) {
         printf("message boxes          %zu\n", messageBoxesSeen().size());
         for (const SeenMessageBox& box : messageBoxesSeen())
             printf("  \"%s\": %s\n", box.caption.c_str(), box.text.c_str());
-        result = allReceived ? 0 : 1;
+        printf("footprints unread      %d\n", unreadFootprints);
+        result = allReceived && unreadFootprints == 0 ? 0 : 1;
         if (!allReceived) fprintf(stderr, "the host did not receive every palette\n");
+        if (unreadFootprints) fprintf(stderr, "%d footprint readings failed; their figures are not growth\n", unreadFootprints);
     }
     run.stop();
     stopMessageBoxWatcher();
