@@ -9,24 +9,16 @@ namespace {
 
 bool isControl(char c) { return uint8_t(c) < 0x20 || uint8_t(c) == 0x7F; }
 
-void printPath(const std::string& path) {
-    for (char c : path) {
-        if (isControl(c))
-            std::fprintf(stderr, "\\x%02x", unsigned(uint8_t(c)));
-        else
-            std::fputc(c, stderr);
-    }
-}
-
 }  // namespace
 
+// The line is made first and written at once: stderr is unbuffered, and a
+// run over a folder prints one line a file.
 void printMessage(const std::string& path, const char* text) {
-    std::fprintf(stderr, "%s: ", kProgramName);
-    if (!path.empty()) {
-        printPath(path);
-        std::fputs(": ", stderr);
-    }
-    std::fprintf(stderr, "%s\n", text);
+    std::string line = std::string(kProgramName) + ": ";
+    if (!path.empty()) line += printablePath(path) + ": ";
+    line += text;
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
 std::string printablePath(const std::string& path) {
