@@ -37,14 +37,26 @@ struct SoakFootprint {
 
 // One program's footprint; false, with the reason on stderr, when its memory
 // counters or (under Wine) its movable handles could not be read, since a
-// figure left at 0 or -1 would read as a program that shrank.
+// figure left at 0 or -1 would read as a program that shrank. Wine takes
+// another process's private bytes from the wineserver, which reads them
+// from /proc/PID/status: it fails when it cannot open that file, and
+// answers 0 for a process that has ended, whose status has no memory lines.
 bool readOneFootprint(const char* name, const char* when, HANDLE process, DWORD processId,
                       ProcessFootprint& footprint) {
-    const bool memoryRead = readProcessFootprint(process, processId, footprint);
+    DWORD exitCode = 0;
+    if (GetExitCodeProcess(process, &exitCode) && exitCode != STILL_ACTIVE) {
+        fprintf(stderr, "%s %s: it has ended (exit code %lu)\n", name, when, exitCode);
+        footprint = ProcessFootprint();
+        return false;
+    }
+    bool memoryRead = readProcessFootprint(process, processId, footprint);
     const DWORD error = GetLastError();
     if (!memoryRead)
         fprintf(stderr, "%s %s: its memory counters could not be read (GetProcessMemoryInfo error %lu)\n", name, when,
                 error);
+    else if (footprint.privateBytes == 0)
+        fprintf(stderr, "%s %s: its private bytes read as 0, which no running program has\n", name, when);
+    memoryRead = memoryRead && footprint.privateBytes != 0;
     const bool handlesRead = footprint.movableHandles >= 0 || !runningUnderWine();
     if (!handlesRead) fprintf(stderr, "%s %s: its movable handles could not be counted\n", name, when);
     return memoryRead && handlesRead;
