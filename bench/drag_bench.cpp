@@ -195,13 +195,19 @@ bool followToTheEnd(PluginRun& run, HostLogTail& tail, int finalPosition, const 
     return settled;
 }
 
+// The stand-in host's palette as the plugin will fetch it, read before the
+// plugin starts.
+bool readHostPalette(std::vector<uint8_t>& source) {
+    const bool read = connectTestClient() && fetchHostPalette(source) && source.size() >= 40;
+    disconnectTestClient();
+    return read;
+}
+
 bool dragOnce(PluginBuild build, DragKind kind, int steps, DragFigures& figures) {
     StandInHost host;
     if (!startStandInHost(host, "")) return false;
-    // The host's palette as the plugin will fetch it, read before it starts.
     std::vector<uint8_t> source;
-    bool measured = connectTestClient() && fetchHostPalette(source) && source.size() >= 40;
-    disconnectTestClient();
+    bool measured = readHostPalette(source);
     PluginRun run;
     HostLogTail tail;
     if (measured && run.start(build) && openHostLogTail(host, tail)) {
@@ -273,14 +279,6 @@ bool clickAfterMovement(int rounds, ClickAfterMovementFigures& figures) {
     run.stop();
     stopStandInHost(host);
     return measured;
-}
-
-// The value of --name=TEXT among the arguments, or "".
-std::string textOption(int argc, char** argv, const char* name) {
-    const size_t length = std::strlen(name);
-    for (int i = 1; i < argc; ++i)
-        if (std::strncmp(argv[i], name, length) == 0 && argv[i][length] == '=') return argv[i] + length + 1;
-    return "";
 }
 
 // Waits, without burning the core the plugin needs, until `seconds` have
@@ -381,8 +379,7 @@ bool mouseRound(const std::string& program, const std::vector<int>& rates, std::
     StandInHost host;
     if (!startStandInHost(host, "")) return false;
     std::vector<uint8_t> source;
-    bool measured = connectTestClient() && fetchHostPalette(source) && source.size() >= 40;
-    disconnectTestClient();
+    bool measured = readHostPalette(source);
     PluginRun run;
     run.program = program;
     measured = measured && run.start(PluginBuild::Probed) && run.probe;

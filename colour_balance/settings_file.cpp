@@ -203,8 +203,7 @@ bool splitDecimal(const std::string& text, DecimalParts& parts) {
     if (!allDigits(whole) || !allDigits(fraction)) return false;
     const size_t firstWhole = whole.find_first_not_of('0');
     parts.whole = firstWhole == std::string::npos ? "" : whole.substr(firstWhole);
-    parts.fraction = fraction.substr(0, fraction.find_last_not_of('0') + 1);
-    if (fraction.find_first_not_of('0') == std::string::npos) parts.fraction.clear();
+    parts.fraction = fraction.substr(0, fraction.find_last_not_of('0') + 1);  // npos + 1 is 0
     return true;
 }
 

@@ -438,8 +438,7 @@ struct RenameFailure {
 // nothing is allocated between the temporary file's creation and its rename.
 wchar_t wideFrom[32768];
 wchar_t wideTo[32768];
-
-wchar_t wideGiven[32768];
+wchar_t wideGiven[32768];  // the name as given, before it is made full
 
 // The full path, with a drive and backslashes, as ReplaceFileW needs it.
 bool widen(const char* path, wchar_t* wide) {
@@ -527,11 +526,6 @@ std::string renameReason(const RenameFailure& failure) {
     if (failure.readOnly) return "is read-only; the finished file was not put in its place";
     return "cannot rename the finished file into place: " + systemWords(failure.code);
 }
-
-
-}  // namespace
-
-namespace {
 
 // The device and index of the file or folder at `path`; false when there is none.
 bool deviceAndIndexOf(const std::string& path, uint64_t& device, uint64_t& index) {
